@@ -1,0 +1,308 @@
+#include "media/mci_commands.h"
+
+#include <initializer_list>
+#include <limits>
+
+namespace qcd {
+
+namespace {
+
+std::string_view CutAtNul(std::span<const char> buffer) {
+    std::string_view text(buffer.data(), buffer.size());
+    return text.substr(0, text.find('\0'));
+}
+
+std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
+    std::u16string out;
+    for (std::u16string_view p : parts) out += p;
+    return out;
+}
+
+bool FitsInt16(int64_t v) {
+    return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+}
+
+}  // namespace
+
+std::u16string CutAtNul(std::u16string_view text) {
+    return std::u16string(text.substr(0, text.find(u'\0')));
+}
+
+std::u16string FieldOf(std::u16string_view text, int32_t n, std::u16string_view delimiter) {
+    if (delimiter.empty()) return n <= 1 ? std::u16string(text) : std::u16string();
+    size_t start = 0;
+    for (int32_t i = 1; i < n; ++i) {
+        size_t at = text.find(delimiter, start);
+        if (at == std::u16string_view::npos) return {};
+        start = at + delimiter.size();
+    }
+    size_t end = text.find(delimiter, start);
+    return std::u16string(text.substr(start, end == std::u16string_view::npos ? end : end - start));
+}
+
+std::optional<int32_t> ParseInt32(std::u16string_view text) {
+    size_t first = text.find_first_not_of(u' ');
+    if (first == std::u16string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+    bool negative = false;
+    if (text.front() == u'+' || text.front() == u'-') {
+        negative = text.front() == u'-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    int64_t value = 0;
+    for (char16_t c : text) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c - u'0');
+        if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+std::u16string Decimal(int64_t value) {
+    std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,
+                                int32_t parentWindow) {
+    return Concat(
+        {u"open ", shortPath, u" alias ", a, u" style child parent ", Decimal(parentWindow)});
+}
+
+std::u16string VideoWhereCommand(std::u16string_view a) {
+    return Concat({u"where ", a, u" source max"});
+}
+
+std::u16string VideoUpdateCommand(std::u16string_view a, int32_t dc) {
+    return Concat({u"update ", a, u" hdc ", Decimal(dc)});
+}
+
+std::optional<VideoWindowRect> PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight,
+                                                int32_t areaWidth, int32_t areaHeight) {
+    const int64_t w = videoWidth, h = videoHeight, b = areaWidth, c = areaHeight;
+    int64_t x, y, width, height;
+    if (w <= b && h <= c) {
+        x = (b - w) / 2, y = (c - h) / 2, width = w, height = h;
+    } else if (w >= h) {
+        if (w == 0) return std::nullopt;
+        const int64_t q = h * c / w;
+        x = 0, y = (c - q) / 2, width = b, height = q;
+    } else {
+        if (h == 0) return std::nullopt;
+        const int64_t q = w * b / h;
+        x = (b - q) / 2, y = 0, width = q, height = c;
+    }
+    if (!FitsInt16(x) || !FitsInt16(y) || !FitsInt16(width) || !FitsInt16(height)) {
+        return std::nullopt;
+    }
+    return VideoWindowRect{static_cast<int16_t>(x), static_cast<int16_t>(y),
+                           static_cast<int16_t>(width), static_cast<int16_t>(height)};
+}
+
+std::u16string VideoPutCommand(std::u16string_view a, const VideoWindowRect& r) {
+    return Concat({u"put ", a, u" window at ", Decimal(r.x), u" ", Decimal(r.y), u" ",
+                   Decimal(r.width), u" ", Decimal(r.height)});
+}
+
+// --- sending paths ---
+
+int32_t MciLayer::MciSend(std::u16string_view command, std::u16string& reply) {
+    if (command.empty()) {
+        reply = kMciNoCommandText;
+        return -1;
+    }
+    const uint32_t code = platform_.SendString(platform_.ToAnsi(command), MciReplyBuffer);
+    if (code == 0) {
+        reply = platform_.FromAnsi(CutAtNul(std::span<const char>(MciReplyBuffer)));
+        return 0;
+    }
+    if (platform_.GetErrorString(code, MciErrorBuffer)) {
+        reply = platform_.FromAnsi(CutAtNul(std::span<const char>(MciErrorBuffer)));
+    } else {
+        reply = kMciUnknownErrorText;
+    }
+    return static_cast<int32_t>(code);
+}
+
+int32_t MciLayer::MciSendBuf(std::u16string_view command, std::u16string& reply) {
+    // Zero-filled, so a call that writes nothing reads back as an empty reply.
+    std::array<char, kMciSendBufSize> buffer{};
+    const uint32_t code = platform_.SendString(platform_.ToAnsi(command), buffer);
+    if (code != 0) platform_.GetErrorString(code, buffer);
+    std::string_view text(buffer.data(), buffer.size());
+    if (size_t nul = text.find('\0'); nul != std::string_view::npos) {
+        reply = platform_.FromAnsi(text.substr(0, nul));
+    }
+    return static_cast<int32_t>(code);
+}
+
+std::u16string MciLayer::MciQuery(std::u16string_view command) {
+    const int32_t code = MciSend(command, LastMciReply);
+    if (code != 0) return u"Error:" + Decimal(code);
+    return LastMciReply;
+}
+
+void MciLayer::Execute(std::u16string_view command) {
+    platform_.Execute(platform_.ToAnsi(command));
+}
+
+void MciLayer::PumpTwice() {
+    platform_.PumpMessages();
+    platform_.PumpMessages();
+}
+
+// --- action commands ---
+
+int32_t MciLayer::MciOpen(std::u16string_view file, std::u16string_view a) {
+    // The quotes keep spaces inside the path.
+    return MciSend(Concat({u"open \"", file, u"\" alias ", a}), LastMciReply);
+}
+
+int32_t MciLayer::MciClose(std::u16string_view a) {
+    return MciSend(Concat({u"close ", a}), LastMciReply);
+}
+
+int32_t MciLayer::MciPlay(std::u16string_view a, std::u16string_view from, std::u16string_view to) {
+    std::u16string command = Concat({u"play ", a});
+    if (!from.empty()) command += Concat({u" from ", from});
+    if (!to.empty()) command += Concat({u" to ", to});
+    return MciSend(command, LastMciReply);
+}
+
+int32_t MciLayer::MciPause(std::u16string_view a) {
+    return MciSend(Concat({u"pause ", a}), LastMciReply);
+}
+
+int32_t MciLayer::MciResume(std::u16string_view a) {
+    return MciSend(Concat({u"resume ", a}), LastMciReply);
+}
+
+int32_t MciLayer::MciStop(std::u16string_view a) {
+    return MciSend(Concat({u"stop ", a}), LastMciReply);
+}
+
+int32_t MciLayer::MciSetTimeFormat(std::u16string_view a, std::u16string_view format) {
+    return MciSend(Concat({u"set ", a, u" time format ", format}), LastMciReply);
+}
+
+int32_t MciLayer::MciPlayTrack(int32_t track, std::u16string_view a) {
+    // The reply is used as given, so position and play agree on the time format.
+    const std::u16string start = MciStatusTrackPosition(a, Decimal(track));
+    return MciPlay(a, start, u"");
+}
+
+// --- status queries ---
+
+std::u16string MciLayer::MciStatusLength(std::u16string_view a) {
+    return MciQuery(Concat({u"status ", a, u" length"}));
+}
+
+std::u16string MciLayer::MciStatusMode(std::u16string_view a) {
+    return MciQuery(Concat({u"status ", a, u" mode"}));
+}
+
+std::u16string MciLayer::MciStatusPosition(std::u16string_view a) {
+    return MciQuery(Concat({u"status ", a, u" position"}));
+}
+
+std::u16string MciLayer::MciStatusTimeFormat(std::u16string_view a) {
+    return MciQuery(Concat({u"status ", a, u" time format"}));
+}
+
+std::u16string MciLayer::MciStatusCurrentTrack(std::u16string_view a) {
+    return MciQuery(Concat({u"status ", a, u" current track"}));
+}
+
+std::u16string MciLayer::MciStatusTrackPosition(std::u16string_view a, std::u16string_view track) {
+    return MciQuery(Concat({u"status ", a, u" position track ", track}));
+}
+
+std::u16string MciLayer::MciStatusTrackLength(std::u16string_view a, std::u16string_view track) {
+    return MciQuery(Concat({u"status ", a, u" length track ", track}));
+}
+
+bool MciLayer::MciIsOpen(std::u16string_view a) {
+    std::u16string reply;
+    MciSendBuf(u"sysinfo all quantity open", reply);
+    const int64_t count = ParseInt32(reply).value_or(0);
+    for (int64_t i = 1; i <= count; ++i) {
+        MciSendBuf(u"sysinfo all name " + Decimal(i) + u" open", reply);
+        if (std::u16string_view(reply).substr(0, a.size()) == a) return true;
+    }
+    return false;
+}
+
+// --- video ---
+
+void MciLayer::VideoClose(std::u16string_view a) {
+    if (!MciIsOpen(a)) return;
+    Execute(Concat({u"stop ", a}));
+    std::u16string ignored;
+    MciSendBuf(Concat({u"break ", a}), ignored);
+    Execute(Concat({u"window ", a, u" state hide"}));
+    Execute(Concat({u"close ", a}));
+    PumpTwice();
+}
+
+int32_t MciLayer::VideoFrame(std::u16string_view a) {
+    std::u16string reply;
+    MciSendBuf(Concat({u"set ", a, u" time format frames"}), reply);
+    reply.clear();
+    MciSendBuf(Concat({u"status ", a, u" position"}), reply);
+    return ParseInt32(reply).value_or(0);
+}
+
+void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
+    Execute(Concat({u"stop ", a}));
+    if (frame >= VideoLength) {
+        Execute(Concat({u"seek ", a, u" to end"}));
+    } else if (frame > 1) {
+        Execute(Concat({u"seek ", a, u" to ", Decimal(frame)}));
+    } else {
+        Execute(Concat({u"seek ", a, u" to start"}));
+    }
+    Execute(Concat({u"window ", a, u" state show"}));
+    PumpTwice();
+}
+
+int32_t MciLayer::VideoSeekPause(std::u16string_view a, int32_t frame) {
+    VideoSeekShow(a, frame);
+    std::u16string reply;
+    MciSendBuf(Concat({u"pause ", a}), reply);
+    return VideoFrame(a);
+}
+
+void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
+    if (frame >= VideoLength) return;
+    std::u16string reply;
+    MciSendBuf(Concat({u"play ", a, u" notify"}), reply);
+    PumpTwice();
+}
+
+void MciLayer::VideoRewind(std::u16string_view a) {
+    Execute(Concat({u"stop ", a}));
+    Execute(Concat({u"seek ", a, u" to start"}));
+    Execute(Concat({u"window ", a, u" state show"}));
+    PumpTwice();
+}
+
+// --- platform helpers ---
+
+std::u16string MciLayer::ShortPath(std::u16string_view path) {
+    std::array<char, kShortPathBufferSize> buffer{};
+    if (platform_.GetShortPathName(platform_.ToAnsi(path), buffer) == 0) return {};
+    return platform_.FromAnsi(CutAtNul(std::span<const char>(buffer)));
+}
+
+void MciLayer::WaveVolume(bool save) {
+    if (save) {
+        platform_.GetWaveVolume(SavedWaveVolume);
+    } else {
+        platform_.SetWaveVolume(SavedWaveVolume);
+    }
+}
+
+}  // namespace qcd

@@ -1,0 +1,155 @@
+// The MCI command-string layer of the preview panel: every media operation becomes one
+// command string, sent on one of three paths, with its reply handed back as text.
+// Portable code: the platform supplies the MCI calls through MciPlatform.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qcd {
+
+// The MIDI and CD-audio preview always works on this alias.
+inline constexpr std::u16string_view MciSoundAlias = u"ATYPE";
+
+// Reply of MciSend when it was given no command ("the MCI command string has not been set").
+inline constexpr std::u16string_view kMciNoCommandText = u"MCIコマンド文字列が設定されていません";
+// Reply of MciSend when the system has no text for the error code.
+inline constexpr std::u16string_view kMciUnknownErrorText = u"原因不明のエラーが発生しました";
+
+inline constexpr size_t kMciReplyBufferSize = 512;
+inline constexpr size_t kMciErrorBufferSize = 256;
+inline constexpr size_t kMciSendBufSize = 1024;
+inline constexpr size_t kShortPathBufferSize = 256;
+
+// What the layer needs from the system. Each call maps to one platform function; the
+// spans are the caller's fixed buffers and their sizes are the length arguments.
+class MciPlatform {
+  public:
+    virtual ~MciPlatform() = default;
+
+    // Text to and from the system ANSI code page.
+    virtual std::string ToAnsi(std::u16string_view text) = 0;
+    virtual std::u16string FromAnsi(std::string_view text) = 0;
+
+    // mciSendStringA with no callback window; returns the MCI error code.
+    virtual uint32_t SendString(const std::string& command, std::span<char> reply) = 0;
+    // mciGetErrorStringA; false when the system has no text for the code.
+    virtual bool GetErrorString(uint32_t code, std::span<char> text) = 0;
+    // mciExecute: the system shows its own message box on failure.
+    virtual void Execute(const std::string& command) = 0;
+    // Lets pending window messages run once.
+    virtual void PumpMessages() = 0;
+
+    // waveOutGetVolume / waveOutSetVolume of device 0. A failed get leaves `volume` as it was.
+    virtual void GetWaveVolume(uint32_t& volume) = 0;
+    virtual void SetWaveVolume(uint32_t volume) = 0;
+    // GetShortPathNameA; returns its result (0 on failure).
+    virtual uint32_t GetShortPathName(const std::string& path, std::span<char> shortPath) = 0;
+};
+
+// The text up to its first NUL; the whole text when it has none.
+std::u16string CutAtNul(std::u16string_view text);
+
+// The n-th field (1-based) of `text` split at `delimiter`; empty when the text has fewer
+// than n - 1 delimiters. An empty delimiter never splits.
+std::u16string FieldOf(std::u16string_view text, int32_t n, std::u16string_view delimiter);
+
+// Strict int32 reading of a device reply: optional surrounding spaces, an optional sign and
+// decimal digits, nothing else. Empty when the reply is not such a number or overflows.
+std::optional<int32_t> ParseInt32(std::u16string_view text);
+
+// Plain signed decimal, as numbers are written inside commands.
+std::u16string Decimal(int64_t value);
+
+// Command strings of the video open sequence.
+std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,
+                                int32_t parentWindow);
+std::u16string VideoWhereCommand(std::u16string_view a);
+std::u16string VideoUpdateCommand(std::u16string_view a, int32_t dc);
+
+// Where the video window goes inside the preview area of areaWidth × areaHeight pixels:
+// natural size and centred when it fits, else scaled to the full width or height.
+struct VideoWindowRect {
+    int16_t x, y, width, height;
+    bool operator==(const VideoWindowRect&) const = default;
+};
+// Empty when a number does not fit 16 bits (an overflow) or the size is degenerate.
+std::optional<VideoWindowRect> PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight,
+                                                int32_t areaWidth, int32_t areaHeight);
+std::u16string VideoPutCommand(std::u16string_view a, const VideoWindowRect& r);
+
+// The process-wide command layer. Routines return MCI error codes (-1: no command) or
+// reply texts; `a` is the alias the command works on.
+class MciLayer {
+  public:
+    explicit MciLayer(MciPlatform& platform) : platform_(platform) {}
+    MciLayer(const MciLayer&) = delete;
+    MciLayer& operator=(const MciLayer&) = delete;
+
+    // Sending paths.
+    int32_t MciSend(std::u16string_view command, std::u16string& reply);
+    // Leaves `reply` as passed when the reply buffer comes back without a NUL.
+    int32_t MciSendBuf(std::u16string_view command, std::u16string& reply);
+    // The reply, or "Error:" + code when the command failed.
+    std::u16string MciQuery(std::u16string_view command);
+    void Execute(std::u16string_view command);
+
+    // Action commands (MciSend path, reply in LastMciReply).
+    int32_t MciOpen(std::u16string_view file, std::u16string_view a);
+    int32_t MciClose(std::u16string_view a);
+    int32_t MciPlay(std::u16string_view a, std::u16string_view from, std::u16string_view to);
+    int32_t MciPause(std::u16string_view a);
+    int32_t MciResume(std::u16string_view a);
+    int32_t MciStop(std::u16string_view a);
+    int32_t MciSetTimeFormat(std::u16string_view a, std::u16string_view format);
+    // Plays from the track's start, in whatever time format is set now.
+    int32_t MciPlayTrack(int32_t track, std::u16string_view a);
+
+    // Status queries (MciQuery path).
+    std::u16string MciStatusLength(std::u16string_view a);
+    std::u16string MciStatusMode(std::u16string_view a);
+    std::u16string MciStatusPosition(std::u16string_view a);
+    std::u16string MciStatusTimeFormat(std::u16string_view a);
+    std::u16string MciStatusCurrentTrack(std::u16string_view a);
+    std::u16string MciStatusTrackPosition(std::u16string_view a, std::u16string_view track);
+    std::u16string MciStatusTrackLength(std::u16string_view a, std::u16string_view track);
+
+    // True when an open device's alias begins with `a` (a prefix test, case-sensitive).
+    bool MciIsOpen(std::u16string_view a);
+
+    // Video sequences. Those that change what the window shows pump messages twice at the
+    // end so that the video window repaints before the caller goes on.
+    void VideoClose(std::u16string_view a);
+    // The position in frames; 0 when the reply is not a number.
+    int32_t VideoFrame(std::u16string_view a);
+    void VideoSeekShow(std::u16string_view a, int32_t frame);
+    int32_t VideoSeekPause(std::u16string_view a, int32_t frame);
+    void VideoPlayNotify(std::u16string_view a, int32_t frame);
+    void VideoRewind(std::u16string_view a);
+
+    // The 8.3 form of a path; empty when the system cannot give one.
+    std::u16string ShortPath(std::u16string_view path);
+    // true saves the wave-out volume, false puts the saved one back.
+    void WaveVolume(bool save);
+
+    std::u16string LastMciReply;
+    int32_t VideoLength = 0;
+    int32_t VideoWidth = 0;
+    int32_t VideoHeight = 0;
+    int16_t VideoBits = 0;
+    uint32_t SavedWaveVolume = 0;
+
+  private:
+    void PumpTwice();
+
+    MciPlatform& platform_;
+    // Fixed buffers kept from call to call, as the system is handed them.
+    std::array<char, kMciReplyBufferSize> MciReplyBuffer{};
+    std::array<char, kMciErrorBufferSize> MciErrorBuffer{};
+};
+
+}  // namespace qcd

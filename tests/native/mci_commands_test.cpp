@@ -1,0 +1,422 @@
+#include "media/mci_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace qcd {
+namespace {
+
+using namespace std::string_literals;
+using Calls = std::vector<std::string>;
+
+// UTF-8 stands in for the ANSI code page, so non-ASCII text survives the round trip.
+std::string Utf8(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string FromUtf8(std::string_view text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t len = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+        char16_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : (b & 0x0F);
+        for (size_t k = 1; k < len; ++k) c = (c << 6) | (text[i + k] & 0x3F);
+        out += c;
+        i += len;
+    }
+    return out;
+}
+
+// Records every call with the path it took; replies and error texts are scripted per command.
+struct FakeMci : MciPlatform {
+    struct Reply {
+        uint32_t code = 0;
+        std::string text;
+        bool noNul = false;  // fills the whole buffer, leaving no NUL in it
+    };
+    std::map<std::string, Reply> replies;
+    std::map<uint32_t, std::string> errorTexts;
+    Calls calls;
+    std::vector<size_t> errorBufferSizes;
+    int pumps = 0;
+    uint32_t volume = 0x12345678;
+    std::map<std::string, std::string> shortPaths;
+
+    std::string ToAnsi(std::u16string_view text) override { return Utf8(text); }
+    std::u16string FromAnsi(std::string_view text) override { return FromUtf8(text); }
+
+    uint32_t SendString(const std::string& command, std::span<char> reply) override {
+        // The buffer size tells the two sending paths apart.
+        calls.push_back((reply.size() == kMciReplyBufferSize ? "MciSend " : "MciSendBuf ") +
+                        command);
+        const Reply& r = replies[command];
+        if (r.noNul) {
+            std::fill(reply.begin(), reply.end(), 'x');
+        } else if (r.code == 0) {
+            std::copy(r.text.begin(), r.text.end(), reply.begin());
+            reply[r.text.size()] = '\0';
+        }
+        return r.code;
+    }
+    bool GetErrorString(uint32_t code, std::span<char> text) override {
+        errorBufferSizes.push_back(text.size());
+        auto it = errorTexts.find(code);
+        if (it == errorTexts.end()) return false;
+        std::copy(it->second.begin(), it->second.end(), text.begin());
+        text[it->second.size()] = '\0';
+        return true;
+    }
+    void Execute(const std::string& command) override { calls.push_back("mciExecute " + command); }
+    void PumpMessages() override { ++pumps; }
+    void GetWaveVolume(uint32_t& v) override { v = volume; }
+    void SetWaveVolume(uint32_t v) override { volume = v; }
+    uint32_t GetShortPathName(const std::string& path, std::span<char> out) override {
+        auto it = shortPaths.find(path);
+        if (it == shortPaths.end()) return 0;
+        std::copy(it->second.begin(), it->second.end(), out.begin());
+        out[it->second.size()] = '\0';
+        return static_cast<uint32_t>(it->second.size());
+    }
+};
+
+class MciLayerTest : public ::testing::Test {
+  protected:
+    FakeMci mci;
+    MciLayer layer{mci};
+};
+
+TEST_F(MciLayerTest, ActionCommandsAreSentExactlyOnTheMciSendPath) {
+    layer.MciOpen(u"C:\\a b\\x.mid", MciSoundAlias);
+    layer.MciClose(u"ATYPE");
+    layer.MciPause(u"ATYPE");
+    layer.MciResume(u"ATYPE");
+    layer.MciStop(u"ATYPE");
+    layer.MciSetTimeFormat(u"ATYPE", u"milliseconds");
+    layer.MciPlay(u"ATYPE", u"", u"");
+    layer.MciPlay(u"ATYPE", u"1000", u"");
+    layer.MciPlay(u"ATYPE", u"", u"5000");
+    layer.MciPlay(u"ATYPE", u"1000", u"5000");
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSend open \"C:\\a b\\x.mid\" alias ATYPE",
+                             "MciSend close ATYPE",
+                             "MciSend pause ATYPE",
+                             "MciSend resume ATYPE",
+                             "MciSend stop ATYPE",
+                             "MciSend set ATYPE time format milliseconds",
+                             "MciSend play ATYPE",
+                             "MciSend play ATYPE from 1000",
+                             "MciSend play ATYPE to 5000",
+                             "MciSend play ATYPE from 1000 to 5000",
+                         }));
+}
+
+TEST_F(MciLayerTest, CommandsAreConvertedToTheAnsiCodePage) {
+    layer.MciOpen(u"C:\\曲\\x.mid", u"ATYPE");
+    EXPECT_EQ(mci.calls, Calls{"MciSend open \"C:\\" + Utf8(u"曲") + "\\x.mid\" alias ATYPE"});
+}
+
+TEST_F(MciLayerTest, StatusQueriesAreSentExactlyAndReturnTheReply) {
+    mci.replies["status ATYPE length"].text = "225000";
+    EXPECT_EQ(layer.MciStatusLength(u"ATYPE"), u"225000");
+    layer.MciStatusMode(u"ATYPE");
+    layer.MciStatusPosition(u"ATYPE");
+    layer.MciStatusTimeFormat(u"ATYPE");
+    layer.MciStatusCurrentTrack(u"ATYPE");
+    layer.MciStatusTrackPosition(u"ATYPE", u"5");
+    layer.MciStatusTrackLength(u"ATYPE", u"12");
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSend status ATYPE length",
+                             "MciSend status ATYPE mode",
+                             "MciSend status ATYPE position",
+                             "MciSend status ATYPE time format",
+                             "MciSend status ATYPE current track",
+                             "MciSend status ATYPE position track 5",
+                             "MciSend status ATYPE length track 12",
+                         }));
+}
+
+TEST_F(MciLayerTest, MciSendCutsTheReplyAtItsNulAndKeepsItInLastMciReply) {
+    mci.replies["status ATYPE mode"].text = "playing\0junk"s;
+    std::u16string reply = u"old";
+    EXPECT_EQ(layer.MciSend(u"status ATYPE mode", reply), 0);
+    EXPECT_EQ(reply, u"playing");
+
+    // An action command's reply replaces the last one, usually with nothing.
+    layer.LastMciReply = u"previous";
+    EXPECT_EQ(layer.MciStop(u"ATYPE"), 0);
+    EXPECT_EQ(layer.LastMciReply, u"");
+}
+
+TEST_F(MciLayerTest, MciSendWithoutACommandSendsNothing) {
+    std::u16string reply;
+    EXPECT_EQ(layer.MciSend(u"", reply), -1);
+    EXPECT_EQ(reply, u"MCIコマンド文字列が設定されていません");
+    EXPECT_TRUE(mci.calls.empty());
+    EXPECT_TRUE(mci.errorBufferSizes.empty());
+}
+
+TEST_F(MciLayerTest, MciSendFailureGivesTheSystemTextOrTheFallback) {
+    mci.replies["open \"x.mid\" alias ATYPE"].code = 275;
+    mci.errorTexts[275] = Utf8(u"ファイルが見つかりません。");
+    EXPECT_EQ(layer.MciOpen(u"x.mid", u"ATYPE"), 275);
+    EXPECT_EQ(layer.LastMciReply, u"ファイルが見つかりません。");
+
+    mci.replies["play ATYPE"].code = 999;
+    EXPECT_EQ(layer.MciPlay(u"ATYPE", u"", u""), 999);
+    EXPECT_EQ(layer.LastMciReply, u"原因不明のエラーが発生しました");
+    EXPECT_EQ(mci.errorBufferSizes, (std::vector<size_t>{256, 256}));
+}
+
+TEST_F(MciLayerTest, FailedQueryReadsErrorAndTheCode) {
+    mci.replies["status ATYPE position"].code = 263;
+    mci.errorTexts[263] = "not open";
+    EXPECT_EQ(layer.MciStatusPosition(u"ATYPE"), u"Error:263");
+    EXPECT_EQ(layer.LastMciReply, u"not open");
+    EXPECT_EQ(layer.MciQuery(u""), u"Error:-1");
+}
+
+TEST_F(MciLayerTest, MciSendBufHandsBackTheReplyOrTheErrorText) {
+    std::u16string reply = u"old";
+    mci.replies["where msfile source max"].text = "0 0 160 120";
+    EXPECT_EQ(layer.MciSendBuf(u"where msfile source max", reply), 0);
+    EXPECT_EQ(reply, u"0 0 160 120");
+
+    mci.replies["update msfile hdc 5"].code = 282;
+    mci.errorTexts[282] = "cannot draw";
+    EXPECT_EQ(layer.MciSendBuf(u"update msfile hdc 5", reply), 282);
+    EXPECT_EQ(reply, u"cannot draw");
+    EXPECT_EQ(mci.errorBufferSizes, std::vector<size_t>{1024});
+
+    // No fallback text on this path: an unknown code leaves an empty reply.
+    mci.replies["break msfile"].code = 999;
+    EXPECT_EQ(layer.MciSendBuf(u"break msfile", reply), 999);
+    EXPECT_EQ(reply, u"");
+    EXPECT_EQ(layer.LastMciReply, u"");
+}
+
+TEST_F(MciLayerTest, MciSendBufLeavesTheReplyWhenTheBufferHasNoNul) {
+    mci.replies["status msfile position"].noNul = true;
+    std::u16string reply = u"as passed";
+    EXPECT_EQ(layer.MciSendBuf(u"status msfile position", reply), 0);
+    EXPECT_EQ(reply, u"as passed");
+}
+
+TEST_F(MciLayerTest, MciSendBufSendsEvenAnEmptyCommand) {
+    std::u16string reply;
+    layer.MciSendBuf(u"", reply);
+    EXPECT_EQ(mci.calls, Calls{"MciSendBuf "});
+}
+
+TEST_F(MciLayerTest, MciIsOpenIsAPrefixTestOverTheOpenDevices) {
+    mci.replies["sysinfo all quantity open"].text = "2  ";
+    mci.replies["sysinfo all name 1 open"].text = "ATYPE";
+    mci.replies["sysinfo all name 2 open"].text = "msfile2";
+    EXPECT_TRUE(layer.MciIsOpen(u"msfile"));
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSendBuf sysinfo all quantity open",
+                             "MciSendBuf sysinfo all name 1 open",
+                             "MciSendBuf sysinfo all name 2 open",
+                         }));
+    mci.calls.clear();
+    EXPECT_TRUE(layer.MciIsOpen(u"ATYPE"));
+    EXPECT_EQ(mci.calls.size(), 2u);  // stops at the first match
+
+    EXPECT_FALSE(layer.MciIsOpen(u"msfile23"));
+    EXPECT_FALSE(layer.MciIsOpen(u"MSFILE"));
+}
+
+TEST_F(MciLayerTest, MciIsOpenWithNoCountAsksNoNames) {
+    mci.replies["sysinfo all quantity open"].text = "0";
+    EXPECT_FALSE(layer.MciIsOpen(u"msfile"));
+    mci.replies["sysinfo all quantity open"].code = 263;
+    EXPECT_FALSE(layer.MciIsOpen(u"msfile"));
+    mci.replies["sysinfo all quantity open"] = FakeMci::Reply{0, "-3"};
+    EXPECT_FALSE(layer.MciIsOpen(u"msfile"));
+    EXPECT_EQ(mci.calls, Calls(3, "MciSendBuf sysinfo all quantity open"));
+}
+
+TEST_F(MciLayerTest, MciPlayTrackPlaysFromTheTrackPositionAsReplied) {
+    mci.replies["status ATYPE position track 5"].text = "754000";
+    EXPECT_EQ(layer.MciPlayTrack(5, u"ATYPE"), 0);
+    mci.replies["play ATYPE from 754000"].code = 266;
+    EXPECT_EQ(layer.MciPlayTrack(5, u"ATYPE"), 266);
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSend status ATYPE position track 5",
+                             "MciSend play ATYPE from 754000",
+                             "MciSend status ATYPE position track 5",
+                             "MciSend play ATYPE from 754000",
+                         }));
+}
+
+TEST(FieldOf, SplitsTheWhereReply) {
+    EXPECT_EQ(FieldOf(u"0 0 320 240", 3, u" "), u"320");
+    EXPECT_EQ(FieldOf(u"0 0 320 240", 4, u" "), u"240");
+    EXPECT_EQ(FieldOf(u"0 0 320 240", 1, u" "), u"0");
+    EXPECT_EQ(FieldOf(u"0 0", 4, u" "), u"");
+    EXPECT_EQ(FieldOf(u"0 0", 3, u" "), u"");
+    EXPECT_EQ(FieldOf(u"0  7", 3, u" "), u"7");
+    EXPECT_EQ(FieldOf(u"0 0 ", 3, u" "), u"");
+    EXPECT_EQ(FieldOf(u"a::b::c", 2, u"::"), u"b");
+    EXPECT_EQ(FieldOf(u"abc", 1, u""), u"abc");
+}
+
+TEST(CutAtNul, EndsAtTheFirstNul) {
+    EXPECT_EQ(CutAtNul(u"ab\0cd\0"s), u"ab");
+    EXPECT_EQ(CutAtNul(u"\0x"s), u"");
+    EXPECT_EQ(CutAtNul(u"abc"), u"abc");
+}
+
+TEST(ParseInt32, ReadsOnlyWholeNumbers) {
+    EXPECT_EQ(ParseInt32(u"2  "), 2);
+    EXPECT_EQ(ParseInt32(u" -120"), -120);
+    EXPECT_EQ(ParseInt32(u"+7"), 7);
+    EXPECT_EQ(ParseInt32(u"-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseInt32(u"2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseInt32(u"2147483648"), std::nullopt);
+    EXPECT_EQ(ParseInt32(u"99999999999999999999"), std::nullopt);
+    EXPECT_EQ(ParseInt32(u"Error:263"), std::nullopt);
+    EXPECT_EQ(ParseInt32(u"12 frames"), std::nullopt);
+    EXPECT_EQ(ParseInt32(u""), std::nullopt);
+    EXPECT_EQ(ParseInt32(u" - "), std::nullopt);
+}
+
+class VideoTest : public MciLayerTest {
+  protected:
+    void SetUp() override { layer.VideoLength = 100; }
+};
+
+TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
+    const std::pair<int32_t, std::string> cases[] = {
+        {-5, "seek msfile to start"}, {0, "seek msfile to start"}, {1, "seek msfile to start"},
+        {2, "seek msfile to 2"},      {99, "seek msfile to 99"},   {100, "seek msfile to end"},
+        {150, "seek msfile to end"},
+    };
+    for (const auto& [frame, seek] : cases) {
+        mci.calls.clear();
+        mci.pumps = 0;
+        layer.VideoSeekShow(u"msfile", frame);
+        EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute " + seek,
+                                    "mciExecute window msfile state show"}))
+            << frame;
+        EXPECT_EQ(mci.pumps, 2);
+    }
+}
+
+TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
+    mci.replies["status msfile position"].text = "42";
+    EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
+    EXPECT_EQ(mci.calls, (Calls{
+                             "mciExecute stop msfile",
+                             "mciExecute seek msfile to 42",
+                             "mciExecute window msfile state show",
+                             "MciSendBuf pause msfile",
+                             "MciSendBuf set msfile time format frames",
+                             "MciSendBuf status msfile position",
+                         }));
+    EXPECT_EQ(mci.pumps, 2);  // VideoFrame itself does not pump
+}
+
+TEST_F(VideoTest, FrameOfAnUnreadableReplyIsZero) {
+    mci.replies["status msfile position"].code = 263;
+    mci.errorTexts[263] = "not open";
+    EXPECT_EQ(layer.VideoFrame(u"msfile"), 0);
+    mci.replies["status msfile position"] = FakeMci::Reply{0, "", true};
+    EXPECT_EQ(layer.VideoFrame(u"msfile"), 0);
+    EXPECT_EQ(mci.pumps, 0);
+}
+
+TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
+    layer.VideoPlayNotify(u"msfile", 100);
+    EXPECT_TRUE(mci.calls.empty());
+    EXPECT_EQ(mci.pumps, 0);
+    layer.VideoPlayNotify(u"msfile", 99);
+    EXPECT_EQ(mci.calls, Calls{"MciSendBuf play msfile notify"});
+    EXPECT_EQ(mci.pumps, 2);
+}
+
+TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
+    layer.VideoRewind(u"msfile");
+    EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute seek msfile to start",
+                                "mciExecute window msfile state show"}));
+    EXPECT_EQ(mci.pumps, 2);
+}
+
+TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
+    mci.replies["sysinfo all quantity open"].text = "0";
+    layer.VideoClose(u"msfile");
+    EXPECT_EQ(mci.calls, Calls{"MciSendBuf sysinfo all quantity open"});
+    EXPECT_EQ(mci.pumps, 0);
+
+    mci.calls.clear();
+    mci.replies["sysinfo all quantity open"].text = "1";
+    mci.replies["sysinfo all name 1 open"].text = "msfile";
+    mci.replies["break msfile"].code = 999;  // its failure is ignored
+    layer.VideoClose(u"msfile");
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSendBuf sysinfo all quantity open",
+                             "MciSendBuf sysinfo all name 1 open",
+                             "mciExecute stop msfile",
+                             "MciSendBuf break msfile",
+                             "mciExecute window msfile state hide",
+                             "mciExecute close msfile",
+                         }));
+    EXPECT_EQ(mci.pumps, 2);
+    EXPECT_EQ(layer.VideoLength, 100);  // kept after the close
+}
+
+TEST(VideoOpenCommands, AreExactStringsWithPlainDecimals) {
+    EXPECT_EQ(VideoOpenCommand(u"C:\\PROGRA~1\\CLIP~1.AVI", u"msfile", 65562),
+              u"open C:\\PROGRA~1\\CLIP~1.AVI alias msfile style child parent 65562");
+    EXPECT_EQ(VideoOpenCommand(u"x.avi", u"msfile", -2),
+              u"open x.avi alias msfile style child parent -2");
+    EXPECT_EQ(VideoWhereCommand(u"msfile"), u"where msfile source max");
+    EXPECT_EQ(VideoUpdateCommand(u"msfile", 0), u"update msfile hdc 0");
+    EXPECT_EQ(VideoPutCommand(u"msfile", {-1, 0, 102, 89}), u"put msfile window at -1 0 102 89");
+}
+
+TEST(VideoOpenCommands, PlacementFitsCentresOrScales) {
+    // Wider than the area: full width, height scaled and centred.
+    EXPECT_EQ(PlaceVideoWindow(160, 120, 102, 119), (VideoWindowRect{0, 15, 102, 89}));
+    // Fits: natural size, centred (halves truncated).
+    EXPECT_EQ(PlaceVideoWindow(64, 48, 102, 119), (VideoWindowRect{19, 35, 64, 48}));
+    // Taller than wide: full height, width scaled and centred.
+    EXPECT_EQ(PlaceVideoWindow(100, 200, 102, 119), (VideoWindowRect{25, 0, 51, 119}));
+    // Square and too big takes the W >= H branch: q is a fraction of the area height.
+    EXPECT_EQ(PlaceVideoWindow(200, 200, 102, 119), (VideoWindowRect{0, 0, 102, 119}));
+    EXPECT_EQ(PlaceVideoWindow(0, 0, 102, 119), (VideoWindowRect{51, 59, 0, 0}));
+    EXPECT_EQ(PlaceVideoWindow(40000, 10, 102, 119), (VideoWindowRect{0, 59, 102, 0}));
+    EXPECT_EQ(PlaceVideoWindow(10, 40000, 102, 40000), std::nullopt);  // 40000 overflows 16 bits
+}
+
+TEST_F(MciLayerTest, ShortPathIsEmptyWhenTheSystemFails) {
+    mci.shortPaths[Utf8(u"C:\\a b\\映像.avi")] = "C:\\AB~1\\3B2F~1.AVI";
+    EXPECT_EQ(layer.ShortPath(u"C:\\a b\\映像.avi"), u"C:\\AB~1\\3B2F~1.AVI");
+    EXPECT_EQ(layer.ShortPath(u"C:\\missing.avi"), u"");
+}
+
+TEST_F(MciLayerTest, WaveVolumeRestoresTheLastSavedValue) {
+    layer.WaveVolume(true);
+    EXPECT_EQ(layer.SavedWaveVolume, 0x12345678u);
+    mci.volume = 0;
+    layer.WaveVolume(false);
+    EXPECT_EQ(mci.volume, 0x12345678u);
+}
+
+}  // namespace
+}  // namespace qcd
