@@ -5,15 +5,21 @@
 #                              both ended (by PID) when CMD ends
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$top/build/wineprefix"
+# QCD_WINEPREFIX lets parallel work use prefixes of its own.
+export WINEPREFIX="${QCD_WINEPREFIX:-$top/build/wineprefix}"
+export QCD_WINEPREFIX="$WINEPREFIX"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+# Japanese ANSI code page (932) for Wine; passed per command so bash itself does not
+# complain about a locale glibc lacks.
+ja=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
 
 make_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$top/build"
     echo "testbed: creating Wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    "${ja[@]}" wineboot -i >/dev/null 2>&1
+    # A crash prints its backtrace and ends the program instead of waiting in a dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w
   fi
 }
@@ -26,13 +32,13 @@ start_display() {
   read -r dpy <"$fifo"
   rm -f "$fifo"
   export DISPLAY=":$dpy"
-  echo "$DISPLAY" >"$top/build/display"
+  echo "$DISPLAY" >"$WINEPREFIX.display"
 }
 
 stop_all() {
   wineserver -k 2>/dev/null || true
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -f "$top/build/display"
+  rm -f "$WINEPREFIX.display"
 }
 
 case "${1:-}" in
@@ -43,7 +49,7 @@ case "${1:-}" in
     trap stop_all EXIT
     start_display
     wineserver -p
-    "$@"
+    "${ja[@]}" "$@"
     ;;
   *) echo "usage: testbed.sh prefix | run CMD..." >&2; exit 2 ;;
 esac

@@ -1,0 +1,95 @@
+// The in-process server: module handle, class factory and unload test.
+#include <windows.h>
+
+#include "control/QuorComDlg.h"
+#include "control/registration.h"
+
+namespace qcd {
+
+namespace {
+
+HMODULE g_module = nullptr;
+
+// One factory object for the process; it lives in static storage, so AddRef/Release only
+// count server references.
+class ClassFactory final : public IClassFactory {
+public:
+    using Create = HRESULT (*)(IUnknown*, REFIID, void**);
+    explicit ClassFactory(Create create) : create_(create) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *ppv = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++win::ModuleRefs()); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--win::ModuleRefs()); }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        return create_(outer, riid, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        lock ? ++win::ModuleRefs() : --win::ModuleRefs();
+        return S_OK;
+    }
+
+private:
+    Create create_;
+};
+
+ClassFactory g_controlFactory(CreateQuorComDlg);
+
+}  // namespace
+
+HMODULE ThisModule() {
+    // The tests link the control into their own executable: then the module is the program.
+    return g_module ? g_module : GetModuleHandleW(nullptr);
+}
+
+}  // namespace qcd
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        qcd::g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (clsid == qcd::CLSID_QuorComDlg) return qcd::g_controlFactory.QueryInterface(riid, ppv);
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return qcd::win::ModuleRefs() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return qcd::win::Guarded([] { return qcd::RegisterServer(qcd::RegistrationScope::Machine); });
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return qcd::win::Guarded([] { return qcd::UnregisterServer(qcd::RegistrationScope::Machine); });
+}
+
+// regsvr32 /n /i:user registers for the current user only; an empty or "machine" command
+// line means the whole machine.
+extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR cmdLine) {
+    return qcd::win::Guarded([&] {
+        qcd::RegistrationScope scope = qcd::RegistrationScope::Machine;
+        if (cmdLine && *cmdLine) {
+            if (_wcsicmp(cmdLine, L"user") == 0)
+                scope = qcd::RegistrationScope::User;
+            else if (_wcsicmp(cmdLine, L"machine") != 0)
+                return E_INVALIDARG;
+        }
+        return install ? qcd::RegisterServer(scope) : qcd::UnregisterServer(scope);
+    });
+}

@@ -1,0 +1,125 @@
+// Self-registration: the class, its ProgIDs and the type library, for the machine or
+// for the current user only (regsvr32 /n /i:user), and exactly that removed again.
+#include "control/registration.h"
+
+#include <string>
+
+#include "control/QuorComDlg.h"
+#include "platform/handles.h"
+#include "resources/resource_ids.h"
+
+// In oleaut32 since Vista, but not declared by the mingw-w64 headers.
+extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* lib, OLECHAR* path, OLECHAR* helpDir);
+extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID libid, WORD major, WORD minor, LCID lcid,
+                                                   SYSKIND syskind);
+
+namespace qcd {
+
+namespace {
+
+using win::com_ptr;
+
+constexpr wchar_t kUserTypeName[] = L"QuorComDlg Control";
+// CATID_Control: "Controls" in the component categories.
+constexpr wchar_t kControlCategory[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
+
+std::wstring GuidText(const GUID& g) {
+    wchar_t buf[40];
+    StringFromGUID2(g, buf, 40);
+    return buf;
+}
+
+std::wstring ModulePath() {
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+    return n && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
+}
+
+HKEY ClassesRoot(RegistrationScope scope, win::unique_hkey& holder) {
+    if (scope == RegistrationScope::Machine) return HKEY_CLASSES_ROOT;
+    HKEY k = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    holder.reset(k);
+    return k;
+}
+
+LSTATUS SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+    HKEY k = nullptr;
+    LSTATUS s = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr);
+    if (s != ERROR_SUCCESS) return s;
+    win::unique_hkey owner(k);
+    return RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+HRESULT FromStatus(LSTATUS s) { return s == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(s); }
+
+}  // namespace
+
+HRESULT RegisterServer(RegistrationScope scope) {
+    const std::wstring path = ModulePath();
+    if (path.empty()) return E_FAIL;
+    win::unique_hkey holder;
+    HKEY root = ClassesRoot(scope, holder);
+    if (!root) return E_ACCESSDENIED;
+
+    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuorComDlg);
+    const struct {
+        std::wstring key;
+        const wchar_t* name;
+        std::wstring value;
+    } values[] = {
+        {clsid, nullptr, kUserTypeName},
+        {clsid + L"\\InprocServer32", nullptr, path},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {clsid + L"\\ProgID", nullptr, kProgIdVersioned},
+        {clsid + L"\\VersionIndependentProgID", nullptr, kProgId},
+        {clsid + L"\\Control", nullptr, L""},
+        {clsid + L"\\MiscStatus", nullptr, L"0"},
+        {clsid + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
+        {clsid + L"\\ToolboxBitmap32", nullptr, path + L", " + std::to_wstring(IDB_TOOLBOX)},
+        {clsid + L"\\TypeLib", nullptr, GuidText(LIBID_QuorCommonDialogControl)},
+        {clsid + L"\\Version", nullptr, std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor)},
+        {clsid + L"\\Implemented Categories\\" + kControlCategory, nullptr, L""},
+        {kProgId, nullptr, kUserTypeName},
+        {std::wstring(kProgId) + L"\\CLSID", nullptr, GuidText(CLSID_QuorComDlg)},
+        {std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned},
+        {kProgIdVersioned, nullptr, kUserTypeName},
+        {std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuorComDlg)},
+    };
+    for (const auto& v : values) {
+        HRESULT hr = FromStatus(SetValue(root, v.key, v.name, v.value));
+        if (FAILED(hr)) return hr;
+    }
+
+    com_ptr<ITypeLib> lib;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, lib.put());
+    if (FAILED(hr)) return hr;
+    std::wstring mutablePath = path;
+    return scope == RegistrationScope::Machine
+               ? RegisterTypeLib(lib.get(), mutablePath.data(), nullptr)
+               : RegisterTypeLibForUser(lib.get(), mutablePath.data(), nullptr);
+}
+
+HRESULT UnregisterServer(RegistrationScope scope) {
+    win::unique_hkey holder;
+    HKEY root = ClassesRoot(scope, holder);
+    if (!root) return E_ACCESSDENIED;
+    HRESULT result = S_OK;
+    for (const std::wstring& key : {L"CLSID\\" + GuidText(CLSID_QuorComDlg), std::wstring(kProgIdVersioned),
+                                    std::wstring(kProgId)}) {
+        LSTATUS s = RegDeleteTreeW(root, key.c_str());
+        if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) result = HRESULT_FROM_WIN32(s);
+    }
+    HRESULT hr = scope == RegistrationScope::Machine
+                     ? UnRegisterTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, SYS_WIN32)
+                     : UnRegisterTypeLibForUser(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0,
+                                                SYS_WIN32);
+    // Unregistering something that is not registered is not a failure.
+    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) result = hr;
+    return result;
+}
+
+}  // namespace qcd
