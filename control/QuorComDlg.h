@@ -21,7 +21,9 @@
 
 namespace qcd {
 
+// The module that holds the control's resources (the library, or a test program).
 HMODULE ThisModule();
+void SetThisModule(HMODULE module);
 
 // Creates a control; the caller receives the object's first reference.
 HRESULT CreateQuorComDlg(IUnknown* outer, REFIID riid, void** ppv);

@@ -8,8 +8,6 @@ namespace qcd {
 
 namespace {
 
-HMODULE g_module = nullptr;
-
 // One factory object for the process; it lives in static storage, so AddRef/Release only
 // count server references.
 class ClassFactory final : public IClassFactory {
@@ -45,16 +43,11 @@ ClassFactory g_controlFactory(CreateQuorComDlg);
 
 }  // namespace
 
-HMODULE ThisModule() {
-    // The tests link the control into their own executable: then the module is the program.
-    return g_module ? g_module : GetModuleHandleW(nullptr);
-}
-
 }  // namespace qcd
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        qcd::g_module = instance;
+        qcd::SetThisModule(instance);
         DisableThreadLibraryCalls(instance);
     }
     return TRUE;

@@ -49,7 +49,10 @@ case "${1:-}" in
     trap stop_all EXIT
     start_display
     wineserver -p
-    "${ja[@]}" "$@"
+    # Start Wine's own services now, detached from our output: started by a test they would
+    # inherit its stdout and keep the test runner waiting for EOF.
+    "${ja[@]}" wine cmd /c exit </dev/null >/dev/null 2>&1
+    "$@"
     ;;
   *) echo "usage: testbed.sh prefix | run CMD..." >&2; exit 2 ;;
 esac

@@ -1,0 +1,162 @@
+// The type library as hosts read it: names (Japanese ones intact under code page 932),
+// member order, dispatch ids, types and help strings.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "control/ids.h"
+#include "platform/com_ptr.h"
+
+namespace qcd::test {
+namespace {
+
+using win::com_ptr;
+
+class TypeLibTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t path[MAX_PATH];
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(path, REGKIND_NONE, lib_.put()));
+    }
+    com_ptr<ITypeInfo> Info(const GUID& guid) {
+        com_ptr<ITypeInfo> info;
+        EXPECT_HRESULT_SUCCEEDED(lib_->GetTypeInfoOfGuid(guid, info.put()));
+        return info;
+    }
+    com_ptr<ITypeInfo> Named(const wchar_t* name) {
+        for (UINT i = 0; i < lib_->GetTypeInfoCount(); ++i) {
+            BSTR n = nullptr;
+            lib_->GetDocumentation(static_cast<INT>(i), &n, nullptr, nullptr, nullptr);
+            const bool match = n && std::wstring(n) == name;
+            SysFreeString(n);
+            if (match) {
+                com_ptr<ITypeInfo> info;
+                lib_->GetTypeInfo(i, info.put());
+                return info;
+            }
+        }
+        return {};
+    }
+    com_ptr<ITypeLib> lib_;
+};
+
+std::wstring Take(BSTR b) {
+    std::wstring s(b ? b : L"");
+    SysFreeString(b);
+    return s;
+}
+
+TEST_F(TypeLibTest, LibraryAndEnumsKeepTheirNames) {
+    EXPECT_EQ(Take([&] {
+                  BSTR n = nullptr;
+                  lib_->GetDocumentation(-1, &n, nullptr, nullptr, nullptr);
+                  return n;
+              }()),
+              L"QuorCommonDialogControl");
+    const struct {
+        const wchar_t* name;
+        std::vector<std::pair<std::wstring, LONG>> members;
+    } enums[] = {
+        {L"PositionType", {{L"手動", 0}, {L"中央", 1}}},
+        {L"BGSType", {{L"なし", 0}, {L"既定値", 1}, {L"設定", 2}}},
+    };
+    for (const auto& e : enums) {
+        auto info = Named(e.name);
+        ASSERT_TRUE(info) << "missing enum";
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        ASSERT_EQ(attr->typekind, TKIND_ENUM);
+        ASSERT_EQ(attr->cVars, e.members.size());
+        info->ReleaseTypeAttr(attr);
+        for (UINT i = 0; i < e.members.size(); ++i) {
+            VARDESC* vd = nullptr;
+            info->GetVarDesc(i, &vd);
+            BSTR name = nullptr;
+            UINT count = 0;
+            info->GetNames(vd->memid, &name, 1, &count);
+            EXPECT_EQ(Take(name), e.members[i].first);
+            EXPECT_EQ(V_I4(vd->lpvarValue), e.members[i].second);
+            info->ReleaseVarDesc(vd);
+        }
+    }
+}
+
+TEST_F(TypeLibTest, DualInterfaceMembersInOrderWithHelpStrings) {
+    // The vtable side: what Invoke calls and what early-binding hosts compile against.
+    auto dispatch = Info(IID__QuorComDlg);
+    HREFTYPE ref = 0;
+    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref));
+    com_ptr<ITypeInfo> vtbl;
+    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeInfo(ref, vtbl.put()));
+    TYPEATTR* attr = nullptr;
+    vtbl->GetTypeAttr(&attr);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+    const UINT funcs = attr->cFuncs;
+    vtbl->ReleaseTypeAttr(attr);
+
+    const std::vector<std::wstring> order = {
+        L"Show_AboutBox", L"DefaultExt",  L"FileName",  L"InitDir",    L"MaxFileSize", L"DialogTitle",
+        L"FilterIndex",   L"Filter",      L"ShowOpen",  L"ShowSave",   L"CancelError", L"SlideFolder",
+        L"FileTitle",     L"DialogLeft",  L"DialogTop", L"Position",   L"BackGroundSlide"};
+    std::vector<std::wstring> seen;
+    for (UINT i = 0; i < funcs; ++i) {
+        FUNCDESC* fd = nullptr;
+        vtbl->GetFuncDesc(i, &fd);
+        BSTR name = nullptr, help = nullptr;
+        vtbl->GetDocumentation(fd->memid, &name, &help, nullptr, nullptr);
+        std::wstring n = Take(name), h = Take(help);
+        if (seen.empty() || seen.back() != n) seen.push_back(n);
+        // Byte offsets in the vtable follow IDispatch's seven slots, in member order.
+        EXPECT_EQ(fd->oVft, static_cast<SHORT>((7 + i) * sizeof(void*))) << i;
+        if (n == L"Show_AboutBox") {
+            EXPECT_EQ(fd->memid, DISPID_ABOUTBOX);
+        }
+        if (n == L"MaxFileSize" && fd->invkind == INVOKE_PROPERTYPUT) {
+            EXPECT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_I2);
+        }
+        if (n == L"CancelError" && fd->invkind == INVOKE_PROPERTYPUT) {
+            EXPECT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_BOOL);
+        }
+        if (n == L"Position" && fd->invkind == INVOKE_PROPERTYPUT) {
+            EXPECT_EQ(fd->lprgelemdescParam[0].tdesc.vt, VT_USERDEFINED);
+            com_ptr<ITypeInfo> e;
+            vtbl->GetRefTypeInfo(fd->lprgelemdescParam[0].tdesc.hreftype, e.put());
+            BSTR en = nullptr;
+            e->GetDocumentation(MEMBERID_NIL, &en, nullptr, nullptr, nullptr);
+            EXPECT_EQ(Take(en), L"PositionType");
+        }
+        if (n == L"Filter") {
+            EXPECT_EQ(h, L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽの [ﾌｧｲﾙの種類] ﾘｽﾄ ﾎﾞｯｸｽに表示されるﾌｨﾙﾀを設定します。値の取得も可能です。");
+        }
+        if (n == L"ShowOpen") {
+            EXPECT_EQ(h, L"");
+        }
+        vtbl->ReleaseFuncDesc(fd);
+    }
+    EXPECT_EQ(seen, order);
+}
+
+TEST_F(TypeLibTest, CoclassIsAControlWithAnEmptyEventInterface) {
+    auto coclass = Info(CLSID_QuorComDlg);
+    TYPEATTR* attr = nullptr;
+    coclass->GetTypeAttr(&attr);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCONTROL);
+    EXPECT_EQ(attr->cImplTypes, 2);
+    coclass->ReleaseTypeAttr(attr);
+    INT flags = 0;
+    coclass->GetImplTypeFlags(1, &flags);
+    EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+
+    auto events = Info(DIID___QuorComDlg);
+    events->GetTypeAttr(&attr);
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(attr->cFuncs, 7);  // IDispatch's own members only: no events
+    events->ReleaseTypeAttr(attr);
+}
+
+}  // namespace
+}  // namespace qcd::test
