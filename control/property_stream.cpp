@@ -42,7 +42,7 @@ public:
         return true;
     }
     bool U32(uint32_t& v) {
-        uint16_t lo, hi;
+        uint16_t lo = 0, hi = 0;
         if (!U16(lo) || !U16(hi)) return false;
         v = lo | static_cast<uint32_t>(hi) << 16;
         return true;
@@ -51,7 +51,7 @@ public:
         if (units > (bytes_.size() - pos_) / 2) return false;
         s.resize(units);
         for (char16_t& c : s) {
-            uint16_t v;
+            uint16_t v = 0;
             U16(v);
             c = v;
         }
@@ -93,8 +93,8 @@ int64_t PropertyStreamReader::PayloadSize(std::span<const uint8_t> header) {
     if (header.size() < kStreamHeaderSize || std::memcmp(header.data(), kMagic, 4) != 0)
         return -1;
     Cursor c(header.subspan(4));
-    uint16_t version;
-    uint32_t size;
+    uint16_t version = 0;
+    uint32_t size = 0;
     c.U16(version);
     c.U32(size);
     if (version != kVersion || size > kMaxStreamPayload) return -1;
@@ -105,28 +105,28 @@ bool PropertyStreamReader::Parse(std::span<const uint8_t> payload) {
     entries_.clear();
     Cursor c(payload);
     while (!c.AtEnd()) {
-        uint16_t nameLength;
+        uint16_t nameLength = 0;
         std::u16string name;
-        uint8_t kind;
+        uint8_t kind = 0;
         if (!c.U16(nameLength) || !c.Text(nameLength, name) || !c.U8(kind)) return false;
         PropertyValue value;
         switch (static_cast<ValueKind>(kind)) {
             case ValueKind::String: {
-                uint32_t length;
+                uint32_t length = 0;
                 std::u16string s;
                 if (!c.U32(length) || !c.Text(length, s)) return false;
                 value = std::move(s);
                 break;
             }
             case ValueKind::Int32: {
-                uint32_t v;
+                uint32_t v = 0;
                 if (!c.U32(v)) return false;
                 value = static_cast<int32_t>(v);
                 break;
             }
             case ValueKind::Int16:
             case ValueKind::Boolean: {
-                uint16_t v;
+                uint16_t v = 0;
                 if (!c.U16(v)) return false;
                 value = static_cast<int16_t>(v);
                 break;
