@@ -1,0 +1,53 @@
+// What the Open and Save dialogs are given and what comes back: buffer sizes and contents,
+// flags, the default-extension rule and the dialog's placement. Portable code.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "control/properties.h"
+
+namespace qcd {
+
+// OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_PATHMUSTEXIST |
+// OFN_FILEMUSTEXIST | OFN_EXPLORER.
+inline constexpr uint32_t kOpenFlags = 0x81864;
+// OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_PATHMUSTEXIST | OFN_EXPLORER.
+// No OFN_FILEMUSTEXIST: a Save As dialog must accept the name of a file that does not exist yet.
+inline constexpr uint32_t kSaveFlags = 0x80826;
+// The record without the three members that later systems added.
+inline constexpr uint32_t kOpenFileNameSize = 76;
+inline constexpr int32_t kFileTitleBufferLength = 260;
+
+// N: MaxFileSize when it is 1 or more, else 260.
+int32_t FileBufferLength(int16_t maxFileSize);
+// Systems outside the NT family get buffers of spaces, NT ones buffers of NULs.
+char16_t BufferPadChar(bool nonNtPlatform);
+
+// N - 1 pad characters and a NUL.
+std::u16string OpenFileBuffer(int32_t n, char16_t pad);
+// FileName followed by pad characters, cut to N - 1 characters, then a NUL.
+std::u16string SaveFileBuffer(std::u16string_view fileName, int32_t n, char16_t pad);
+// 259 pad characters and a NUL.
+std::u16string FileTitleBuffer(char16_t pad);
+
+// A cancelled or failed dialog empties the three results, in this order.
+void ClearDialogResults(Properties& props);
+// After a successful Save: a FileTitle without "." gets "." & DefaultExt on both names.
+void AppendDefaultExt(Properties& props);
+
+struct ScreenPoint {
+    int32_t x;
+    int32_t y;
+};
+struct ScreenRect {
+    int32_t left, top, right, bottom;
+};
+// Where a dialog goes when it is up: centred for any non-zero Position, else at
+// (DialogLeft, DialogTop). Nothing when 32-bit arithmetic would overflow.
+std::optional<ScreenPoint> PlaceDialogAt(const ScreenRect& dialog, const ScreenRect& desktop,
+                                         const Properties& props);
+
+}  // namespace qcd

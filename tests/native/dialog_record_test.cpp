@@ -1,0 +1,104 @@
+#include "dialoghost/dialog_record.h"
+
+#include <gtest/gtest.h>
+
+namespace qcd {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(DialogRecord, BufferLengthAndPadding) {
+    EXPECT_EQ(FileBufferLength(0), 260);
+    EXPECT_EQ(FileBufferLength(-5), 260);
+    EXPECT_EQ(FileBufferLength(1), 1);
+    EXPECT_EQ(FileBufferLength(1000), 1000);
+
+    EXPECT_EQ(OpenFileBuffer(1, u'\0'), u"\0"s);
+    EXPECT_EQ(OpenFileBuffer(4, u' '), u"   \0"s);
+    EXPECT_EQ(OpenFileBuffer(260, u'\0').size(), 260u);
+    EXPECT_EQ(FileTitleBuffer(u' '), std::u16string(259, u' ') + u'\0');
+    EXPECT_EQ(BufferPadChar(true), u' ');
+    EXPECT_EQ(BufferPadChar(false), u'\0');
+}
+
+TEST(DialogRecord, SaveBufferStartsWithTheNameCutToFit) {
+    EXPECT_EQ(SaveFileBuffer(u"ab", 5, u' '), u"ab  \0"s);
+    EXPECT_EQ(SaveFileBuffer(u"abcd", 5, u' '), u"abcd\0"s);
+    EXPECT_EQ(SaveFileBuffer(u"abcdefg", 5, u'\0'), u"abcd\0"s);
+    EXPECT_EQ(SaveFileBuffer(u"abc", 1, u'\0'), u"\0"s);
+}
+
+TEST(DialogRecord, FlagsOfBothDialogs) {
+    EXPECT_EQ(kOpenFlags, 530532u);
+    // The Save dialog asks before overwriting but accepts new names.
+    EXPECT_EQ(kSaveFlags & 0x1000u, 0u);
+    EXPECT_EQ(kSaveFlags | 0x1000u, 530470u);
+}
+
+TEST(DialogRecord, DefaultExtIsAppendedOnlyToANameWithoutADot) {
+    Properties p;
+    p.DefaultExt = u"txt";
+    p.FileName = u"C:\\my.dir\\report";
+    p.FileTitle = u"report";
+    AppendDefaultExt(p);
+    EXPECT_EQ(p.FileName, u"C:\\my.dir\\report.txt");
+    EXPECT_EQ(p.FileTitle, u"report.txt");
+
+    p.FileName = u"C:\\x\\report.doc";
+    p.FileTitle = u"report.doc";
+    AppendDefaultExt(p);
+    EXPECT_EQ(p.FileTitle, u"report.doc");
+
+    p.FileTitle = u"a";
+    p.FileName = u"C:\\a";
+    p.DefaultExt = u".txt";  // two dots, as callers of the original behaviour expect
+    AppendDefaultExt(p);
+    EXPECT_EQ(p.FileTitle, u"a..txt");
+
+    p.FileTitle = u"b";
+    p.DefaultExt.clear();
+    AppendDefaultExt(p);
+    EXPECT_EQ(p.FileTitle, u"b");
+}
+
+TEST(DialogRecord, CancelClearsTheThreeResults) {
+    Properties p;
+    p.FileName = u"a";
+    p.FileTitle = u"b";
+    p.InitDir = u"c";
+    p.DefaultExt = u"d";
+    ClearDialogResults(p);
+    EXPECT_TRUE(p.FileName.empty() && p.FileTitle.empty() && p.InitDir.empty());
+    EXPECT_EQ(p.DefaultExt, u"d");
+}
+
+TEST(DialogRecord, Placement) {
+    Properties p;
+    p.Position = 1;
+    const ScreenRect desktop{0, 0, 1024, 768};
+    auto at = PlaceDialogAt({100, 100, 663, 519}, desktop, p);
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->x, 230);
+    EXPECT_EQ(at->y, 174);
+
+    p.Position = 5;  // any non-zero value centres
+    at = PlaceDialogAt({0, 0, 1025, 769}, desktop, p);
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->x, 0);  // -1 / 2 truncates toward zero
+    at = PlaceDialogAt({0, 0, 1030, 800}, desktop, p);
+    EXPECT_EQ(at->x, -3);
+    EXPECT_EQ(at->y, -16);
+
+    p.Position = 0;
+    p.DialogLeft = -50;
+    p.DialogTop = 40000;
+    at = PlaceDialogAt({0, 0, 10, 10}, desktop, p);
+    EXPECT_EQ(at->x, -50);
+    EXPECT_EQ(at->y, 40000);
+
+    p.Position = 1;
+    EXPECT_FALSE(PlaceDialogAt({INT32_MIN, 0, INT32_MAX, 10}, desktop, p));
+}
+
+}  // namespace
+}  // namespace qcd

@@ -1,0 +1,64 @@
+#include "preview/preview_kind.h"
+
+#include <gtest/gtest.h>
+
+namespace qcd {
+namespace {
+
+TEST(PreviewKind, ExtensionKeyIsTheLastFourCharactersLowerCased) {
+    EXPECT_EQ(ExtensionKey(u"PHOTO.JPG"), u".jpg");
+    EXPECT_EQ(ExtensionKey(u"a.jpeg"), u"jpeg");
+    EXPECT_EQ(ExtensionKey(u"x.b"), u"x.b");
+    EXPECT_EQ(ExtensionKey(u""), u"");
+    EXPECT_EQ(ExtensionKey(u"写真.Bmp"), u".bmp");
+}
+
+TEST(PreviewKind, RowsByExtension) {
+    EXPECT_EQ(RowForKey(ExtensionKey(u"PHOTO.JPG")), PreviewRow::RasterPicture);
+    EXPECT_EQ(RowForKey(u".dib"), PreviewRow::RasterPicture);
+    EXPECT_EQ(RowForKey(u".emf"), PreviewRow::Metafile);
+    EXPECT_EQ(RowForKey(u".cur"), PreviewRow::IconFile);
+    EXPECT_EQ(RowForKey(u".ani"), PreviewRow::AnimatedCursor);
+    EXPECT_EQ(RowForKey(u".mpg"), PreviewRow::Video);
+    EXPECT_EQ(RowForKey(u".mp3"), PreviewRow::Vbmp3Sound);
+    EXPECT_EQ(RowForKey(u".cda"), PreviewRow::MciSound);
+    EXPECT_EQ(RowForKey(u".vbx"), PreviewRow::ProgramIcons);
+    EXPECT_EQ(RowForKey(u".vbg"), PreviewRow::Text);
+    EXPECT_EQ(RowForKey(ExtensionKey(u"a.jpeg")), PreviewRow::Unknown);
+    EXPECT_EQ(RowForKey(ExtensionKey(u"b.mpeg")), PreviewRow::Unknown);
+    EXPECT_EQ(RowForKey(u""), PreviewRow::Unknown);
+    EXPECT_EQ(RowForKey(u"jpg"), PreviewRow::Unknown);
+
+    EXPECT_FALSE(RowShowsButtons(PreviewRow::RasterPicture));
+    EXPECT_FALSE(RowShowsButtons(PreviewRow::Metafile));
+    EXPECT_TRUE(RowShowsButtons(PreviewRow::IconFile));
+    EXPECT_TRUE(RowShowsButtons(PreviewRow::ProgramIcons));
+    EXPECT_FALSE(RowShowsButtons(PreviewRow::Text));
+    EXPECT_TRUE(RowIsMedia(PreviewRow::MciSound));
+    EXPECT_FALSE(RowIsMedia(PreviewRow::ProgramIcons));
+}
+
+TEST(PreviewKind, NotificationActions) {
+    EXPECT_EQ(ActionForNotification(-601), NotifyAction::PlaceDialog);
+    EXPECT_EQ(ActionForNotification(-602), NotifyAction::SelectionChange);
+    EXPECT_EQ(ActionForNotification(-603), NotifyAction::Reset);
+    EXPECT_EQ(ActionForNotification(-604), NotifyAction::Reset);
+    EXPECT_EQ(ActionForNotification(-605), NotifyAction::Ignore);
+    EXPECT_EQ(ActionForNotification(-606), NotifyAction::FileOk);
+    EXPECT_EQ(ActionForNotification(-607), NotifyAction::Reset);
+    EXPECT_EQ(ActionForNotification(-608), NotifyAction::Ignore);
+    EXPECT_EQ(ActionForNotification(-600), NotifyAction::Ignore);
+}
+
+TEST(PreviewKind, Captions) {
+    EXPECT_EQ(SizeCaption(640, 480, 8), u"640x480x256");
+    EXPECT_EQ(SizeCaption(16, 16, 4), u"16x16x16");
+    EXPECT_EQ(SizeCaption(1, 1, 1), u"1x1x2");
+    EXPECT_EQ(SizeCaption(32, 32, 24), u"32x32xFull");
+    EXPECT_EQ(UnknownSizeCaption(32), u"?? x ?? x Full");
+    EXPECT_EQ(ImageLine(1, 3), u"1/3  Image");
+    EXPECT_EQ(FrameLine(12, 80), u"12/80  Frame");
+}
+
+}  // namespace
+}  // namespace qcd
