@@ -74,6 +74,7 @@ QuorComDlg::~QuorComDlg() {
     UserControl_Terminate();
     propNotify_.UnadviseAll();
     events_.UnadviseAll();
+    dialogs_.reset();
     // The window must not call back into a half-destroyed object.
     if (hwnd_) SetWindowLongPtrW(hwnd_.get(), GWLP_USERDATA, 0);
     hwnd_.reset();
@@ -86,6 +87,7 @@ HRESULT QuorComDlg::Initialize() {
     if (FAILED(hr)) return hr;
     hr = CreateControlWindow();
     if (FAILED(hr)) return hr;
+    dialogs_ = std::make_unique<DialogHost>(props_, timers_, abortEffects_, hwnd_.get());
     UserControl_Initialize();
     return S_OK;
 }
@@ -220,8 +222,21 @@ HRESULT QuorComDlg::SetNumber(T Properties::*field, DISPID id, T value) {
 // --- _QuorComDlg ------------------------------------------------------------------------
 
 HRESULT QuorComDlg::Show_AboutBox() { return E_NOTIMPL; }
-HRESULT QuorComDlg::ShowOpen() { return E_NOTIMPL; }
-HRESULT QuorComDlg::ShowSave() { return E_NOTIMPL; }
+HRESULT QuorComDlg::ShowOpen() {
+    return win::Guarded([&] {
+        com_ptr<QuorComDlg> alive(this);  // the host may release us from inside the dialog
+        if (!dialogs_->ShowOpen(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
+        return S_OK;
+    });
+}
+
+HRESULT QuorComDlg::ShowSave() {
+    return win::Guarded([&] {
+        com_ptr<QuorComDlg> alive(this);
+        if (!dialogs_->ShowSave(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
+        return S_OK;
+    });
+}
 
 HRESULT QuorComDlg::get_DefaultExt(BSTR* v) { return CopyOut(v, props_.DefaultExt); }
 HRESULT QuorComDlg::put_DefaultExt(BSTR v) { return SetString(&Properties::DefaultExt, DISPID_DefaultExt, v); }

@@ -8,22 +8,22 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "control/errors.h"
 #include "control/ids.h"
 #include "control/properties.h"
-#include "control/timers.h"
+#include "dialoghost/dialog_host.h"
+#include "platform/timers.h"
 #include "platform/com_object.h"
 #include "platform/com_ptr.h"
 #include "platform/connection_point.h"
 #include "platform/handles.h"
+#include "platform/module.h"
 
 namespace qcd {
 
-// The module that holds the control's resources (the library, or a test program).
-HMODULE ThisModule();
-void SetThisModule(HMODULE module);
 
 // Creates a control; the caller receives the object's first reference.
 HRESULT CreateQuorComDlg(IUnknown* outer, REFIID riid, void** ppv);
@@ -55,6 +55,7 @@ public:
     ControlTimers& Timers() { return timers_; }
     bool AbortEffects() const { return abortEffects_ != 0; }
     HWND Window() const { return hwnd_.get(); }
+    DialogHost& Dialogs() { return *dialogs_; }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -223,6 +224,8 @@ private:
     win::unique_hwnd hwnd_;
     ControlTimers timers_;
     win::unique_hbitmap face_;
+    // After the window: the text box of the previews lives on it.
+    std::unique_ptr<DialogHost> dialogs_;
 
     win::com_ptr<ITypeInfo> dispatchInfo_;   // what GetTypeInfo hands out
     win::com_ptr<ITypeInfo> interfaceInfo_;  // the dual interface's vtable side, for Invoke

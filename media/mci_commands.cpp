@@ -293,7 +293,7 @@ void MciLayer::VideoRewind(std::u16string_view a) {
 
 std::u16string MciLayer::ShortPath(std::u16string_view path) {
     std::array<char, kShortPathBufferSize> buffer{};
-    if (platform_.GetShortPathName(platform_.ToAnsi(path), buffer) == 0) return {};
+    if (platform_.ShortPathName(platform_.ToAnsi(path), buffer) == 0) return {};
     return platform_.FromAnsi(CutAtNul(std::span<const char>(buffer)));
 }
 

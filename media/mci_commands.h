@@ -48,7 +48,7 @@ class MciPlatform {
     virtual void GetWaveVolume(uint32_t& volume) = 0;
     virtual void SetWaveVolume(uint32_t volume) = 0;
     // GetShortPathNameA; returns its result (0 on failure).
-    virtual uint32_t GetShortPathName(const std::string& path, std::span<char> shortPath) = 0;
+    virtual uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) = 0;
 };
 
 // The text up to its first NUL; the whole text when it has none.

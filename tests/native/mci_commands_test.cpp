@@ -86,7 +86,7 @@ struct FakeMci : MciPlatform {
     void PumpMessages() override { ++pumps; }
     void GetWaveVolume(uint32_t& v) override { v = volume; }
     void SetWaveVolume(uint32_t v) override { volume = v; }
-    uint32_t GetShortPathName(const std::string& path, std::span<char> out) override {
+    uint32_t ShortPathName(const std::string& path, std::span<char> out) override {
         auto it = shortPaths.find(path);
         if (it == shortPaths.end()) return 0;
         std::copy(it->second.begin(), it->second.end(), out.begin());

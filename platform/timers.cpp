@@ -1,4 +1,4 @@
-#include "control/timers.h"
+#include "platform/timers.h"
 
 namespace qcd {
 

@@ -1,0 +1,23 @@
+// Talking to a running common dialog: the text queries, the control-text setter and the
+// placement of the dialog when it is up.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "control/properties.h"
+
+namespace qcd {
+
+// Each query sends to the common dialog's own window; a failed query gives "".
+std::u16string GetDlgSpec(HWND dialog);
+std::u16string GetDlgFilePath(HWND dialog);
+std::u16string GetDlgFolderPath(HWND dialog);
+LRESULT SetDlgControlText(HWND dialog, int32_t controlId, const std::u16string& text);
+
+// Centres the hook window's parent (the dialog) or moves it to DialogLeft/DialogTop.
+// False when the arithmetic overflowed: the caller's handler ends there.
+bool PlaceDialog(HWND hookWindow, const Properties& props);
+
+}  // namespace qcd

@@ -1,0 +1,55 @@
+// The preview panel: the child dialog "QRCOMDLG" inside the Open dialog, its labels and
+// buttons. A thin view over the panel window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qcd {
+
+enum PanelId : int {
+    kPreviewArea = 1000,
+    kTitleLabel = 1001,
+    kSizeLabel = 1002,
+    kIndexLabel = 1003,
+    kStatusLabel = 1004,
+    kPlayButton = 1005,
+    kForwardButton = 1006,
+    kBackButton = 1007,
+    kPauseButton = 1008,
+    kFileNameBox = 1152,  // the common dialog's own file-name box
+};
+
+inline constexpr wchar_t kPlayCaption[] = L"＞";
+inline constexpr wchar_t kStopCaption[] = L"□";
+
+class PanelView {
+public:
+    explicit PanelView(HWND panel) : panel_(panel) {}
+    HWND Window() const { return panel_; }
+    HWND Item(int id) const { return GetDlgItem(panel_, id); }
+
+    void SetText(int id, std::u16string_view text) const { SetText(id, std::u16string(text)); }
+    void SetText(int id, const std::u16string& text) const;
+    void SetText(int id, const wchar_t* text) const { SetDlgItemTextW(panel_, id, text); }
+    std::u16string Text(int id) const;
+    void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled); }
+    void ClearLabels() const;
+
+    // Shows or hides 1005..1008 where they are (the dialog may have moved them).
+    void ShowButtons() const;
+    void HideButtons() const;
+
+    // Pixel size of the preview area; false when it cannot be measured or overflows.
+    bool AreaSize(int& width, int& height) const;
+
+    // The keyboard focus back to the common dialog's file list.
+    void FocusFileList() const;
+
+private:
+    void PlaceButtons(UINT showOrHide) const;
+    HWND panel_;
+};
+
+}  // namespace qcd

@@ -1,0 +1,91 @@
+#include "media/vbmp3.h"
+
+#include <cstring>
+
+#include "platform/module.h"
+
+namespace qcd {
+
+namespace {
+
+template <typename F>
+void Bind(HMODULE module, const char* name, F& fn) {
+    fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+void Vbmp3::Load() {
+    if (tried_) return;
+    tried_ = true;
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    std::wstring full(path, n);
+    full.resize(full.find_last_of(L"\\/") + 1);
+    full += L"VBMP3.dll";
+    module_.reset(LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!module_) return;
+    HMODULE m = module_.get();
+    Bind(m, "vbmp3_init", api_.init);
+    Bind(m, "vbmp3_free", api_.free);
+    Bind(m, "vbmp3_open", api_.open);
+    Bind(m, "vbmp3_play", api_.play);
+    Bind(m, "vbmp3_stop", api_.stop);
+    Bind(m, "vbmp3_pause", api_.pause);
+    Bind(m, "vbmp3_restart", api_.restart);
+    Bind(m, "vbmp3_seek", api_.seek);
+    Bind(m, "vbmp3_setVolume", api_.setVolume);
+    Bind(m, "vbmp3_getState", api_.getState);
+    Bind(m, "vbmp3_getSpectrum", api_.getSpectrum);
+}
+
+bool Vbmp3::Loaded() {
+    Load();
+    return module_ && api_.open;
+}
+
+void Vbmp3::Init() {
+    if (Loaded() && api_.init) api_.init();
+}
+void Vbmp3::Free() {
+    if (Loaded() && api_.free) api_.free();
+}
+bool Vbmp3::Open(const std::string& ansiPath, Vbmp3FileInfo& info) {
+    std::memset(&info, 0, sizeof info);
+    return Loaded() && api_.open(ansiPath.c_str(), &info) != 0;
+}
+void Vbmp3::Play() {
+    if (Loaded() && api_.play) api_.play();
+}
+void Vbmp3::Stop() {
+    if (Loaded() && api_.stop) api_.stop();
+}
+void Vbmp3::Pause() {
+    if (Loaded() && api_.pause) api_.pause();
+}
+void Vbmp3::Restart() {
+    if (Loaded() && api_.restart) api_.restart();
+}
+void Vbmp3::Seek(int32_t seconds) {
+    if (Loaded() && api_.seek) api_.seek(seconds);
+}
+void Vbmp3::SetVolume(int32_t left, int32_t right) {
+    if (Loaded() && api_.setVolume) api_.setVolume(left, right);
+}
+int32_t Vbmp3::GetState(int32_t& positionSeconds) {
+    if (!Loaded() || !api_.getState) return -1;
+    return api_.getState(&positionSeconds);
+}
+void Vbmp3::GetSpectrum(std::array<int32_t, 256>& left, std::array<int32_t, 256>& right) {
+    if (Loaded() && api_.getSpectrum) api_.getSpectrum(left.data(), right.data());
+}
+
+Vbmp3& ProcessVbmp3() {
+    // Never destroyed: its destructor would run FreeLibrary while the control library
+    // itself is being unloaded, which the loader does not allow.
+    static Vbmp3* library = new Vbmp3;
+    return *library;
+}
+
+}  // namespace qcd

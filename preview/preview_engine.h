@@ -1,0 +1,84 @@
+// The Open dialog's preview: the panel's set-up, the reaction to the dialog's notifications,
+// the teardown between previews and the painting of the preview area.
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include <string>
+
+#include "control/properties.h"
+#include "platform/timers.h"
+#include "dialoghost/panel.h"
+#include "dialoghost/surface.h"
+#include "preview/preview_kind.h"
+
+namespace qcd {
+
+class MciLayer;
+class Vbmp3;
+
+class PreviewEngine {
+public:
+    // `controlWindow` is the control's own window: the text box lives on it between previews.
+    PreviewEngine(Properties& props, ControlTimers& timers, int16_t& abortEffects, HWND controlWindow,
+                  MciLayer& mci, Vbmp3& vbmp3);
+    PreviewEngine(const PreviewEngine&) = delete;
+    PreviewEngine& operator=(const PreviewEngine&) = delete;
+
+    // Before the Open dialog: remembers the text box's parent and resets the media fields.
+    void BeginDialog();
+    // After the Open dialog: everything stopped and closed, the text box back home.
+    void EndDialog();
+
+    // Hook handlers; each returns the hook's result.
+    INT_PTR InitPanel(HWND panel);
+    INT_PTR Notify(HWND panel, const NMHDR& header);
+    INT_PTR PaintPanel(HWND panel);
+    // The panel's windows are going: the text box must leave before it is destroyed with them.
+    void PanelDestroyed();
+
+    // Stops whatever a preview may have started; with `withVolume` also puts the wave-out
+    // volume back.
+    void StopPreviewMedia(bool withVolume);
+
+    const PreviewState& State() const { return state_; }
+    HWND TextView() const { return textView_.get(); }
+    HWND PanelWindow() const { return panelWindow_; }
+    bool TextViewMoved() const { return textViewMoved_; }
+
+private:
+    void DisableTimersAndAbort();
+    void StopMp3();
+    void GiveTextViewBack();
+    // Hides the buttons, empties the labels, blanks the area and resets the shown state.
+    bool ClearPreviewPanel(const PanelView& panel, int& width, int& height);
+    void PreviewSelection(const PanelView& panel, HWND sender);
+    void ResetPanel(const PanelView& panel);
+    void StoreResult(HWND sender);
+
+    Properties& props_;
+    ControlTimers& timers_;
+    int16_t& abortEffects_;
+    MciLayer& mci_;
+    Vbmp3& vbmp3_;
+
+    PreviewState state_;
+    int16_t mp3Open_ = 0;
+    std::u16string videoAlias_;
+    int16_t defaultImageIndex_ = 0;
+    int16_t defaultImageForward_ = kVbTrue;
+    HWND panelWindow_ = nullptr;
+
+    win::unique_hwnd textView_;
+    HWND textViewParent_ = nullptr;
+    bool textViewMoved_ = false;
+
+    Surface picCopy_;
+    Surface picWork_;
+    Surface picIcon_;
+    Surface picWave_;
+};
+
+}  // namespace qcd

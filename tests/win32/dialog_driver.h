@@ -1,0 +1,75 @@
+// Drives a modal common dialog from a second thread, as a user would: the test thread sits
+// in ShowOpen/ShowSave while the driver finds the dialog, looks at it and closes it.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace qcd::test {
+
+// Polls `condition` until it holds or `ms` pass.
+inline bool WaitFor(const std::function<bool()>& condition, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        Sleep(10);
+    }
+    return condition();
+}
+
+inline std::wstring WindowText(HWND hwnd) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(hwnd, buf, 1024);
+    return buf;
+}
+
+// The common dialog whose caption is `title`.
+inline HWND FindDialog(const wchar_t* title) { return FindWindowW(L"#32770", title); }
+
+// The preview panel: the child dialog holding the preview area 1000.
+inline HWND FindPanel(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, 1000)) return child;
+    return nullptr;
+}
+
+inline HWND FileList(HWND dialog) {
+    HWND view = FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr);
+    return view ? FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+}
+
+// Selects the list item named `name`, as a click would: the dialog sends CDN_SELCHANGE.
+inline bool SelectFile(HWND dialog, const wchar_t* name) {
+    HWND list = FileList(dialog);
+    if (!list) return false;
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = name;
+    int index = static_cast<int>(SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    if (index < 0) return false;
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return true;
+}
+
+// Runs `script` on its own thread; the thread is joined when the driver goes.
+class DialogDriver {
+public:
+    explicit DialogDriver(std::function<void()> script) : thread_(std::move(script)) {}
+    ~DialogDriver() {
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    std::thread thread_;
+};
+
+}  // namespace qcd::test

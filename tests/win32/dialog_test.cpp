@@ -1,0 +1,235 @@
+// The real Open and Save dialogs under the control, driven from a second thread.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "control/QuorComDlg.h"
+#include "dialog_driver.h"
+#include "dialoghost/dialog_record.h"
+#include "platform/com_ptr.h"
+
+namespace qcd::test {
+namespace {
+
+namespace fs = std::filesystem;
+using win::com_ptr;
+
+constexpr wchar_t kTitle[] = L"QuorComDlg test dialog";
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+        ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
+        Object().MutableProps().DialogTitle = u"QuorComDlg test dialog";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = fs::path(temp) / (L"qcd-dialog-" + std::to_wstring(GetCurrentProcessId()));
+        fs::create_directories(folder_);
+        for (const wchar_t* name : {L"PHOTO.JPG", L"notes.txt", L"x.jpeg", L"icon.cur", L"song.mp3"})
+            std::ofstream(folder_ / name) << "content";
+        Object().MutableProps().InitDir = std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
+    }
+    void TearDown() override {
+        control_.reset();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+        CoUninitialize();
+    }
+    QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
+    std::u16string Folder() const { return std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str())); }
+
+    com_ptr<_QuorComDlg> control_;
+    fs::path folder_;
+};
+
+// The button's own visibility bit: IsWindowVisible is also false while the dialog is not
+// shown yet.
+bool ButtonsHidden(HWND panel) {
+    return !(GetWindowLongW(GetDlgItem(panel, 1005), GWL_STYLE) & WS_VISIBLE);
+}
+
+struct PanelSnapshot {
+    std::wstring labels[4];
+    std::wstring buttons[4];  // left to right: 1007, 1005, 1008, 1006
+    bool enabled[4] = {};
+    bool visible[4] = {};
+};
+
+PanelSnapshot Snapshot(HWND panel) {
+    PanelSnapshot s;
+    for (int i = 0; i < 4; ++i) s.labels[i] = WindowText(GetDlgItem(panel, 1001 + i));
+    const int order[4] = {1007, 1005, 1008, 1006};
+    for (int i = 0; i < 4; ++i) {
+        HWND b = GetDlgItem(panel, order[i]);
+        s.buttons[i] = WindowText(b);
+        s.enabled[i] = IsWindowEnabled(b);
+        s.visible[i] = IsWindowVisible(b);
+    }
+    return s;
+}
+
+TEST_F(DialogTest, CancelClearsTheResultsAndRaises2001WithCancelError) {
+    Properties& p = Object().MutableProps();
+    p.FileName = u"old";
+    p.FileTitle = u"old";
+    p.Position = 0;
+    p.DialogLeft = 37;
+    p.DialogTop = 41;
+    RECT placed{};
+    PanelSnapshot panel;
+    bool sawPanel = false;
+    {
+        DialogDriver driver([&] {
+            HWND dlg = nullptr;
+            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) return;
+            HWND pnl = nullptr;
+            sawPanel = WaitFor([&] { return (pnl = FindPanel(dlg)) != nullptr; });
+            // CDN_INITDONE places the dialog and then hides the buttons.
+            WaitFor([&] { return pnl && ButtonsHidden(pnl); });
+            if (pnl) panel = Snapshot(pnl);
+            GetWindowRect(dlg, &placed);
+            PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+    }
+    ASSERT_TRUE(sawPanel);
+    EXPECT_EQ(placed.left, 37);
+    EXPECT_EQ(placed.top, 41);
+    EXPECT_EQ(panel.buttons[0], L"<<");
+    EXPECT_EQ(panel.buttons[1], L"＞");
+    EXPECT_EQ(panel.buttons[2], L"||");
+    EXPECT_EQ(panel.buttons[3], L">>");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(panel.enabled[i]) << i;
+        EXPECT_FALSE(panel.visible[i]) << i;
+        EXPECT_EQ(panel.labels[i], L"") << i;
+    }
+    EXPECT_EQ(p.FileName, u"");
+    EXPECT_EQ(p.FileTitle, u"");
+    EXPECT_EQ(p.InitDir, u"");
+    EXPECT_FALSE(ControlInstance());
+
+    p.CancelError = kVbTrue;
+    p.InitDir = Folder();
+    DialogDriver driver([&] {
+        HWND dlg = nullptr;
+        if (WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(static_cast<uint32_t>(control_->ShowOpen()), 0x800A07D1u);
+}
+
+TEST_F(DialogTest, SelectionNamesTheFileClassifiesItAndOkStoresTheResult) {
+    Properties& p = Object().MutableProps();
+    p.Position = 1;
+    struct Seen {
+        std::wstring title, status;
+        bool buttonsVisible = false, buttonsEnabled = true;
+        std::u16string fileName;
+    } photo, unknown, icon;
+    RECT placed{};
+    {
+        DialogDriver driver([&] {
+            HWND dlg = nullptr, pnl = nullptr;
+            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) && (pnl = FindPanel(dlg)); })) return;
+            WaitFor([&] { return ButtonsHidden(pnl); });
+            GetWindowRect(dlg, &placed);
+            auto select = [&](const wchar_t* name, Seen& seen) {
+                if (!WaitFor([&] { return SelectFile(dlg, name); })) return;
+                WaitFor([&] { return WindowText(GetDlgItem(pnl, 1001)) == name; });
+                seen.title = WindowText(GetDlgItem(pnl, 1001));
+                seen.status = WindowText(GetDlgItem(pnl, 1004));
+                seen.buttonsVisible = IsWindowVisible(GetDlgItem(pnl, 1005));
+                seen.buttonsEnabled = IsWindowEnabled(GetDlgItem(pnl, 1005)) || IsWindowEnabled(GetDlgItem(pnl, 1006));
+            };
+            select(L"x.jpeg", unknown);
+            select(L"icon.cur", icon);
+            select(L"PHOTO.JPG", photo);
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            // Should the dialog still be up (the file was not accepted), close it.
+            if (!WaitFor([&] { return !IsWindow(dlg); }, 3000)) PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+    }
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ(placed.left, (desktop.right - (placed.right - placed.left)) / 2);
+    EXPECT_EQ(placed.top, (desktop.bottom - (placed.bottom - placed.top)) / 2);
+
+    EXPECT_EQ(unknown.title, L"x.jpeg");
+    EXPECT_FALSE(unknown.buttonsVisible);
+    EXPECT_EQ(icon.title, L"icon.cur");
+    EXPECT_TRUE(icon.buttonsVisible);  // icon rows show the buttons, disabled
+    EXPECT_FALSE(icon.buttonsEnabled);
+    EXPECT_EQ(icon.status, L"");
+    EXPECT_EQ(photo.title, L"PHOTO.JPG");
+    EXPECT_FALSE(photo.buttonsVisible);
+
+    EXPECT_EQ(p.FileTitle, u"PHOTO.JPG");
+    EXPECT_EQ(p.FileName, Folder() + u"\\PHOTO.JPG");
+    EXPECT_EQ(p.InitDir, Folder());
+    EXPECT_FALSE(Object().Timers().Enabled(1));
+}
+
+TEST_F(DialogTest, SaveAppendsTheDefaultExtensionAndAcceptsANewName) {
+    Properties& p = Object().MutableProps();
+    p.DefaultExt = u"txt";
+    p.FileName = u"";
+    {
+        DialogDriver driver([&] {
+            HWND dlg = nullptr;
+            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) return;
+            HWND name = GetDlgItem(dlg, 1152);
+            WaitFor([&] { return (name = GetDlgItem(dlg, 1152)) != nullptr; });
+            SetWindowTextW(name, L"report");
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            if (!WaitFor([&] { return !IsWindow(dlg); }, 3000)) PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_HRESULT_SUCCEEDED(control_->ShowSave());
+    }
+    EXPECT_EQ(p.FileTitle, u"report.txt");
+    EXPECT_EQ(p.FileName, Folder() + u"\\report.txt");
+    EXPECT_EQ(p.InitDir, Folder());
+}
+
+TEST(DialogRecordTest, RecordsOfBothDialogs) {
+    Properties p;
+    p.MaxFileSize = 0;
+    p.FileName = u"名前.txt";
+    p.DefaultExt = u"txt";
+    p.FilterIndex = 2;
+    RecordStrings s;
+    OPENFILENAMEA open = MakeRecord(p, nullptr, s, true);
+    EXPECT_EQ(open.lStructSize, 76u);
+    EXPECT_EQ(open.Flags, 0x81864u);
+    EXPECT_EQ(open.nMaxFile, 260u);
+    EXPECT_EQ(open.nMaxFileTitle, 260u);
+    EXPECT_EQ(open.nFilterIndex, 2u);
+    EXPECT_EQ(open.lpstrTitle, nullptr);  // empty title: the system's caption
+    EXPECT_EQ(open.lpstrDefExt, nullptr);
+    EXPECT_STREQ(open.lpTemplateName, "QRCOMDLG");
+    EXPECT_EQ(open.lpstrFile[0], '\0');  // NT platforms pad with NULs
+    EXPECT_EQ(std::string(open.lpstrFilter, 20), std::string("\x82\xb7\x82\xd7\x82\xc4\x82\xcc\xcc\xa7\xb2\xd9(*.*)\0*.*\0\0", 20))
+        << "the filter in code page 932, double-NUL terminated";
+
+    RecordStrings t;
+    OPENFILENAMEA save = MakeRecord(p, nullptr, t, false);
+    EXPECT_EQ(save.Flags, 0x80826u);  // no OFN_FILEMUSTEXIST
+    EXPECT_EQ(save.lpTemplateName, nullptr);
+    EXPECT_STREQ(save.lpstrDefExt, "txt");
+    EXPECT_STREQ(save.lpstrFile, "\x96\xbc\x91\x4f.txt");
+
+    p.MaxFileSize = 1;
+    RecordStrings u;
+    OPENFILENAMEA tiny = MakeRecord(p, nullptr, u, false);
+    EXPECT_EQ(tiny.nMaxFile, 1u);
+    EXPECT_EQ(tiny.lpstrFile[0], '\0');
+}
+
+}  // namespace
+}  // namespace qcd::test
