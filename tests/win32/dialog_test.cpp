@@ -176,6 +176,34 @@ TEST_F(DialogTest, SelectionNamesTheFileClassifiesItAndOkStoresTheResult) {
     EXPECT_FALSE(Object().Timers().Enabled(1));
 }
 
+TEST_F(DialogTest, ATypeChangeEmptiesTheNameBoxAndThePanel) {
+    Object().MutableProps().Filter = u"All|*.*|Text|*.txt";
+    std::wstring titleBefore, titleAfter, nameBoxAfter;
+    {
+        DialogDriver driver([&] {
+            HWND dlg = nullptr, pnl = nullptr;
+            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) && (pnl = FindPanel(dlg)); })) return;
+            WaitFor([&] { return ButtonsHidden(pnl); });
+            if (WaitFor([&] { return SelectFile(dlg, L"PHOTO.JPG"); }))
+                WaitFor([&] { return WindowText(GetDlgItem(pnl, 1001)) == L"PHOTO.JPG"; });
+            titleBefore = WindowText(GetDlgItem(pnl, 1001));
+            SetWindowTextW(GetDlgItem(dlg, 1152), L"typed name");
+            // The file-type list reacts to CBN_SELENDOK: CDN_TYPECHANGE.
+            HWND types = GetDlgItem(dlg, 1136);
+            SendMessageW(types, CB_SETCURSEL, 1, 0);
+            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+            WaitFor([&] { return WindowText(GetDlgItem(dlg, 1152)).empty(); });
+            titleAfter = WindowText(GetDlgItem(pnl, 1001));
+            nameBoxAfter = WindowText(GetDlgItem(dlg, 1152));
+            PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+    }
+    EXPECT_EQ(titleBefore, L"PHOTO.JPG");
+    EXPECT_EQ(titleAfter, L"");
+    EXPECT_EQ(nameBoxAfter, L"");
+}
+
 TEST_F(DialogTest, SaveAppendsTheDefaultExtensionAndAcceptsANewName) {
     Properties& p = Object().MutableProps();
     p.DefaultExt = u"txt";
