@@ -113,12 +113,16 @@ HRESULT UnregisterServer(RegistrationScope scope) {
         LSTATUS s = RegDeleteTreeW(root, key.c_str());
         if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) result = HRESULT_FROM_WIN32(s);
     }
-    HRESULT hr = scope == RegistrationScope::Machine
-                     ? UnRegisterTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, SYS_WIN32)
-                     : UnRegisterTypeLibForUser(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0,
-                                                SYS_WIN32);
-    // Unregistering something that is not registered is not a failure.
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) result = hr;
+    // Only a registered library is unregistered: Wine answers E_INVALIDARG otherwise.
+    BSTR registeredPath = nullptr;
+    if (QueryPathOfRegTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, &registeredPath) == S_OK) {
+        SysFreeString(registeredPath);
+        HRESULT hr = scope == RegistrationScope::Machine
+                         ? UnRegisterTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, SYS_WIN32)
+                         : UnRegisterTypeLibForUser(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0,
+                                                    SYS_WIN32);
+        if (FAILED(hr)) result = hr;
+    }
     return result;
 }
 

@@ -19,14 +19,18 @@ namespace {
 namespace fs = std::filesystem;
 using win::com_ptr;
 
-constexpr wchar_t kTitle[] = L"QuorComDlg test dialog";
+// Tests run in parallel processes: each looks for its own dialog by a caption of its own.
+const wchar_t* Title() {
+    static const std::wstring title = L"QuorComDlg test " + std::to_wstring(GetCurrentProcessId());
+    return title.c_str();
+}
 
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
         ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
-        Object().MutableProps().DialogTitle = u"QuorComDlg test dialog";
+        Object().MutableProps().DialogTitle = std::u16string(reinterpret_cast<const char16_t*>(Title()));
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = fs::path(temp) / (L"qcd-dialog-" + std::to_wstring(GetCurrentProcessId()));
@@ -87,7 +91,7 @@ TEST_F(DialogTest, CancelClearsTheResultsAndRaises2001WithCancelError) {
     {
         DialogDriver driver([&] {
             HWND dlg = nullptr;
-            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) return;
+            if (!WaitFor([&] { return (dlg = FindDialog(Title())) != nullptr; })) return;
             HWND pnl = nullptr;
             sawPanel = WaitFor([&] { return (pnl = FindPanel(dlg)) != nullptr; });
             // CDN_INITDONE places the dialog and then hides the buttons.
@@ -119,7 +123,7 @@ TEST_F(DialogTest, CancelClearsTheResultsAndRaises2001WithCancelError) {
     p.InitDir = Folder();
     DialogDriver driver([&] {
         HWND dlg = nullptr;
-        if (WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+        if (WaitFor([&] { return (dlg = FindDialog(Title())) != nullptr; })) PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
     });
     EXPECT_EQ(static_cast<uint32_t>(control_->ShowOpen()), 0x800A07D1u);
 }
@@ -136,7 +140,7 @@ TEST_F(DialogTest, SelectionNamesTheFileClassifiesItAndOkStoresTheResult) {
     {
         DialogDriver driver([&] {
             HWND dlg = nullptr, pnl = nullptr;
-            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) && (pnl = FindPanel(dlg)); })) return;
+            if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); })) return;
             WaitFor([&] { return ButtonsHidden(pnl); });
             GetWindowRect(dlg, &placed);
             auto select = [&](const wchar_t* name, Seen& seen) {
@@ -182,7 +186,7 @@ TEST_F(DialogTest, ATypeChangeEmptiesTheNameBoxAndThePanel) {
     {
         DialogDriver driver([&] {
             HWND dlg = nullptr, pnl = nullptr;
-            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) && (pnl = FindPanel(dlg)); })) return;
+            if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); })) return;
             WaitFor([&] { return ButtonsHidden(pnl); });
             if (WaitFor([&] { return SelectFile(dlg, L"PHOTO.JPG"); }))
                 WaitFor([&] { return WindowText(GetDlgItem(pnl, 1001)) == L"PHOTO.JPG"; });
@@ -211,7 +215,7 @@ TEST_F(DialogTest, SaveAppendsTheDefaultExtensionAndAcceptsANewName) {
     {
         DialogDriver driver([&] {
             HWND dlg = nullptr;
-            if (!WaitFor([&] { return (dlg = FindDialog(kTitle)) != nullptr; })) return;
+            if (!WaitFor([&] { return (dlg = FindDialog(Title())) != nullptr; })) return;
             HWND name = GetDlgItem(dlg, 1152);
             WaitFor([&] { return (name = GetDlgItem(dlg, 1152)) != nullptr; });
             SetWindowTextW(name, L"report");
