@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Shows the demo host, QuorDemo.exe, with the control registered in the test bed's prefix.
+# With a display it runs until it is closed. Without one it runs on a virtual display,
+# takes a screenshot once its window is up (build/demo.png) and closes itself.
+#   QCD_DEMO_BUILD  build folder (default build/win32)
+#   QCD_DEMO_SHOT   where the screenshot goes
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+build=${QCD_DEMO_BUILD:-build/win32}
+bin="$top/$build/bin"
+shot=${QCD_DEMO_SHOT:-$top/build/demo.png}
+
+# Wine maps Z: to the root of the file system.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# Machine-wide, as an installer would; if it fails the demo still loads the control
+# straight from the file beside it.
+register() {
+  if ! cmake/wine-run regsvr32 /s "$(winpath "$bin/QuorCommonDialogControl.ocx")" </dev/null >/dev/null 2>&1; then
+    echo "demo: regsvr32 failed; QuorDemo will load the control from its file" >&2
+  fi
+}
+
+# Inside testbed.sh run: a virtual display and a running wineserver.
+on_virtual_display() {
+  register
+  local ready="$top/build/demo.ready" status=0 pid
+  rm -f "$ready"
+  # Wine's own desktop window draws the frames and captions that no window manager draws here.
+  cmake/wine-run explorer /desktop=QuorDemo,1024x768 "$(winpath "$bin/QuorDemo.exe")" \
+    --ready-file "$(winpath "$ready")" --quit-after 3000 </dev/null &
+  pid=$!
+  for _ in $(seq 1 150); do
+    [ -f "$ready" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  if [ ! -f "$ready" ]; then
+    echo "demo: QuorDemo's window did not come up" >&2
+    kill "$pid" 2>/dev/null || true
+    return 1
+  fi
+  # Let the X server finish what Wine has drawn.
+  sleep 0.5
+  import -window root "$shot"
+  rm -f "$ready"
+  wait "$pid" || status=$?
+  [ "$status" = 0 ] || echo "demo: QuorDemo ended with status $status" >&2
+  return "$status"
+}
+
+if [ ! -f "$bin/QuorDemo.exe" ] || [ ! -f "$bin/QuorCommonDialogControl.ocx" ]; then
+  echo "demo: $bin has no QuorDemo.exe or control library; run ./run build first" >&2
+  exit 1
+fi
+
+case "${1:-}" in
+  --on-virtual-display) on_virtual_display ;;
+  "")
+    if [ -n "${DISPLAY:-}" ]; then
+      scripts/testbed.sh prefix
+      register
+      cmake/wine-run "$bin/QuorDemo.exe"
+    else
+      scripts/testbed.sh run "$0" --on-virtual-display
+      echo "demo: screenshot in $shot"
+    fi
+    ;;
+  *) echo "usage: scripts/demo.sh" >&2; exit 2 ;;
+esac
