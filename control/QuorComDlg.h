@@ -25,6 +25,10 @@
 namespace qcd {
 
 
+// The class of the control's window goes with the library: a later load at another address
+// must not find a class whose window procedure points into freed code.
+void UnregisterControlWindowClass();
+
 // Creates a control; the caller receives the object's first reference.
 HRESULT CreateQuorComDlg(IUnknown* outer, REFIID riid, void** ppv);
 

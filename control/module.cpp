@@ -45,10 +45,13 @@ ClassFactory g_controlFactory(CreateQuorComDlg);
 
 }  // namespace qcd
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         qcd::SetThisModule(instance);
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // FreeLibrary, not process exit: the process goes on and may load us again.
+        qcd::UnregisterControlWindowClass();
     }
     return TRUE;
 }

@@ -44,6 +44,12 @@ ATOM RegisterControlClass() {
     return atom;
 }
 
+}  // namespace
+
+void UnregisterControlWindowClass() { UnregisterClassW(kWindowClass, ThisModule()); }
+
+namespace {
+
 int ScreenLogPixels() {
     win::window_dc screen(nullptr);
     return screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;

@@ -58,6 +58,10 @@ bool ButtonsHidden(HWND panel) {
     return !(GetWindowLongW(GetDlgItem(panel, 1005), GWL_STYLE) & WS_VISIBLE);
 }
 
+// Placed and shown: the dialog appears only after CDN_INITDONE has been handled (the buttons
+// are hidden by other notifications too, so that alone does not tell).
+bool DialogIsUp(HWND dialog, HWND panel) { return IsWindowVisible(dialog) && ButtonsHidden(panel); }
+
 struct PanelSnapshot {
     std::wstring labels[4];
     std::wstring buttons[4];  // left to right: 1007, 1005, 1008, 1006
@@ -94,8 +98,7 @@ TEST_F(DialogTest, CancelClearsTheResultsAndRaises2001WithCancelError) {
             if (!WaitFor([&] { return (dlg = FindDialog(Title())) != nullptr; })) return;
             HWND pnl = nullptr;
             sawPanel = WaitFor([&] { return (pnl = FindPanel(dlg)) != nullptr; });
-            // CDN_INITDONE places the dialog and then hides the buttons.
-            WaitFor([&] { return pnl && ButtonsHidden(pnl); });
+            WaitFor([&] { return pnl && DialogIsUp(dlg, pnl); });
             if (pnl) panel = Snapshot(pnl);
             GetWindowRect(dlg, &placed);
             PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
@@ -141,7 +144,7 @@ TEST_F(DialogTest, SelectionNamesTheFileClassifiesItAndOkStoresTheResult) {
         DialogDriver driver([&] {
             HWND dlg = nullptr, pnl = nullptr;
             if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); })) return;
-            WaitFor([&] { return ButtonsHidden(pnl); });
+            WaitFor([&] { return DialogIsUp(dlg, pnl); });
             GetWindowRect(dlg, &placed);
             auto select = [&](const wchar_t* name, Seen& seen) {
                 if (!WaitFor([&] { return SelectFile(dlg, name); })) return;
@@ -187,7 +190,7 @@ TEST_F(DialogTest, ATypeChangeEmptiesTheNameBoxAndThePanel) {
         DialogDriver driver([&] {
             HWND dlg = nullptr, pnl = nullptr;
             if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); })) return;
-            WaitFor([&] { return ButtonsHidden(pnl); });
+            WaitFor([&] { return DialogIsUp(dlg, pnl); });
             if (WaitFor([&] { return SelectFile(dlg, L"PHOTO.JPG"); }))
                 WaitFor([&] { return WindowText(GetDlgItem(pnl, 1001)) == L"PHOTO.JPG"; });
             titleBefore = WindowText(GetDlgItem(pnl, 1001));
