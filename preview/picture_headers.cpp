@@ -1,0 +1,141 @@
+#include "preview/picture_headers.h"
+
+namespace qcd {
+
+namespace {
+
+uint16_t U16(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+uint32_t U32(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint32_t>(U16(b, at)) | static_cast<uint32_t>(U16(b, at + 2)) << 16;
+}
+
+void PutU16(uint8_t* out, uint16_t v) {
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+}
+
+PictureInfo Measured(int32_t width, int32_t height, int16_t bits) {
+    return {PictureInfoResult::Measured, width, height, bits};
+}
+
+constexpr size_t kCoreHeaderEnd = 14 + 12;
+
+}  // namespace
+
+PictureHeaderKind HeaderKindForPath(std::u16string_view path) {
+    if (path.size() < 3) return PictureHeaderKind::Other;
+    char key[3];
+    for (size_t i = 0; i < 3; ++i) {
+        char16_t c = path[path.size() - 3 + i];
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        key[i] = c < 0x80 ? static_cast<char>(c) : '\0';
+    }
+    const std::string_view k(key, 3);
+    if (k == "bmp" || k == "dib") return PictureHeaderKind::Bitmap;
+    if (k == "gif") return PictureHeaderKind::Gif;
+    if (k == "jpg") return PictureHeaderKind::Jpeg;
+    return PictureHeaderKind::Other;
+}
+
+PictureInfo ReadBitmapInfo(std::span<const uint8_t> file) {
+    if (file.size() < 2 || file[0] != 'B' || file[1] != 'M') return {};
+    // An old core header has 16-bit fields where the info header's int32 width begins;
+    // reading it as an info header would join its width and height into one number.
+    if (file.size() >= kCoreHeaderEnd && U32(file, 14) == 12) {
+        return Measured(U16(file, 18), U16(file, 20), static_cast<int16_t>(U16(file, 24)));
+    }
+    if (file.size() < kBitmapHeaderSize) return {};
+    const auto width = static_cast<int32_t>(U32(file, 18));
+    auto height = static_cast<int32_t>(U32(file, 22));
+    // Top-down bitmaps store their height negated; the loaded picture is as tall as its magnitude.
+    if (height == INT32_MIN) return {};
+    if (height < 0) height = -height;
+    return Measured(width, height, static_cast<int16_t>(U16(file, 28)));
+}
+
+PictureInfo ReadGifInfo(std::span<const uint8_t> file) {
+    // The loader accepts a picture by its content, so a .gif may hold another format whose
+    // bytes here mean nothing.
+    if (file.size() < kGifHeaderSize || file[0] != 'G' || file[1] != 'I' || file[2] != 'F')
+        return {};
+    // The screen size is unsigned: read signed, a picture 32768 or more wide comes out negative.
+    const int32_t width = U16(file, 6);
+    const int32_t height = U16(file, 8);
+    const int r = (file[10] >> 4) & 7;
+    const int16_t bits = r == 1 ? 1 : (r == 2 || r == 3) ? 4 : 8;
+    return Measured(width, height, bits);
+}
+
+int16_t JpegBits(std::span<const uint8_t> file) {
+    size_t at = 10;
+    while (at < file.size()) {
+        if (file[at++] < 0xFF) continue;
+        if (at >= file.size()) break;
+        if (file[at++] != 0xC0) continue;
+        // Length (2), precision (1), height (2), width (2), component count (1).
+        if (file.size() - at < 8) break;
+        return file[at + 7] == 1 ? 8 : 24;
+    }
+    return 24;
+}
+
+PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> file,
+                            int32_t loadedWidth, int32_t loadedHeight) {
+    switch (kind) {
+        case PictureHeaderKind::Bitmap:
+            return ReadBitmapInfo(file);
+        case PictureHeaderKind::Gif:
+            return ReadGifInfo(file);
+        case PictureHeaderKind::Jpeg:
+            return Measured(loadedWidth, loadedHeight, JpegBits(file));
+        case PictureHeaderKind::Other:
+            break;
+    }
+    return {PictureInfoResult::Unchanged};
+}
+
+bool IsPlaceableMetafile(std::span<const uint8_t> file) {
+    return file.size() >= 4 && U32(file, 0) == kPlaceableKey;
+}
+
+std::optional<std::array<uint8_t, kPlaceableHeaderSize>> PlaceableHeader(int32_t right,
+                                                                         int32_t bottom) {
+    if (right < INT16_MIN || right > INT16_MAX || bottom < INT16_MIN || bottom > INT16_MAX)
+        return std::nullopt;
+    const std::array<uint16_t, 10> words = {
+        static_cast<uint16_t>(kPlaceableKey & 0xFFFF),
+        static_cast<uint16_t>(kPlaceableKey >> 16),
+        0,  // handle
+        0,  // left
+        0,  // top
+        static_cast<uint16_t>(right),
+        static_cast<uint16_t>(bottom),
+        576,  // units per inch
+        0,    // reserved, two words
+        0,
+    };
+    std::array<uint8_t, kPlaceableHeaderSize> header{};
+    uint16_t checksum = 0;
+    for (size_t i = 0; i < words.size(); ++i) {
+        PutU16(&header[2 * i], words[i]);
+        checksum ^= words[i];
+    }
+    PutU16(&header[20], checksum);
+    return header;
+}
+
+std::optional<std::vector<uint8_t>> MakePlaceableCopy(std::span<const uint8_t> metafile,
+                                                      int32_t right, int32_t bottom) {
+    const auto header = PlaceableHeader(right, bottom);
+    if (!header) return std::nullopt;
+    std::vector<uint8_t> copy;
+    copy.reserve(header->size() + metafile.size());
+    copy.insert(copy.end(), header->begin(), header->end());
+    copy.insert(copy.end(), metafile.begin(), metafile.end());
+    return copy;
+}
+
+}  // namespace qcd

@@ -1,0 +1,45 @@
+// Feeds arbitrary bytes to the picture header readers and the placeable-header builder: they
+// must never read past the data, and what they report must hold for the bytes given.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "preview/picture_headers.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::span<const uint8_t> bytes(data, size);
+    using qcd::PictureInfoResult;
+
+    const qcd::PictureInfo bmp = qcd::ReadBitmapInfo(bytes);
+    Check(bmp.result != PictureInfoResult::Unchanged);
+    if (bmp.result == PictureInfoResult::Measured)
+        Check(size >= 26 && data[0] == 'B' && bmp.height >= 0);
+
+    const qcd::PictureInfo gif = qcd::ReadGifInfo(bytes);
+    if (gif.result == PictureInfoResult::Measured)
+        Check(size >= qcd::kGifHeaderSize && gif.width >= 0 && gif.height >= 0 &&
+              (gif.bits == 1 || gif.bits == 4 || gif.bits == 8));
+
+    const int16_t jpegBits = qcd::JpegBits(bytes);
+    Check(jpegBits == 8 || jpegBits == 24);
+
+    const bool placeable = qcd::IsPlaceableMetafile(bytes);
+    const int32_t right = size >= 2 ? static_cast<int16_t>(data[0] | data[1] << 8) : 0;
+    const auto copy = qcd::MakePlaceableCopy(bytes, right, static_cast<int32_t>(size));
+    Check(copy.has_value() == (size <= INT16_MAX));
+    if (copy) {
+        Check(copy->size() == qcd::kPlaceableHeaderSize + size);
+        Check(qcd::IsPlaceableMetafile(*copy));
+        Check(qcd::IsPlaceableMetafile(std::span(*copy).subspan(qcd::kPlaceableHeaderSize)) ==
+              placeable);
+    }
+    return 0;
+}

@@ -1,0 +1,224 @@
+#include "preview/picture_headers.h"
+
+#include <gtest/gtest.h>
+
+namespace qcd {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void Put16(Bytes& b, size_t at, uint16_t v) {
+    b[at] = static_cast<uint8_t>(v);
+    b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(Bytes& b, size_t at, uint32_t v) {
+    Put16(b, at, static_cast<uint16_t>(v));
+    Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+Bytes BitmapHeader(int32_t width, int32_t height, uint16_t bits) {
+    Bytes b(kBitmapHeaderSize, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, 14, 40);
+    Put32(b, 18, static_cast<uint32_t>(width));
+    Put32(b, 22, static_cast<uint32_t>(height));
+    Put16(b, 26, 1);
+    Put16(b, 28, bits);
+    return b;
+}
+
+Bytes GifHeader(uint16_t width, uint16_t height, uint8_t packed) {
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, packed, 0, 0};
+    Put16(b, 6, width);
+    Put16(b, 8, height);
+    return b;
+}
+
+// SOI, a JFIF APP0 segment, then `rest`.
+Bytes Jpeg(std::initializer_list<uint8_t> rest) {
+    Bytes b = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F',
+               0,    1,    1,    0,    0,    1,    0,   1,   0,   0};
+    b.insert(b.end(), rest);
+    return b;
+}
+
+void ExpectMeasured(const PictureInfo& info, int32_t w, int32_t h, int16_t bits) {
+    EXPECT_EQ(info.result, PictureInfoResult::Measured);
+    EXPECT_EQ(info.width, w);
+    EXPECT_EQ(info.height, h);
+    EXPECT_EQ(info.bits, bits);
+}
+
+TEST(PictureHeaders, KindIsTheLastThreeCharactersLowerCased) {
+    EXPECT_EQ(HeaderKindForPath(u"C:\\pics\\A.BMP"), PictureHeaderKind::Bitmap);
+    EXPECT_EQ(HeaderKindForPath(u"x.Dib"), PictureHeaderKind::Bitmap);
+    EXPECT_EQ(HeaderKindForPath(u"anim.GIF"), PictureHeaderKind::Gif);
+    EXPECT_EQ(HeaderKindForPath(u"写真.jpg"), PictureHeaderKind::Jpeg);
+    // What the icon readers hand over when a file turns out to be a bitmap.
+    EXPECT_EQ(HeaderKindForPath(u"pointer.cur"), PictureHeaderKind::Other);
+    EXPECT_EQ(HeaderKindForPath(u"a.jpeg"), PictureHeaderKind::Other);
+    EXPECT_EQ(HeaderKindForPath(u"mp"), PictureHeaderKind::Other);
+    EXPECT_EQ(HeaderKindForPath(u"x.ｂmp"), PictureHeaderKind::Other);
+}
+
+TEST(PictureHeaders, BitmapInfoHeader) {
+    ExpectMeasured(ReadBitmapInfo(BitmapHeader(640, 480, 8)), 640, 480, 8);
+    ExpectMeasured(ReadBitmapInfo(BitmapHeader(1, 1, 24)), 1, 1, 24);
+    // Top-down rows.
+    ExpectMeasured(ReadBitmapInfo(BitmapHeader(32, -20, 4)), 32, 20, 4);
+    EXPECT_EQ(ReadBitmapInfo(BitmapHeader(32, INT32_MIN, 4)).result, PictureInfoResult::Failed);
+
+    Bytes notBm = BitmapHeader(640, 480, 8);
+    notBm[1] = 'A';
+    EXPECT_EQ(ReadBitmapInfo(notBm).result, PictureInfoResult::Failed);
+    Bytes lower = BitmapHeader(640, 480, 8);
+    lower[0] = 'b';
+    EXPECT_EQ(ReadBitmapInfo(lower).result, PictureInfoResult::Failed);
+
+    Bytes shortHeader = BitmapHeader(640, 480, 8);
+    shortHeader.resize(kBitmapHeaderSize - 1);
+    EXPECT_EQ(ReadBitmapInfo(shortHeader).result, PictureInfoResult::Failed);
+    EXPECT_EQ(ReadBitmapInfo(Bytes{'B', 'M'}).result, PictureInfoResult::Failed);
+    EXPECT_EQ(ReadBitmapInfo(Bytes{}).result, PictureInfoResult::Failed);
+
+    // A file longer than the header reads the same.
+    Bytes whole = BitmapHeader(2, 3, 1);
+    whole.resize(200, 0xEE);
+    ExpectMeasured(ReadBitmapInfo(whole), 2, 3, 1);
+}
+
+TEST(PictureHeaders, BitmapCoreHeaderHasSixteenBitFields) {
+    Bytes b(26 + 6, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, 14, 12);
+    Put16(b, 18, 300);
+    Put16(b, 20, 200);
+    Put16(b, 22, 1);
+    Put16(b, 24, 1);
+    ExpectMeasured(ReadBitmapInfo(b), 300, 200, 1);
+    b.resize(25);
+    EXPECT_EQ(ReadBitmapInfo(b).result, PictureInfoResult::Failed);
+}
+
+TEST(PictureHeaders, GifDepthFromTheColourResolution) {
+    ExpectMeasured(ReadGifInfo(GifHeader(50, 40, 0xF7)), 50, 40, 8);
+    ExpectMeasured(ReadGifInfo(GifHeader(50, 40, 0x91)), 50, 40, 1);
+    const int16_t bitsForR[8] = {8, 1, 4, 4, 8, 8, 8, 8};
+    for (uint8_t r = 0; r < 8; ++r) {
+        // The other bits of the packed byte play no part.
+        EXPECT_EQ(ReadGifInfo(GifHeader(1, 1, static_cast<uint8_t>(r << 4))).bits, bitsForR[r])
+            << int{r};
+        EXPECT_EQ(ReadGifInfo(GifHeader(1, 1, static_cast<uint8_t>(0x8F | r << 4))).bits,
+                  bitsForR[r])
+            << int{r};
+    }
+}
+
+TEST(PictureHeaders, GifSizesAreUnsignedAndTheHeaderComplete) {
+    ExpectMeasured(ReadGifInfo(GifHeader(40000, 65535, 0x70)), 40000, 65535, 8);
+
+    Bytes shortHeader = GifHeader(50, 40, 0xF7);
+    shortHeader.pop_back();
+    EXPECT_EQ(ReadGifInfo(shortHeader).result, PictureInfoResult::Failed);
+    Bytes other = GifHeader(50, 40, 0xF7);
+    other[0] = 'B';
+    EXPECT_EQ(ReadGifInfo(other).result, PictureInfoResult::Failed);
+}
+
+TEST(PictureHeaders, JpegBitsFromTheFirstBaselineFrame) {
+    // FF C0, length, precision, height, width, component count.
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xC0, 0x00, 0x0B, 8, 0x01, 0xE0, 0x02, 0x80, 1, 1, 0x11, 0})),
+              8);
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xC0, 0x00, 0x11, 8, 0x01, 0xE0, 0x02, 0x80, 3})), 24);
+    // The component count is the last byte needed; one short is no frame.
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xC0, 0x00, 0x0B, 8, 0x01, 0xE0, 0x02, 0x80})), 24);
+    // Progressive: no FF C0.
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xC2, 0x00, 0x0B, 8, 0x01, 0xE0, 0x02, 0x80, 1, 1, 0x11, 0})),
+              24);
+    // The second FF of a pair is taken as the marker byte, so the C0 after it is not seen...
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xFF, 0xC0, 0x00, 0x0B, 8, 0, 1, 0, 1, 1, 1, 0x11, 0})), 24);
+    // ...but with a third FF the pair after it is a marker.
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xFF, 0xFF, 0xC0, 0x00, 0x0B, 8, 0, 1, 0, 1, 1, 1, 0x11, 0})),
+              8);
+    // The first frame wins.
+    EXPECT_EQ(JpegBits(Jpeg(
+                  {0xFF, 0xC0, 0, 0x11, 8, 0, 1, 0, 1, 3, 0xFF, 0xC0, 0, 0x0B, 8, 0, 1, 0, 1, 1})),
+              24);
+    // A marker at the very end, or a lone FF there.
+    EXPECT_EQ(JpegBits(Jpeg({0xFF, 0xC0})), 24);
+    EXPECT_EQ(JpegBits(Jpeg({0xFF})), 24);
+}
+
+TEST(PictureHeaders, JpegScanStartsAtOffsetTen) {
+    Bytes early = {0xFF, 0xC0, 0, 0x0B, 8, 0, 1, 0, 1, 1, 0, 0};
+    EXPECT_EQ(JpegBits(early), 24);
+    Bytes atTen(10, 0);
+    atTen.insert(atTen.end(), {0xFF, 0xC0, 0, 0x0B, 8, 0, 1, 0, 1, 1});
+    EXPECT_EQ(JpegBits(atTen), 8);
+    EXPECT_EQ(JpegBits(Bytes{}), 24);
+    EXPECT_EQ(JpegBits(Bytes(5, 0xFF)), 24);
+}
+
+TEST(PictureHeaders, PictureInfoByKind) {
+    ExpectMeasured(ReadPictureInfo(PictureHeaderKind::Bitmap, BitmapHeader(640, 480, 8), 1, 1), 640,
+                   480, 8);
+    ExpectMeasured(ReadPictureInfo(PictureHeaderKind::Gif, GifHeader(50, 40, 0x91), 1, 1), 50, 40,
+                   1);
+    // A JPEG's size is the loaded picture's.
+    ExpectMeasured(ReadPictureInfo(PictureHeaderKind::Jpeg, Jpeg({}), 800, 600), 800, 600, 24);
+    EXPECT_EQ(ReadPictureInfo(PictureHeaderKind::Bitmap, GifHeader(1, 1, 0), 1, 1).result,
+              PictureInfoResult::Failed);
+    EXPECT_EQ(ReadPictureInfo(PictureHeaderKind::Other, BitmapHeader(1, 1, 1), 1, 1).result,
+              PictureInfoResult::Unchanged);
+}
+
+TEST(PictureHeaders, PlaceableKey) {
+    EXPECT_TRUE(IsPlaceableMetafile(Bytes{0xD7, 0xCD, 0xC6, 0x9A}));
+    EXPECT_TRUE(IsPlaceableMetafile(Bytes{0xD7, 0xCD, 0xC6, 0x9A, 0, 0}));
+    EXPECT_FALSE(IsPlaceableMetafile(Bytes{0xD7, 0xCD, 0xC6}));
+    EXPECT_FALSE(IsPlaceableMetafile(Bytes{0x9A, 0xC6, 0xCD, 0xD7}));
+    // A plain metafile's header: type 1, header size 9 words.
+    EXPECT_FALSE(IsPlaceableMetafile(Bytes{0x01, 0x00, 0x09, 0x00, 0x00, 0x03}));
+}
+
+TEST(PictureHeaders, PlaceableHeaderForThePreviewArea) {
+    const auto header = PlaceableHeader(102, 118);
+    ASSERT_TRUE(header);
+    // 0xCDD7 ^ 0x9AC6 ^ 102 ^ 118 ^ 576 = 0x5541.
+    const std::array<uint8_t, 22> expected = {0xD7, 0xCD, 0xC6, 0x9A, 0,    0, 0, 0, 0, 0,    102,
+                                              0,    118,  0,    0x40, 0x02, 0, 0, 0, 0, 0x41, 0x55};
+    EXPECT_EQ(*header, expected);
+    EXPECT_TRUE(IsPlaceableMetafile(*header));
+
+    // The checksum makes the ten words and itself XOR to zero.
+    for (auto [r, b] : {std::pair{0, 0}, {32767, 1}, {-1, -32768}, {255, 256}}) {
+        const auto h = PlaceableHeader(r, b);
+        ASSERT_TRUE(h);
+        uint16_t x = 0;
+        for (size_t i = 0; i < h->size(); i += 2)
+            x ^= static_cast<uint16_t>((*h)[i] | (*h)[i + 1] << 8);
+        EXPECT_EQ(x, 0) << r << " " << b;
+    }
+
+    EXPECT_FALSE(PlaceableHeader(32768, 100));
+    EXPECT_FALSE(PlaceableHeader(100, -32769));
+}
+
+TEST(PictureHeaders, PlaceableCopyIsTheHeaderThenTheWholeMetafile) {
+    const Bytes wmf = {0x01, 0x00, 0x09, 0x00, 0x00, 0x03, 0x11, 0x22, 0x33};
+    const auto copy = MakePlaceableCopy(wmf, 102, 118);
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(copy->size(), kPlaceableHeaderSize + wmf.size());
+    const auto header = PlaceableHeader(102, 118);
+    EXPECT_TRUE(std::equal(header->begin(), header->end(), copy->begin()));
+    EXPECT_TRUE(std::equal(wmf.begin(), wmf.end(), copy->begin() + kPlaceableHeaderSize));
+
+    EXPECT_EQ(MakePlaceableCopy({}, 1, 1)->size(), kPlaceableHeaderSize);
+    EXPECT_FALSE(MakePlaceableCopy(wmf, 70000, 118));
+}
+
+}  // namespace
+}  // namespace qcd
