@@ -299,8 +299,8 @@ std::u16string MciLayer::ShortPath(std::u16string_view path) {
 
 void MciLayer::WaveVolume(bool save) {
     if (save) {
-        platform_.GetWaveVolume(SavedWaveVolume);
-    } else {
+        if (platform_.GetWaveVolume(SavedWaveVolume)) waveVolumeSaved_ = true;
+    } else if (waveVolumeSaved_) {
         platform_.SetWaveVolume(SavedWaveVolume);
     }
 }

@@ -44,8 +44,9 @@ class MciPlatform {
     // Lets pending window messages run once.
     virtual void PumpMessages() = 0;
 
-    // waveOutGetVolume / waveOutSetVolume of device 0. A failed get leaves `volume` as it was.
-    virtual void GetWaveVolume(uint32_t& volume) = 0;
+    // waveOutGetVolume / waveOutSetVolume of device 0. False (and `volume` as it was) when the
+    // system could not read the volume.
+    virtual bool GetWaveVolume(uint32_t& volume) = 0;
     virtual void SetWaveVolume(uint32_t volume) = 0;
     // GetShortPathNameA; returns its result (0 on failure).
     virtual uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) = 0;
@@ -133,7 +134,8 @@ class MciLayer {
 
     // The 8.3 form of a path; empty when the system cannot give one.
     std::u16string ShortPath(std::u16string_view path);
-    // true saves the wave-out volume, false puts the saved one back.
+    // true saves the wave-out volume, false puts the saved one back. Nothing is put back when
+    // no volume could be read: writing a value never read would silence the device.
     void WaveVolume(bool save);
 
     std::u16string LastMciReply;
@@ -145,6 +147,7 @@ class MciLayer {
 
   private:
     void PumpTwice();
+    bool waveVolumeSaved_ = false;
 
     MciPlatform& platform_;
     // Fixed buffers kept from call to call, as the system is handed them.

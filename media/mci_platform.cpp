@@ -32,9 +32,11 @@ public:
             DispatchMessageW(&msg);
         }
     }
-    void GetWaveVolume(uint32_t& volume) override {
+    bool GetWaveVolume(uint32_t& volume) override {
         DWORD v = 0;
-        if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &v) == MMSYSERR_NOERROR) volume = v;
+        if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &v) != MMSYSERR_NOERROR) return false;
+        volume = v;
+        return true;
     }
     void SetWaveVolume(uint32_t volume) override { waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), volume); }
     uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) override {

@@ -84,8 +84,17 @@ struct FakeMci : MciPlatform {
     }
     void Execute(const std::string& command) override { calls.push_back("mciExecute " + command); }
     void PumpMessages() override { ++pumps; }
-    void GetWaveVolume(uint32_t& v) override { v = volume; }
-    void SetWaveVolume(uint32_t v) override { volume = v; }
+    bool GetWaveVolume(uint32_t& v) override {
+        if (!volumeReadable) return false;
+        v = volume;
+        return true;
+    }
+    void SetWaveVolume(uint32_t v) override {
+        volume = v;
+        ++volumeWrites;
+    }
+    bool volumeReadable = true;
+    int volumeWrites = 0;
     uint32_t ShortPathName(const std::string& path, std::span<char> out) override {
         auto it = shortPaths.find(path);
         if (it == shortPaths.end()) return 0;
@@ -415,6 +424,14 @@ TEST_F(MciLayerTest, WaveVolumeRestoresTheLastSavedValue) {
     EXPECT_EQ(layer.SavedWaveVolume, 0x12345678u);
     mci.volume = 0;
     layer.WaveVolume(false);
+    EXPECT_EQ(mci.volume, 0x12345678u);
+}
+
+TEST_F(MciLayerTest, AVolumeThatCouldNotBeReadIsNeverWritten) {
+    mci.volumeReadable = false;
+    layer.WaveVolume(true);
+    layer.WaveVolume(false);
+    EXPECT_EQ(mci.volumeWrites, 0);
     EXPECT_EQ(mci.volume, 0x12345678u);
 }
 
