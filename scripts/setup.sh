@@ -6,7 +6,7 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 libwine-dev
   xvfb xauth imagemagick fonts-ipafont-gothic
