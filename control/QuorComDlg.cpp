@@ -215,28 +215,25 @@ HRESULT QuorComDlg::SetString(std::u16string Properties::*field, DISPID id, BSTR
 
 template <typename T>
 HRESULT QuorComDlg::SetNumber(T Properties::*field, DISPID id, T value) {
-    props_.*field = value;
-    return NotifyChanged(id);
+    return win::Guarded([&] {
+        props_.*field = value;
+        return NotifyChanged(id);
+    });
 }
 
 // --- _QuorComDlg ------------------------------------------------------------------------
 
 HRESULT QuorComDlg::Show_AboutBox() { return E_NOTIMPL; }
-HRESULT QuorComDlg::ShowOpen() {
+HRESULT QuorComDlg::RunDialog(bool (DialogHost::*show)(HWND owner)) {
     return win::Guarded([&] {
         com_ptr<QuorComDlg> alive(this);  // the host may release us from inside the dialog
-        if (!dialogs_->ShowOpen(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
+        if (!((*dialogs_).*show)(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
         return S_OK;
     });
 }
 
-HRESULT QuorComDlg::ShowSave() {
-    return win::Guarded([&] {
-        com_ptr<QuorComDlg> alive(this);
-        if (!dialogs_->ShowSave(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
-        return S_OK;
-    });
-}
+HRESULT QuorComDlg::ShowOpen() { return RunDialog(&DialogHost::ShowOpen); }
+HRESULT QuorComDlg::ShowSave() { return RunDialog(&DialogHost::ShowSave); }
 
 HRESULT QuorComDlg::get_DefaultExt(BSTR* v) { return CopyOut(v, props_.DefaultExt); }
 HRESULT QuorComDlg::put_DefaultExt(BSTR v) { return SetString(&Properties::DefaultExt, DISPID_DefaultExt, v); }
@@ -259,7 +256,9 @@ HRESULT QuorComDlg::put_CancelError(VARIANT_BOOL v) {
 HRESULT QuorComDlg::get_SlideFolder(BSTR* v) { return CopyOut(v, props_.SlideFolder); }
 HRESULT QuorComDlg::put_SlideFolder(BSTR v) { return SetString(&Properties::SlideFolder, DISPID_SlideFolder, v); }
 HRESULT QuorComDlg::get_FileTitle(BSTR* v) { return CopyOut(v, props_.FileTitle); }
-HRESULT QuorComDlg::put_FileTitle(BSTR) { return Raise(FileTitleSetError(AmbientUserMode())); }
+HRESULT QuorComDlg::put_FileTitle(BSTR) {
+    return win::Guarded([&] { return Raise(FileTitleSetError(AmbientUserMode())); });
+}
 HRESULT QuorComDlg::get_DialogLeft(LONG* v) { return CopyOut<LONG>(v, props_.DialogLeft); }
 HRESULT QuorComDlg::put_DialogLeft(LONG v) { return SetNumber<int32_t>(&Properties::DialogLeft, DISPID_DialogLeft, v); }
 HRESULT QuorComDlg::get_DialogTop(LONG* v) { return CopyOut<LONG>(v, props_.DialogTop); }

@@ -203,6 +203,8 @@ private:
     template <typename T>
     HRESULT SetNumber(T Properties::*field, DISPID id, T value);
     HRESULT NotifyChanged(DISPID id);
+    // ShowOpen and ShowSave: the dialog, then 2001 for a cancel when CancelError is set.
+    HRESULT RunDialog(bool (DialogHost::*show)(HWND owner));
 
     // Container events.
     void UserControl_Initialize();

@@ -142,19 +142,20 @@ int RuntimeErrorNumber(HRESULT hr) {
     }
 }
 
-HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id) {
+HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id, Failure* failure) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    if (FAILED(hr)) {
+        ExcepInfo none;
+        Describe(object, hr, none, failure);
+    }
+    return hr;
 }
 
 HRESULT GetPropertyText(IDispatch* object, const wchar_t* name, std::wstring& text, Failure* failure) {
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = DispIdOf(object, name, &id);
-    if (FAILED(hr)) {
-        ExcepInfo none;
-        Describe(object, hr, none, failure);
-        return hr;
-    }
+    HRESULT hr = DispIdOf(object, name, &id, failure);
+    if (FAILED(hr)) return hr;
     DISPPARAMS noArgs{};
     Variant value;
     hr = InvokeChecked(object, id, DISPATCH_PROPERTYGET, &noArgs, &value.v, failure);
@@ -174,12 +175,8 @@ HRESULT GetPropertyText(IDispatch* object, const wchar_t* name, std::wstring& te
 
 HRESULT PutPropertyText(IDispatch* object, const wchar_t* name, const std::wstring& text, Failure* failure) {
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = DispIdOf(object, name, &id);
-    if (FAILED(hr)) {
-        ExcepInfo none;
-        Describe(object, hr, none, failure);
-        return hr;
-    }
+    HRESULT hr = DispIdOf(object, name, &id, failure);
+    if (FAILED(hr)) return hr;
     Variant arg;
     V_VT(&arg.v) = VT_BSTR;
     V_BSTR(&arg.v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

@@ -23,7 +23,8 @@ struct Failure {
 // the type library's own conversions map onto the runtime's numbers.
 int RuntimeErrorNumber(HRESULT hr);
 
-HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id);
+// A failure is described in `failure` when one is given.
+HRESULT DispIdOf(IDispatch* object, const wchar_t* name, DISPID* id, Failure* failure = nullptr);
 
 // Reads a property as text (booleans as True/False) .
 HRESULT GetPropertyText(IDispatch* object, const wchar_t* name, std::wstring& text, Failure* failure);

@@ -77,12 +77,15 @@ DialogHost* ControlInstance() { return g_controlInstance; }
 DialogHost::DialogHost(Properties& props, ControlTimers& timers, int16_t& abortEffects, HWND controlWindow)
     : props_(props), preview_(props, timers, abortEffects, controlWindow, ProcessMci(), ProcessVbmp3()) {}
 
-bool DialogHost::ShowOpen(HWND owner) {
+bool DialogHost::RefuseSecondDialog() {
     // A second dialog while one is open would take the hooks away from the first.
-    if (g_controlInstance) {
-        ClearDialogResults(props_);
-        return false;
-    }
+    if (!g_controlInstance) return false;
+    ClearDialogResults(props_);
+    return true;
+}
+
+bool DialogHost::ShowOpen(HWND owner) {
+    if (RefuseSecondDialog()) return false;
     RecordStrings strings;
     OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, true);
     preview_.BeginDialog();
@@ -104,10 +107,7 @@ bool DialogHost::ShowOpen(HWND owner) {
 }
 
 bool DialogHost::ShowSave(HWND owner) {
-    if (g_controlInstance) {
-        ClearDialogResults(props_);
-        return false;
-    }
+    if (RefuseSecondDialog()) return false;
     RecordStrings strings;
     OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, false);
     BOOL chosen;

@@ -37,6 +37,8 @@ public:
     static UINT_PTR CALLBACK callback(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
 
 private:
+    // True (results cleared, as for a cancel) when a dialog is already open in the process.
+    bool RefuseSecondDialog();
     INT_PTR SaveHookNotify(HWND hookWindow, const NMHDR& header);
 
     Properties& props_;

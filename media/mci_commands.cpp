@@ -61,11 +61,6 @@ std::optional<int32_t> ParseInt32(std::u16string_view text) {
     return static_cast<int32_t>(value);
 }
 
-std::u16string Decimal(int64_t value) {
-    std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,
                                 int32_t parentWindow) {
     return Concat(

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "control/decimal.h"
+
 namespace qcd {
 
 // The MIDI and CD-audio preview always works on this alias.
@@ -63,8 +65,6 @@ std::u16string FieldOf(std::u16string_view text, int32_t n, std::u16string_view 
 // decimal digits, nothing else. Empty when the reply is not such a number or overflows.
 std::optional<int32_t> ParseInt32(std::u16string_view text);
 
-// Plain signed decimal, as numbers are written inside commands.
-std::u16string Decimal(int64_t value);
 
 // Command strings of the video open sequence.
 std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,

@@ -62,14 +62,26 @@ void PreviewEngine::GiveTextViewBack() {
     textViewMoved_ = false;
 }
 
-void PreviewEngine::StopPreviewMedia(bool withVolume) {
+void PreviewEngine::StopTimersAndDevices() {
     DisableTimersAndAbort();
     if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
     if (mp3Open_) StopMp3();
     mci_.MciStop(MciSoundAlias);
     mci_.MciClose(MciSoundAlias);
+}
+
+void PreviewEngine::StopPreviewMedia(bool withVolume) {
+    StopTimersAndDevices();
     if (withVolume) mci_.WaveVolume(false);
     GiveTextViewBack();
+}
+
+bool PreviewEngine::BlankArea(const PanelView& panel, int& width, int& height) {
+    if (!panel.AreaSize(width, height)) return false;
+    picCopy_.Resize(width, height);
+    picCopy_.Cls();
+    picCopy_.CopyToWindow(panel.Item(kPreviewArea), width, height);
+    return true;
 }
 
 void PreviewEngine::PanelDestroyed() {
@@ -79,11 +91,7 @@ void PreviewEngine::PanelDestroyed() {
 
 INT_PTR PreviewEngine::InitPanel(HWND panel) {
     panelWindow_ = panel;
-    DisableTimersAndAbort();
-    if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
-    if (mp3Open_) StopMp3();
-    mci_.MciStop(MciSoundAlias);
-    mci_.MciClose(MciSoundAlias);
+    StopTimersAndDevices();
 
     const PanelView view(panel);
     view.ClearLabels();
@@ -94,10 +102,7 @@ INT_PTR PreviewEngine::InitPanel(HWND panel) {
     for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) view.Enable(id, false);
 
     int w = 0, h = 0;
-    if (!view.AreaSize(w, h)) return 0;
-    picCopy_.Resize(w, h);
-    picCopy_.Cls();
-    picCopy_.CopyToWindow(view.Item(kPreviewArea), w, h);
+    if (!BlankArea(view, w, h)) return 0;
     picWork_.Resize(0, 0);
     picIcon_.Resize(32, 32);
     picIcon_.Cls();
@@ -108,10 +113,7 @@ INT_PTR PreviewEngine::InitPanel(HWND panel) {
 bool PreviewEngine::ClearPreviewPanel(const PanelView& panel, int& width, int& height) {
     panel.HideButtons();
     panel.ClearLabels();
-    if (!panel.AreaSize(width, height)) return false;
-    picCopy_.Resize(width, height);
-    picCopy_.Cls();
-    picCopy_.CopyToWindow(panel.Item(kPreviewArea), width, height);
+    if (!BlankArea(panel, width, height)) return false;
     state_.ResetShown();
     return true;
 }

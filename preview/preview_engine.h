@@ -50,6 +50,10 @@ public:
 
 private:
     void DisableTimersAndAbort();
+    // Timers off, effects aborted, video, sound and the MCI sound device closed.
+    void StopTimersAndDevices();
+    // The area measured, picCopy sized to it and blank, and copied onto it.
+    bool BlankArea(const PanelView& panel, int& width, int& height);
     void StopMp3();
     void GiveTextViewBack();
     // Hides the buttons, empties the labels, blanks the area and resets the shown state.

@@ -2,14 +2,11 @@
 
 #include <array>
 
+#include "control/decimal.h"
+
 namespace qcd {
 
 namespace {
-
-std::u16string Decimal(int64_t n) {
-    const std::string s = std::to_string(n);
-    return std::u16string(s.begin(), s.end());
-}
 
 struct RowKeys {
     PreviewRow row;
