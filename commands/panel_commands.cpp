@@ -1,0 +1,240 @@
+#include "commands/panel_commands.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace qcd {
+
+namespace {
+
+using Kind = PreviewKind;
+using enum PanelButton;
+
+// 1-based index one on from `index` within 1..count; anything outside the range (a wrap
+// or a stale index) starts again at 1.
+int32_t NextIndex(int32_t index, int32_t count) {
+    const int64_t next = int64_t{index} + 1;
+    return next > count || next < 1 ? 1 : static_cast<int32_t>(next);
+}
+
+// One back from `index`; outside 1..count it goes to the last.
+int32_t PreviousIndex(int32_t index, int32_t count) {
+    const int64_t previous = int64_t{index} - 1;
+    return previous < 1 || previous > count ? count : static_cast<int32_t>(previous);
+}
+
+// The step counter may have run one past the end while the animation ran.
+void WrapFrame(PreviewState& s) {
+    if (s.frameIndex > s.frameCount) s.frameIndex = 1;
+    if (s.frameIndex < 1) s.frameIndex = s.frameCount;
+}
+
+bool HasStep(std::span<const int32_t> table, int32_t step) {
+    return step >= 1 && static_cast<size_t>(step) <= table.size();
+}
+
+int32_t RateOfStep(const AnimationSteps& animation, int32_t step) {
+    return HasStep(animation.rates, step) ? animation.rates[static_cast<size_t>(step - 1)] : 1;
+}
+
+// 1-based image of a step, always one the strip has: a step the table lacks follows the
+// plain sequence, and an entry naming an image the file lacks goes round the strip.
+int32_t ImageOfStep(const AnimationSteps& animation, int32_t step, int32_t imageCount) {
+    int64_t image = HasStep(animation.images, step)
+                        ? animation.images[static_cast<size_t>(step - 1)]
+                        : int64_t{step} - 1;
+    image %= imageCount;
+    if (image < 0) image += imageCount;
+    return static_cast<int32_t>(image + 1);
+}
+
+// Draws image ImageIndex and writes its size and image line.
+void ShowImage(const PanelContext& c) {
+    PreviewState& s = c.state;
+    if (s.imageIndex < 1 || s.imageIndex > s.imageCount) return;
+    const StripImage image = c.panel.DrawImage(s.imageIndex);
+    s.pictureWidth = image.width;
+    s.pictureHeight = image.height;
+    s.pictureBits = image.bits;
+    c.panel.SetText(PanelLabel::Size, SizeCaption(s.pictureWidth, s.pictureHeight, s.pictureBits));
+    c.panel.SetText(PanelLabel::Index, ImageLine(s.imageIndex, s.imageCount));
+}
+
+// Shows the image of step FrameIndex with its frame line.
+void ShowStep(const PanelContext& c) {
+    PreviewState& s = c.state;
+    if (s.imageCount < 1) return;
+    s.imageIndex = ImageOfStep(c.animation, s.frameIndex, s.imageCount);
+    ShowImage(c);
+    c.panel.SetText(PanelLabel::Status, FrameLine(s.frameIndex, s.frameCount));
+}
+
+void EnableStepping(const PanelContext& c, bool enabled) {
+    c.panel.Enable(Forward, enabled);
+    c.panel.Enable(Back, enabled);
+}
+
+// --- Steps of the rows: each returns false when the press ends early and the kind stays.
+
+bool StartAnimation(const PanelContext& c) {
+    c.panel.Repaint();
+    c.panel.SetPlayCaption(PlayCaption::Stop);
+    EnableStepping(c, false);
+    c.panel.Enable(Pause, true);
+    c.panel.SetInterval(PanelTimer::AniStep,
+                        StepInterval(RateOfStep(c.animation, c.state.frameIndex)));
+    c.panel.StartTimer(PanelTimer::AniStep);
+    return true;
+}
+
+bool StopAnimation(const PanelContext& c) {
+    c.panel.Repaint();
+    c.state.imageIndex = 1;
+    c.state.frameIndex = 1;
+    ShowImage(c);
+    c.panel.SetText(PanelLabel::Status, FrameLine(c.state.frameIndex, c.state.frameCount));
+    c.panel.Repaint();
+    c.panel.SetPlayCaption(PlayCaption::Play);
+    EnableStepping(c, true);
+    c.panel.Enable(Pause, false);
+    return true;
+}
+
+// The timer keeps the interval of the step it last showed.
+bool ResumeAnimation(const PanelContext& c) {
+    c.panel.Repaint();
+    c.panel.SetPlayCaption(PlayCaption::Stop);
+    EnableStepping(c, false);
+    c.panel.StartTimer(PanelTimer::AniStep);
+    return true;
+}
+
+bool PauseAnimation(const PanelContext& c) {
+    c.panel.Repaint();
+    WrapFrame(c.state);
+    ShowStep(c);
+    c.panel.Repaint();
+    c.panel.SetPlayCaption(PlayCaption::Play);
+    EnableStepping(c, true);
+    return true;
+}
+
+bool NextImage(const PanelContext& c) {
+    c.panel.Repaint();
+    c.state.imageIndex = NextIndex(c.state.imageIndex, c.state.imageCount);
+    ShowImage(c);
+    c.panel.Repaint();
+    return true;
+}
+
+bool PreviousImage(const PanelContext& c) {
+    c.panel.Repaint();
+    c.state.imageIndex = PreviousIndex(c.state.imageIndex, c.state.imageCount);
+    ShowImage(c);
+    c.panel.Repaint();
+    return true;
+}
+
+bool NextStep(const PanelContext& c) {
+    c.panel.Repaint();
+    c.state.frameIndex = NextIndex(c.state.frameIndex, c.state.frameCount);
+    ShowStep(c);
+    c.panel.Repaint();
+    return true;
+}
+
+bool PreviousStep(const PanelContext& c) {
+    c.panel.Repaint();
+    c.state.frameIndex = PreviousIndex(c.state.frameIndex, c.state.frameCount);
+    ShowStep(c);
+    c.panel.Repaint();
+    return true;
+}
+
+// In `state`, a press on `button` runs `steps` and then moves the kind to `next`.
+struct PressRow {
+    PreviewKind state;
+    PanelButton button;
+    bool (*steps)(const PanelContext&);
+    std::optional<PreviewKind> next;  // none: the kind stays
+};
+
+constexpr std::optional<PreviewKind> kSame;
+
+// A (state, button) pair without a row only stops the timers: kinds without buttons, and
+// buttons that stay disabled in that state. The sound (50s, 60s) and video (70s) rows join
+// this table.
+constexpr PressRow kPressRows[] = {
+    {Kind::AnimatedCursor, Play, StartAnimation, Kind::AnimatedCursorRunning},
+    {Kind::AnimatedCursorRunning, Play, StopAnimation, Kind::AnimatedCursor},
+    {Kind::AnimatedCursorPaused, Play, ResumeAnimation, Kind::AnimatedCursorRunning},
+
+    {Kind::IconSet, Forward, NextImage, kSame},
+    {Kind::AnimatedCursor, Forward, NextImage, kSame},
+    {Kind::AnimatedCursorPaused, Forward, NextStep, kSame},
+
+    {Kind::IconSet, Back, PreviousImage, kSame},
+    {Kind::AnimatedCursor, Back, PreviousImage, kSame},
+    {Kind::AnimatedCursorPaused, Back, PreviousStep, kSame},
+
+    {Kind::AnimatedCursorRunning, Pause, PauseAnimation, Kind::AnimatedCursorPaused},
+    {Kind::AnimatedCursorPaused, Pause, ResumeAnimation, Kind::AnimatedCursorRunning},
+};
+
+const PressRow* FindRow(PreviewKind state, PanelButton button) {
+    for (const PressRow& row : kPressRows)
+        if (row.state == state && row.button == button) return &row;
+    return nullptr;
+}
+
+std::optional<PanelButton> ButtonOf(int controlId) {
+    switch (controlId) {
+        case 1005:
+            return Play;
+        case 1006:
+            return Forward;
+        case 1007:
+            return Back;
+        case 1008:
+            return Pause;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+int32_t StepInterval(int32_t rate) {
+    // A 0 interval would stop the timer for good, and the timer's interval is 16 bits.
+    const int64_t milliseconds = int64_t{std::max(rate, 1)} * 10;
+    return static_cast<int32_t>(std::min<int64_t>(milliseconds, 32767));
+}
+
+int32_t OnPanelCommand(const PanelContext& context, uintptr_t wParam) {
+    context.panel.ClearCopy();
+    if (const std::optional<PanelButton> button = ButtonOf(static_cast<int>(wParam & 0xFFFF))) {
+        context.panel.StopAllTimers();
+        context.panel.AbortEffects();
+        if (const PressRow* row = FindRow(context.state.kind, *button)) {
+            if (row->steps(context) && row->next) context.state.kind = *row->next;
+        }
+    }
+    context.panel.FocusFileList();
+    return -1;
+}
+
+void Timer1_Timer(const PanelContext& context) {
+    PreviewState& s = context.state;
+    // A tick already queued when the timer was stopped must not draw over the next preview.
+    if (s.kind != Kind::AnimatedCursorRunning) return;
+    context.panel.ClearCopy();
+    WrapFrame(s);
+    ShowStep(context);
+    context.panel.Repaint();
+    context.panel.SetInterval(PanelTimer::AniStep,
+                              StepInterval(RateOfStep(context.animation, s.frameIndex)));
+    s.frameIndex = s.frameIndex == std::numeric_limits<int32_t>::max() ? 1 : s.frameIndex + 1;
+}
+
+}  // namespace qcd

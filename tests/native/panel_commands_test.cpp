@@ -1,0 +1,236 @@
+#include "commands/panel_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace qcd {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Records every call in order. Image n of the strip is 16 × n pixels square, 4 bits for
+// image 1 and 8 bits for the others.
+class RecordingPanel : public PanelActions {
+  public:
+    Calls calls;
+
+    void StopAllTimers() override { calls.push_back("timers off"); }
+    void AbortEffects() override { calls.push_back("abort"); }
+    void ClearCopy() override { calls.push_back("clear"); }
+    void Repaint() override { calls.push_back("repaint"); }
+    StripImage DrawImage(int32_t image) override {
+        calls.push_back("draw " + std::to_string(image));
+        return {16 * image, 16 * image, static_cast<int16_t>(image == 1 ? 4 : 8)};
+    }
+    void SetText(PanelLabel label, std::u16string_view text) override {
+        calls.push_back(std::to_string(static_cast<int>(label)) + " " +
+                        std::string(text.begin(), text.end()));
+    }
+    void Enable(PanelButton button, bool enabled) override {
+        calls.push_back((enabled ? "enable " : "disable ") +
+                        std::to_string(static_cast<int>(button)));
+    }
+    void SetPlayCaption(PlayCaption caption) override {
+        calls.push_back(caption == PlayCaption::Play ? "caption play" : "caption stop");
+    }
+    void SetInterval(PanelTimer timer, int32_t milliseconds) override {
+        calls.push_back("interval " + std::to_string(static_cast<int>(timer)) + " " +
+                        std::to_string(milliseconds));
+    }
+    void StartTimer(PanelTimer timer) override {
+        calls.push_back("start " + std::to_string(static_cast<int>(timer)));
+    }
+    void FocusFileList() override { calls.push_back("focus"); }
+};
+
+class PanelCommand : public ::testing::Test {
+  protected:
+    RecordingPanel panel;
+    PreviewState state;
+    std::vector<int32_t> rates, images;
+
+    PanelContext Context() { return {panel, state, {rates, images}}; }
+
+    void Show(PreviewKind kind, int32_t imageCount, int32_t imageIndex, int32_t frameCount = 0,
+              int32_t frameIndex = 0) {
+        state.kind = kind;
+        state.imageCount = imageCount;
+        state.imageIndex = imageIndex;
+        state.frameCount = frameCount;
+        state.frameIndex = frameIndex;
+    }
+
+    // The calls of a press between its common steps, which every press must make.
+    Calls Press(uintptr_t wParam) {
+        panel.calls.clear();
+        EXPECT_EQ(OnPanelCommand(Context(), wParam), -1);
+        const Calls& all = panel.calls;
+        const Calls head = {"clear", "timers off", "abort"};
+        if (all.size() < 4 || !std::equal(head.begin(), head.end(), all.begin()) ||
+            all.back() != "focus") {
+            ADD_FAILURE() << "common steps missing";
+            return all;
+        }
+        return Calls(all.begin() + 3, all.end() - 1);
+    }
+
+    Calls Tick() {
+        panel.calls.clear();
+        Timer1_Timer(Context());
+        return panel.calls;
+    }
+};
+
+TEST_F(PanelCommand, OtherCommandsOnlyClearTheCopyAndRefocus) {
+    Show(PreviewKind::AnimatedCursorRunning, 3, 1, 5, 2);
+    for (uintptr_t wParam : {1000u, 1001u, 1119u, (1005u << 16) | 1u})
+        EXPECT_EQ(OnPanelCommand(Context(), wParam), -1);
+    EXPECT_EQ(panel.calls,
+              Calls({"clear", "focus", "clear", "focus", "clear", "focus", "clear", "focus"}));
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorRunning);
+}
+
+TEST_F(PanelCommand, KindsWithoutButtonsOnlyStopTheTimers) {
+    for (PreviewKind kind : {PreviewKind::None, PreviewKind::Picture, PreviewKind::Icon}) {
+        Show(kind, 1, 1);
+        // The notification code in the high word does not matter.
+        for (uintptr_t wParam : {1005u, 1006u, 1007u, (5u << 16) | 1008u})
+            EXPECT_EQ(Press(wParam), Calls{}) << static_cast<int>(kind);
+        EXPECT_EQ(state.kind, kind);
+        EXPECT_EQ(state.imageIndex, 1);
+    }
+}
+
+TEST_F(PanelCommand, IconSetStepsWrapBothWays) {
+    Show(PreviewKind::IconSet, 3, 2);
+    EXPECT_EQ(Press(1006),
+              Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "repaint"}));
+    EXPECT_EQ(Press(1006),
+              Calls({"repaint", "draw 1", "1002 16x16x16", "1003 1/3  Image", "repaint"}));
+    EXPECT_EQ(state.pictureWidth, 16);
+    EXPECT_EQ(state.pictureBits, 4);
+    Press(1007);
+    EXPECT_EQ(state.imageIndex, 3);
+    EXPECT_EQ(state.pictureHeight, 48);
+    // Play and pause stay disabled for an icon set.
+    EXPECT_EQ(Press(1005), Calls{});
+    EXPECT_EQ(Press(1008), Calls{});
+    EXPECT_EQ(state.kind, PreviewKind::IconSet);
+}
+
+TEST_F(PanelCommand, StoppedCursorStepsImagesNotSteps) {
+    Show(PreviewKind::AnimatedCursor, 3, 1, 5, 1);
+    EXPECT_EQ(Press(1007),
+              Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "repaint"}));
+    Press(1006);
+    EXPECT_EQ(state.imageIndex, 1);
+    EXPECT_EQ(state.frameIndex, 1);
+    EXPECT_EQ(Press(1008), Calls{});
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursor);
+}
+
+TEST_F(PanelCommand, PlayTimesTheFirstStepAndStopGoesBackToImageOne) {
+    rates = {0, 7};
+    images = {1, 2};
+    Show(PreviewKind::AnimatedCursor, 3, 2, 2, 1);
+    EXPECT_EQ(Press(1005), Calls({"repaint", "caption stop", "disable 1006", "disable 1007",
+                                  "enable 1008", "interval 1 10", "start 1"}));
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorRunning);
+
+    state.frameIndex = 2;
+    EXPECT_EQ(Press(1005),
+              Calls({"repaint", "draw 1", "1002 16x16x16", "1003 1/3  Image", "1004 1/2  Frame",
+                     "repaint", "caption play", "enable 1006", "enable 1007", "disable 1008"}));
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursor);
+    EXPECT_EQ(state.frameIndex, 1);
+}
+
+TEST_F(PanelCommand, PauseShowsTheDueStepWrapped) {
+    images = {2, 0, 1};
+    Show(PreviewKind::AnimatedCursorRunning, 3, 1, 3, 4);
+    EXPECT_EQ(Press(1008),
+              Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "1004 1/3  Frame",
+                     "repaint", "caption play", "enable 1006", "enable 1007"}));
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorPaused);
+
+    Show(PreviewKind::AnimatedCursorRunning, 3, 1, 3, 0);
+    Press(1008);
+    EXPECT_EQ(state.frameIndex, 3);
+    EXPECT_EQ(state.imageIndex, 2);
+}
+
+TEST_F(PanelCommand, PausedCursorStepsWrapAndBothButtonsResume) {
+    images = {2, 0, 1};
+    Show(PreviewKind::AnimatedCursorPaused, 3, 2, 3, 3);
+    Press(1006);
+    EXPECT_EQ(state.frameIndex, 1);
+    EXPECT_EQ(state.imageIndex, 3);
+    EXPECT_EQ(Press(1007), Calls({"repaint", "draw 2", "1002 32x32x256", "1003 2/3  Image",
+                                  "1004 3/3  Frame", "repaint"}));
+
+    const Calls resume = {"repaint", "caption stop", "disable 1006", "disable 1007", "start 1"};
+    EXPECT_EQ(Press(1008), resume);
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorRunning);
+    state.kind = PreviewKind::AnimatedCursorPaused;
+    EXPECT_EQ(Press(1005), resume);
+    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorRunning);
+    // Stepping stays disabled while the cursor runs.
+    EXPECT_EQ(Press(1006), Calls{});
+    EXPECT_EQ(Press(1007), Calls{});
+    EXPECT_EQ(state.frameIndex, 3);
+}
+
+TEST_F(PanelCommand, Timer1ShowsEachStepForItsOwnRate) {
+    rates = {1, 2, 3};
+    images = {2, 0, 1};
+    Show(PreviewKind::AnimatedCursorRunning, 3, 1, 3, 1);
+    EXPECT_EQ(Tick(), Calls({"clear", "draw 3", "1002 48x48x256", "1003 3/3  Image",
+                             "1004 1/3  Frame", "repaint", "interval 1 10"}));
+    EXPECT_EQ(state.frameIndex, 2);
+    EXPECT_EQ(Tick()[1], "draw 1");
+    EXPECT_EQ(Tick().back(), "interval 1 30");
+    EXPECT_EQ(state.frameIndex, 4);
+    EXPECT_EQ(Tick()[4], "1004 1/3  Frame");
+    EXPECT_EQ(state.frameIndex, 2);
+
+    // A tick left in the queue after the animation stopped draws nothing.
+    for (PreviewKind kind : {PreviewKind::AnimatedCursorPaused, PreviewKind::IconSet}) {
+        state.kind = kind;
+        EXPECT_EQ(Tick(), Calls{});
+    }
+}
+
+TEST_F(PanelCommand, StepIntervalKeepsTheTimerRunningWithin16Bits) {
+    EXPECT_EQ(StepInterval(0), 10);
+    EXPECT_EQ(StepInterval(-3), 10);
+    EXPECT_EQ(StepInterval(6), 60);
+    EXPECT_EQ(StepInterval(3276), 32760);
+    EXPECT_EQ(StepInterval(3277), 32767);
+    EXPECT_EQ(StepInterval(std::numeric_limits<int32_t>::max()), 32767);
+}
+
+TEST_F(PanelCommand, ShortOrWrongTablesNeverReachPastTheStrip) {
+    rates = {5};
+    images = {5, -1};  // images the file does not have
+    Show(PreviewKind::AnimatedCursorRunning, 2, 1, 3, 1);
+    EXPECT_EQ(Tick()[1], "draw 2");  // 5 goes round a strip of 2
+    EXPECT_EQ(Tick(), Calls({"clear", "draw 2", "1002 32x32x256", "1003 2/2  Image",
+                             "1004 2/3  Frame", "repaint", "interval 1 10"}));
+    EXPECT_EQ(Tick()[1], "draw 1");  // step 3 has no entries: plain sequence
+
+    Show(PreviewKind::IconSet, 3, -7);
+    Press(1006);
+    EXPECT_EQ(state.imageIndex, 1);
+    Show(PreviewKind::AnimatedCursorPaused, 0, 0, 3, 1);
+    EXPECT_EQ(Press(1006), Calls({"repaint", "repaint"}));
+    Show(PreviewKind::IconSet, 3, std::numeric_limits<int32_t>::max());
+    Press(1006);
+    EXPECT_EQ(state.imageIndex, 1);
+}
+
+}  // namespace
+}  // namespace qcd
