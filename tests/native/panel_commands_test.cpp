@@ -12,6 +12,10 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
+std::string Id(auto value) {
+    return " " + std::to_string(static_cast<int>(value));
+}
+
 // Records every call in order. Image n of the strip is 16 × n pixels square, 4 bits for
 // image 1 and 8 bits for the others.
 class RecordingPanel : public PanelActions {
@@ -23,27 +27,22 @@ class RecordingPanel : public PanelActions {
     void ClearCopy() override { calls.push_back("clear"); }
     void Repaint() override { calls.push_back("repaint"); }
     StripImage DrawImage(int32_t image) override {
-        calls.push_back("draw " + std::to_string(image));
+        calls.push_back("draw" + Id(image));
         return {16 * image, 16 * image, static_cast<int16_t>(image == 1 ? 4 : 8)};
     }
     void SetText(PanelLabel label, std::u16string_view text) override {
-        calls.push_back(std::to_string(static_cast<int>(label)) + " " +
-                        std::string(text.begin(), text.end()));
+        calls.push_back(Id(label).substr(1) + " " + std::string(text.begin(), text.end()));
     }
-    void Enable(PanelButton button, bool enabled) override {
-        calls.push_back((enabled ? "enable " : "disable ") +
-                        std::to_string(static_cast<int>(button)));
+    void Enable(PanelButton button, bool on) override {
+        calls.push_back((on ? "enable" : "disable") + Id(button));
     }
     void SetPlayCaption(PlayCaption caption) override {
         calls.push_back(caption == PlayCaption::Play ? "caption play" : "caption stop");
     }
-    void SetInterval(PanelTimer timer, int32_t milliseconds) override {
-        calls.push_back("interval " + std::to_string(static_cast<int>(timer)) + " " +
-                        std::to_string(milliseconds));
+    void SetInterval(PanelTimer timer, int32_t ms) override {
+        calls.push_back("interval" + Id(timer) + Id(ms));
     }
-    void StartTimer(PanelTimer timer) override {
-        calls.push_back("start " + std::to_string(static_cast<int>(timer)));
-    }
+    void StartTimer(PanelTimer timer) override { calls.push_back("start" + Id(timer)); }
     void FocusFileList() override { calls.push_back("focus"); }
 };
 
@@ -105,32 +104,24 @@ TEST_F(PanelCommand, KindsWithoutButtonsOnlyStopTheTimers) {
     }
 }
 
-TEST_F(PanelCommand, IconSetStepsWrapBothWays) {
-    Show(PreviewKind::IconSet, 3, 2);
-    EXPECT_EQ(Press(1006),
-              Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "repaint"}));
-    EXPECT_EQ(Press(1006),
-              Calls({"repaint", "draw 1", "1002 16x16x16", "1003 1/3  Image", "repaint"}));
-    EXPECT_EQ(state.pictureWidth, 16);
-    EXPECT_EQ(state.pictureBits, 4);
-    Press(1007);
-    EXPECT_EQ(state.imageIndex, 3);
-    EXPECT_EQ(state.pictureHeight, 48);
-    // Play and pause stay disabled for an icon set.
-    EXPECT_EQ(Press(1005), Calls{});
-    EXPECT_EQ(Press(1008), Calls{});
-    EXPECT_EQ(state.kind, PreviewKind::IconSet);
-}
-
-TEST_F(PanelCommand, StoppedCursorStepsImagesNotSteps) {
-    Show(PreviewKind::AnimatedCursor, 3, 1, 5, 1);
-    EXPECT_EQ(Press(1007),
-              Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "repaint"}));
-    Press(1006);
-    EXPECT_EQ(state.imageIndex, 1);
-    EXPECT_EQ(state.frameIndex, 1);
-    EXPECT_EQ(Press(1008), Calls{});
-    EXPECT_EQ(state.kind, PreviewKind::AnimatedCursor);
+// A stopped animated cursor steps through its images like an icon set, not its steps.
+TEST_F(PanelCommand, IconSetAndStoppedCursorStepImagesWrappingBothWays) {
+    for (PreviewKind kind : {PreviewKind::IconSet, PreviewKind::AnimatedCursor}) {
+        Show(kind, 3, 2, 5, 1);
+        EXPECT_EQ(Press(1006),
+                  Calls({"repaint", "draw 3", "1002 48x48x256", "1003 3/3  Image", "repaint"}));
+        EXPECT_EQ(Press(1006),
+                  Calls({"repaint", "draw 1", "1002 16x16x16", "1003 1/3  Image", "repaint"}));
+        EXPECT_EQ(state.pictureBits, 4);
+        Press(1007);
+        EXPECT_EQ(state.imageIndex, 3);
+        EXPECT_EQ(state.pictureHeight, 48);
+        EXPECT_EQ(state.frameIndex, 1);
+        // Pause is disabled in both; an icon set has no play either.
+        EXPECT_EQ(Press(1008), Calls{});
+        if (kind == PreviewKind::IconSet) EXPECT_EQ(Press(1005), Calls{});
+        EXPECT_EQ(state.kind, kind);
+    }
 }
 
 TEST_F(PanelCommand, PlayTimesTheFirstStepAndStopGoesBackToImageOne) {
