@@ -35,11 +35,12 @@ bool HasStep(std::span<const int32_t> table, int32_t step) {
 }
 
 int32_t RateOfStep(const AnimationSteps& animation, int32_t step) {
-    return HasStep(animation.rates, step) ? animation.rates[static_cast<size_t>(step - 1)] : 1;
+    return HasStep(animation.rates, step) ? animation.rates[static_cast<size_t>(step - 1)]
+                                          : animation.displayRate;
 }
 
-// 1-based image of a step, always one the strip has: a step the table lacks follows the
-// plain sequence, and an entry naming an image the file lacks goes round the strip.
+// 1-based image of a step, always one the strip has: an entry naming an image the file
+// lacks goes round the strip.
 int32_t ImageOfStep(const AnimationSteps& animation, int32_t step, int32_t imageCount) {
     int64_t image = HasStep(animation.images, step)
                         ? animation.images[static_cast<size_t>(step - 1)]

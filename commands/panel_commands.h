@@ -58,10 +58,13 @@ class PanelActions {
     virtual void FocusFileList() = 0;
 };
 
-// An animated cursor's steps: element s - 1 belongs to step s.
+// An animated cursor's steps: element s - 1 belongs to step s. A step past a table's end
+// (an empty table: the file had no such chunk) takes `displayRate` and the plain sequence
+// 0, 1, ..., images - 1, 0, ...
 struct AnimationSteps {
     std::span<const int32_t> rates;   // display time in the file's unit (10 ms each)
     std::span<const int32_t> images;  // 0-based image shown
+    int32_t displayRate = 0;
 };
 
 // What a press or a tick reads and moves. Built by the caller for each call, so the spans

@@ -52,7 +52,9 @@ class PanelCommand : public ::testing::Test {
     PreviewState state;
     std::vector<int32_t> rates, images;
 
-    PanelContext Context() { return {panel, state, {rates, images}}; }
+    int32_t displayRate = 0;
+
+    PanelContext Context() { return {panel, state, {rates, images, displayRate}}; }
 
     void Show(PreviewKind kind, int32_t imageCount, int32_t imageIndex, int32_t frameCount = 0,
               int32_t frameIndex = 0) {
@@ -195,6 +197,19 @@ TEST_F(PanelCommand, Timer1ShowsEachStepForItsOwnRate) {
     }
 }
 
+// A file without "rate" and "seq " chunks: every step at the header's rate, images in turn.
+TEST_F(PanelCommand, Timer1WithoutRateAndSequenceTables) {
+    displayRate = 6;
+    Show(PreviewKind::AnimatedCursorRunning, 4, 1, 8, 1);
+    for (int step = 1; step <= 8; ++step) {
+        const Calls calls = Tick();
+        ASSERT_EQ(calls.size(), 7u);
+        EXPECT_EQ(calls[1], "draw " + std::to_string((step - 1) % 4 + 1));
+        EXPECT_EQ(calls[4], "1004 " + std::to_string(step) + "/8  Frame");
+        EXPECT_EQ(calls[6], "interval 1 60");
+    }
+}
+
 TEST_F(PanelCommand, StepIntervalKeepsTheTimerRunningWithin16Bits) {
     EXPECT_EQ(StepInterval(0), 10);
     EXPECT_EQ(StepInterval(-3), 10);
@@ -207,10 +222,11 @@ TEST_F(PanelCommand, StepIntervalKeepsTheTimerRunningWithin16Bits) {
 TEST_F(PanelCommand, ShortOrWrongTablesNeverReachPastTheStrip) {
     rates = {5};
     images = {5, -1};  // images the file does not have
+    displayRate = 4;
     Show(PreviewKind::AnimatedCursorRunning, 2, 1, 3, 1);
     EXPECT_EQ(Tick()[1], "draw 2");  // 5 goes round a strip of 2
     EXPECT_EQ(Tick(), Calls({"clear", "draw 2", "1002 32x32x256", "1003 2/2  Image",
-                             "1004 2/3  Frame", "repaint", "interval 1 10"}));
+                             "1004 2/3  Frame", "repaint", "interval 1 40"}));
     EXPECT_EQ(Tick()[1], "draw 1");  // step 3 has no entries: plain sequence
 
     Show(PreviewKind::IconSet, 3, -7);
