@@ -36,7 +36,7 @@ void Surface::Cls() {
 
 void Surface::CopyToWindow(HWND target, int width, int height) const {
     if (!dc_ || !target) return;
-    win::window_dc dc(target);
+    win::window_dc dc(target, DCX_CACHE | DCX_CLIPCHILDREN);
     if (dc) BitBlt(dc.get(), 0, 0, width, height, dc_.get(), 0, 0, SRCCOPY);
 }
 

@@ -27,7 +27,9 @@ public:
     void Cls();
     // The memory DC with the bitmap selected; null before the first Resize.
     HDC Dc() const { return dc_.get(); }
-    // Copies the surface to (0, 0) of a window, through a DC released after the copy.
+    HBITMAP Bitmap() const { return bitmap_.get(); }
+    // Copies the surface to (0, 0) of a window, through a DC released after the copy. A child
+    // of the window (the text box, a video) is left as it is.
     void CopyToWindow(HWND target, int width, int height) const;
 
 private:

@@ -66,6 +66,8 @@ using unique_hglobal = unique_handle<HGLOBAL, detail::FreeGlobal>;
 class window_dc {
 public:
     explicit window_dc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    // GetDCEx with DCX_* flags, e.g. DCX_CLIPCHILDREN for a window whose class does not clip.
+    window_dc(HWND hwnd, DWORD flags) : hwnd_(hwnd), dc_(GetDCEx(hwnd, nullptr, flags)) {}
     ~window_dc() {
         if (dc_) ReleaseDC(hwnd_, dc_);
     }

@@ -87,8 +87,13 @@ PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> fil
     switch (kind) {
         case PictureHeaderKind::Bitmap:
             return ReadBitmapInfo(file);
-        case PictureHeaderKind::Gif:
-            return ReadGifInfo(file);
+        case PictureHeaderKind::Gif: {
+            // The loader took the file by its content: a .gif that is really another format
+            // shows with the size it loaded at.
+            const PictureInfo gif = ReadGifInfo(file);
+            return gif.result == PictureInfoResult::Failed ? Measured(loadedWidth, loadedHeight, 24)
+                                                           : gif;
+        }
         case PictureHeaderKind::Jpeg:
             return Measured(loadedWidth, loadedHeight, JpegBits(file));
         case PictureHeaderKind::Other:

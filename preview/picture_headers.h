@@ -44,7 +44,8 @@ PictureInfo ReadGifInfo(std::span<const uint8_t> file);
 int16_t JpegBits(std::span<const uint8_t> file);
 
 // The whole header step of loading a picture. `loadedWidth` and `loadedHeight` are the size
-// the platform loader gave the picture: a JPEG's size is taken from there.
+// the platform loader gave the picture: a JPEG's size is taken from there, and a .gif's
+// when the file is not a GIF at all.
 PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> file,
                             int32_t loadedWidth, int32_t loadedHeight);
 

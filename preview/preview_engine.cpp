@@ -1,8 +1,11 @@
 #include "preview/preview_engine.h"
 
 #include "dialoghost/common_dialog.h"
+#include "dialoghost/fit_geometry.h"
 #include "media/mci_commands.h"
 #include "media/vbmp3.h"
+#include "platform/text.h"
+#include "preview/text_decode.h"
 
 namespace qcd {
 
@@ -10,15 +13,41 @@ namespace {
 
 // The wait cursor for the length of a load; the previous pointer comes back on scope exit.
 class WaitCursor {
-public:
+  public:
     WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
     ~WaitCursor() { SetCursor(previous_); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     HCURSOR previous_;
 };
+
+// The system code page as the text decoder needs it.
+const AnsiCodePage& SystemAnsiCodePage() {
+    static const AnsiCodePage ansi{
+        [](uint8_t b) { return IsDBCSLeadByte(b) != FALSE; },
+        [](std::span<const uint8_t> bytes) {
+            std::u16string text;
+            if (bytes.empty()) return text;
+            const auto n = static_cast<int>(bytes.size());
+            const auto* in = reinterpret_cast<const char*>(bytes.data());
+            const int wide = MultiByteToWideChar(CP_ACP, 0, in, n, nullptr, 0);
+            if (wide <= 0) return text;
+            text.resize(static_cast<size_t>(wide));
+            MultiByteToWideChar(CP_ACP, 0, in, n, reinterpret_cast<wchar_t*>(text.data()), wide);
+            return text;
+        }};
+    return ansi;
+}
+
+bool EndsWithWmf(std::u16string_view path) {
+    if (path.size() < 4) return false;
+    std::u16string key(path.substr(path.size() - 4));
+    for (auto& c : key)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return key == u".wmf";
+}
 
 }  // namespace
 
@@ -26,7 +55,8 @@ PreviewEngine::PreviewEngine(Properties& props, ControlTimers& timers, int16_t& 
                              HWND controlWindow, MciLayer& mci, Vbmp3& vbmp3)
     : props_(props), timers_(timers), abortEffects_(abortEffects), mci_(mci), vbmp3_(vbmp3) {
     textView_.reset(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                    WS_CHILD | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                                    WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                        ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
                                     0, 0, 100, 100, controlWindow, nullptr, nullptr, nullptr));
 }
 
@@ -103,7 +133,7 @@ INT_PTR PreviewEngine::InitPanel(HWND panel) {
 
     int w = 0, h = 0;
     if (!BlankArea(view, w, h)) return 0;
-    picWork_.Resize(0, 0);
+    picWork_.reset();
     picIcon_.Resize(32, 32);
     picIcon_.Cls();
     state_.ResetShown();
@@ -157,6 +187,7 @@ void PreviewEngine::StoreResult(HWND sender) {
 }
 
 void PreviewEngine::PreviewSelection(const PanelView& panel, HWND sender) {
+    const uint32_t selection = ++selection_;
     int panelW = 0, panelH = 0;
     if (!ClearPreviewPanel(panel, panelW, panelH)) return;
     props_.FileName = GetDlgFilePath(sender);
@@ -168,9 +199,133 @@ void PreviewEngine::PreviewSelection(const PanelView& panel, HWND sender) {
     if (RowShowsButtons(row)) panel.ShowButtons();
     WaitCursor wait;
     panel.SetText(kStatusLabel, kLoadingText);
-    // Each kind's loader draws into picCopy here; the area then shows what was drawn.
+    UpdateWindow(panel.Item(kStatusLabel));
+
+    bool current = true;
+    switch (row) {
+        case PreviewRow::RasterPicture:
+            current = ShowRasterPicture(panelW, panelH);
+            break;
+        case PreviewRow::Metafile:
+            current = ShowMetafile(panel, panelW, panelH);
+            break;
+        case PreviewRow::Text:
+            current = ShowTextFile(panel.Item(kPreviewArea), panelW, panelH);
+            break;
+        default:
+            break;
+    }
+    if (!current || selection != selection_) return;
     picCopy_.CopyToWindow(panel.Item(kPreviewArea), panelW, panelH);
     panel.SetText(kStatusLabel, L"");
+}
+
+bool PreviewEngine::LetMessagesRunKeepingSelection() {
+    const uint32_t selection = selection_;
+    LetPendingMessagesRun();
+    return selection == selection_ && panelWindow_;
+}
+
+std::optional<LoadedPicture> PreviewEngine::LoadPicture(const FileBytes& file, PictureHeaderKind,
+                                                        int, int) const {
+    return LoadedPicture::FromBytes(file);
+}
+
+void PreviewEngine::DrawWorkFit() {
+    if (!picWork_) return;
+    const auto place =
+        FitIntoBox(state_.pictureWidth, state_.pictureHeight, picCopy_.Width(), picCopy_.Height());
+    if (place) picWork_->Draw(picCopy_.Dc(), place->x, place->y, place->width, place->height);
+}
+
+bool PreviewEngine::ShowRasterPicture(int panelW, int panelH) {
+    const auto file = FileBytes::Read(props_.FileName);
+    if (!file) return true;
+    const PictureHeaderKind kind = HeaderKindForPath(props_.FileName);
+    auto picture = LoadPicture(*file, kind, panelW, panelH);
+    if (!picture) return true;
+    const PictureInfo info =
+        ReadPictureInfo(kind, file->Bytes(), picture->Width(), picture->Height());
+    if (info.result == PictureInfoResult::Failed) return true;
+    if (info.result == PictureInfoResult::Measured) {
+        state_.pictureWidth = info.width;
+        state_.pictureHeight = info.height;
+        state_.pictureBits = info.bits;
+    }
+    picWork_ = std::move(picture);
+    state_.kind = PreviewKind::Picture;
+    state_.imageCount = state_.imageIndex = 1;
+    DrawWorkFit();
+    PanelView(panelWindow_)
+        .SetText(kSizeLabel,
+                 SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
+    return true;
+}
+
+bool PreviewEngine::ShowMetafile(const PanelView& panel, int panelW, int panelH) {
+    const auto file = FileBytes::Read(props_.FileName);
+    if (!file) return true;
+    const FileBytes* source = &*file;
+    std::optional<FileBytes> placeable;
+    if (EndsWithWmf(props_.FileName) && !IsPlaceableMetafile(file->Bytes())) {
+        // A plain metafile has no size: it gets one of the area's, in memory.
+        const auto copy = MakePlaceableCopy(file->Bytes(), panelW, panelH);
+        if (!copy) return true;
+        placeable = FileBytes::Copy(*copy);
+        if (!placeable) return true;
+        source = &*placeable;
+        if (!LetMessagesRunKeepingSelection()) return false;
+    }
+    const bool hasOwnSize = source == &*file;
+    auto picture = LoadedPicture::FromBytes(*source);
+    if (!picture) {
+        picCopy_.Cls();
+        return true;
+    }
+    // Stretched over the whole area: a metafile has no pixels to keep in proportion.
+    picture->Draw(picCopy_.Dc(), 0, 0, picCopy_.Width(), picCopy_.Height());
+    state_.pictureWidth = hasOwnSize ? picture->Width() : 0;
+    state_.pictureHeight = hasOwnSize ? picture->Height() : 0;
+    state_.pictureBits = BitmapBits(picCopy_.Bitmap());
+    picWork_ = std::move(picture);
+    state_.kind = PreviewKind::Picture;
+    state_.imageCount = state_.imageIndex = 1;
+    panel.SetText(kSizeLabel,
+                  state_.pictureWidth != 0 && state_.pictureHeight != 0
+                      ? SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits)
+                      : UnknownSizeCaption(state_.pictureBits));
+    return true;
+}
+
+bool PreviewEngine::ShowTextFile(HWND area, int panelW, int panelH) {
+    HWND box = textView_.get();
+    const auto file = FileBytes::Read(props_.FileName, kTextReadSize);
+    if (!file) return true;
+    const std::u16string text = DecodeTextPreview(file->Bytes(), SystemAnsiCodePage());
+    // Set once: filling a multi-line edit piece by piece is many times slower.
+    SetWindowTextW(box, win::Wide(text));
+    if (!LetMessagesRunKeepingSelection()) return false;
+    SetParent(box, area);
+    textViewMoved_ = true;
+    SendMessageW(box, WM_SETFONT, SendMessageW(GetParent(area), WM_GETFONT, 0, 0), FALSE);
+    SetWindowPos(box, HWND_TOP, 0, 0, panelW, panelH, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    return true;
+}
+
+bool PreviewEngine::LoadPictureFit(const std::u16string& path) {
+    if (!panelWindow_) return false;
+    int w = 0, h = 0;
+    if (!PanelView(panelWindow_).AreaSize(w, h)) return false;
+    picIcon_.Resize(w, h);
+    picIcon_.Cls();
+    const auto file = FileBytes::Read(path);
+    if (!file) return false;
+    const PictureHeaderKind kind = HeaderKindForPath(path);
+    const auto picture = LoadPicture(*file, kind, w, h);
+    if (!picture) return false;
+    const auto place = FitIntoBox(picture->Width(), picture->Height(), w, h);
+    if (place) picture->Draw(picIcon_.Dc(), place->x, place->y, place->width, place->height);
+    return true;
 }
 
 INT_PTR PreviewEngine::PaintPanel(HWND panel) {

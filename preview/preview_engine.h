@@ -2,16 +2,18 @@
 // the teardown between previews and the painting of the preview area.
 #pragma once
 
+#include <commdlg.h>
 #include <windows.h>
 
-#include <commdlg.h>
-
+#include <optional>
 #include <string>
 
 #include "control/properties.h"
-#include "platform/timers.h"
 #include "dialoghost/panel.h"
 #include "dialoghost/surface.h"
+#include "platform/timers.h"
+#include "preview/picture_headers.h"
+#include "preview/picture_loader.h"
 #include "preview/preview_kind.h"
 
 namespace qcd {
@@ -20,10 +22,10 @@ class MciLayer;
 class Vbmp3;
 
 class PreviewEngine {
-public:
+  public:
     // `controlWindow` is the control's own window: the text box lives on it between previews.
-    PreviewEngine(Properties& props, ControlTimers& timers, int16_t& abortEffects, HWND controlWindow,
-                  MciLayer& mci, Vbmp3& vbmp3);
+    PreviewEngine(Properties& props, ControlTimers& timers, int16_t& abortEffects,
+                  HWND controlWindow, MciLayer& mci, Vbmp3& vbmp3);
     PreviewEngine(const PreviewEngine&) = delete;
     PreviewEngine& operator=(const PreviewEngine&) = delete;
 
@@ -43,12 +45,15 @@ public:
     // volume back.
     void StopPreviewMedia(bool withVolume);
 
+    // Loads a picture file fitted into picIcon at the preview area's size (the next slide).
+    bool LoadPictureFit(const std::u16string& path);
+
     const PreviewState& State() const { return state_; }
     HWND TextView() const { return textView_.get(); }
     HWND PanelWindow() const { return panelWindow_; }
     bool TextViewMoved() const { return textViewMoved_; }
 
-private:
+  private:
     void DisableTimersAndAbort();
     // Timers off, effects aborted, video, sound and the MCI sound device closed.
     void StopTimersAndDevices();
@@ -59,6 +64,16 @@ private:
     // Hides the buttons, empties the labels, blanks the area and resets the shown state.
     bool ClearPreviewPanel(const PanelView& panel, int& width, int& height);
     void PreviewSelection(const PanelView& panel, HWND sender);
+    // Each returns false when a selection made while it let messages run took over the panel.
+    bool ShowRasterPicture(int panelW, int panelH);
+    bool ShowMetafile(const PanelView& panel, int panelW, int panelH);
+    bool ShowTextFile(HWND area, int panelW, int panelH);
+    // The picture in picWork fitted into picCopy.
+    void DrawWorkFit();
+    std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKind kind,
+                                             int boxW, int boxH) const;
+    // Lets pending messages run; false when a newer selection ran meanwhile.
+    bool LetMessagesRunKeepingSelection();
     void ResetPanel(const PanelView& panel);
     void StoreResult(HWND sender);
 
@@ -79,8 +94,11 @@ private:
     HWND textViewParent_ = nullptr;
     bool textViewMoved_ = false;
 
+    // Counts selections, so a load that let messages run can tell it was overtaken.
+    uint32_t selection_ = 0;
+
     Surface picCopy_;
-    Surface picWork_;
+    std::optional<LoadedPicture> picWork_;
     Surface picIcon_;
     Surface picWave_;
 };

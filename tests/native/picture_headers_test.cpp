@@ -171,6 +171,8 @@ TEST(PictureHeaders, PictureInfoByKind) {
     ExpectMeasured(ReadPictureInfo(PictureHeaderKind::Jpeg, Jpeg({}), 800, 600), 800, 600, 24);
     EXPECT_EQ(ReadPictureInfo(PictureHeaderKind::Bitmap, GifHeader(1, 1, 0), 1, 1).result,
               PictureInfoResult::Failed);
+    // A JPEG named .gif loads; its size is the loaded one.
+    ExpectMeasured(ReadPictureInfo(PictureHeaderKind::Gif, Jpeg({}), 64, 48), 64, 48, 24);
     EXPECT_EQ(ReadPictureInfo(PictureHeaderKind::Other, BitmapHeader(1, 1, 1), 1, 1).result,
               PictureInfoResult::Unchanged);
 }

@@ -29,6 +29,22 @@ inline std::wstring WindowText(HWND hwnd) {
     return buf;
 }
 
+// Tests run in parallel processes: each looks for its own dialog by a caption of its own.
+inline const wchar_t* Title() {
+    static const std::wstring title = L"QuorComDlg test " + std::to_wstring(GetCurrentProcessId());
+    return title.c_str();
+}
+
+// The button's own visibility bit: IsWindowVisible is also false while the dialog is not
+// shown yet.
+inline bool ButtonsHidden(HWND panel) {
+    return !(GetWindowLongW(GetDlgItem(panel, 1005), GWL_STYLE) & WS_VISIBLE);
+}
+
+// Placed and shown: the dialog appears only after CDN_INITDONE has been handled (the buttons
+// are hidden by other notifications too, so that alone does not tell).
+inline bool DialogIsUp(HWND dialog, HWND panel) { return IsWindowVisible(dialog) && ButtonsHidden(panel); }
+
 // The common dialog whose caption is `title`.
 inline HWND FindDialog(const wchar_t* title) { return FindWindowW(L"#32770", title); }
 

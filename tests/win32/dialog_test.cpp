@@ -20,12 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using win::com_ptr;
 
-// Tests run in parallel processes: each looks for its own dialog by a caption of its own.
-const wchar_t* Title() {
-    static const std::wstring title = L"QuorComDlg test " + std::to_wstring(GetCurrentProcessId());
-    return title.c_str();
-}
-
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -52,16 +46,6 @@ protected:
     com_ptr<_QuorComDlg> control_;
     fs::path folder_;
 };
-
-// The button's own visibility bit: IsWindowVisible is also false while the dialog is not
-// shown yet.
-bool ButtonsHidden(HWND panel) {
-    return !(GetWindowLongW(GetDlgItem(panel, 1005), GWL_STYLE) & WS_VISIBLE);
-}
-
-// Placed and shown: the dialog appears only after CDN_INITDONE has been handled (the buttons
-// are hidden by other notifications too, so that alone does not tell).
-bool DialogIsUp(HWND dialog, HWND panel) { return IsWindowVisible(dialog) && ButtonsHidden(panel); }
 
 struct PanelSnapshot {
     std::wstring labels[4];

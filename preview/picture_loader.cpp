@@ -1,0 +1,174 @@
+#include "preview/picture_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/text.h"
+
+namespace qcd {
+
+namespace {
+
+// HIMETRIC (1/100 mm) to screen pixels, rounded to nearest.
+int32_t HimetricToPixels(long himetric, int pixelsPerInch) {
+    return static_cast<int32_t>(
+        std::lround(static_cast<double>(himetric) * pixelsPerInch / 2540.0));
+}
+
+}  // namespace
+
+FileBytes::FileBytes(win::unique_hglobal memory, size_t size)
+    : memory_(std::move(memory)), size_(size) {
+    data_ = static_cast<uint8_t*>(GlobalLock(memory_.get()));
+}
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : memory_(std::move(other.memory_)),
+      size_(std::exchange(other.size_, 0)),
+      data_(std::exchange(other.data_, nullptr)) {}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+    if (this != &other) {
+        if (data_) GlobalUnlock(memory_.get());
+        memory_ = std::move(other.memory_);
+        size_ = std::exchange(other.size_, 0);
+        data_ = std::exchange(other.data_, nullptr);
+    }
+    return *this;
+}
+
+FileBytes::~FileBytes() {
+    if (data_) GlobalUnlock(memory_.get());
+}
+
+std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limit) {
+    win::unique_file file(CreateFileW(win::Wide(path), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return std::nullopt;
+    LARGE_INTEGER fileSize{};
+    if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart < 0) return std::nullopt;
+    // One ReadFile takes a DWORD count; a 32-bit process could not hold more anyway.
+    const auto wanted =
+        std::min<unsigned long long>({static_cast<unsigned long long>(fileSize.QuadPart), limit,
+                                      std::numeric_limits<DWORD>::max() / 2});
+    const auto size = static_cast<size_t>(wanted);
+    win::unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, size ? size : 1));
+    if (!memory) return std::nullopt;
+    FileBytes bytes(std::move(memory), 0);
+    if (!bytes.data_) return std::nullopt;
+    // The file may shrink while it is read: what was actually read is what counts.
+    size_t got = 0;
+    while (got < size) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), bytes.data_ + got, static_cast<DWORD>(size - got), &n, nullptr))
+            return std::nullopt;
+        if (n == 0) break;
+        got += n;
+    }
+    bytes.size_ = got;
+    return bytes;
+}
+
+std::optional<FileBytes> FileBytes::Copy(std::span<const uint8_t> source) {
+    win::unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, source.empty() ? 1 : source.size()));
+    if (!memory) return std::nullopt;
+    FileBytes bytes(std::move(memory), source.size());
+    if (!bytes.data_) return std::nullopt;
+    if (!source.empty()) std::memcpy(bytes.data_, source.data(), source.size());
+    return bytes;
+}
+
+win::com_ptr<IStream> FileBytes::Stream() const {
+    win::com_ptr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(memory_.get(), FALSE, stream.put()))) return nullptr;
+    // The block may be larger than asked for; the stream must end where the file does.
+    ULARGE_INTEGER size;
+    size.QuadPart = size_;
+    if (FAILED(stream->SetSize(size))) return nullptr;
+    return stream;
+}
+
+std::optional<LoadedPicture> LoadedPicture::FromBytes(const FileBytes& bytes) {
+    auto stream = bytes.Stream();
+    if (!stream) return std::nullopt;
+    LoadedPicture loaded;
+    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.Bytes().size()), FALSE,
+                              IID_IPicture, loaded.picture_.put_void())) ||
+        !loaded.picture_)
+        return std::nullopt;
+    if (FAILED(loaded.picture_->get_Width(&loaded.himetricWidth_)) ||
+        FAILED(loaded.picture_->get_Height(&loaded.himetricHeight_)))
+        return std::nullopt;
+    win::window_dc screen(nullptr);
+    loaded.width_ =
+        HimetricToPixels(loaded.himetricWidth_, GetDeviceCaps(screen.get(), LOGPIXELSX));
+    loaded.height_ =
+        HimetricToPixels(loaded.himetricHeight_, GetDeviceCaps(screen.get(), LOGPIXELSY));
+    return loaded;
+}
+
+LoadedPicture LoadedPicture::FromBitmap(win::unique_hbitmap bitmap, int32_t naturalWidth,
+                                        int32_t naturalHeight) {
+    LoadedPicture loaded;
+    BITMAP info{};
+    if (GetObjectW(bitmap.get(), sizeof info, &info)) {
+        loaded.bitmapWidth_ = info.bmWidth;
+        loaded.bitmapHeight_ = std::abs(info.bmHeight);
+    }
+    loaded.bitmap_ = std::move(bitmap);
+    loaded.width_ = naturalWidth;
+    loaded.height_ = naturalHeight;
+    return loaded;
+}
+
+short LoadedPicture::Type() const {
+    short type = PICTYPE_BITMAP;
+    if (picture_) picture_->get_Type(&type);
+    return type;
+}
+
+void LoadedPicture::Draw(HDC dc, int x, int y, int cx, int cy) const {
+    if (picture_) {
+        // Source rectangles are HIMETRIC and measured from the bottom edge.
+        picture_->Render(dc, x, y, cx, cy, 0, himetricHeight_, himetricWidth_, -himetricHeight_,
+                         nullptr);
+        return;
+    }
+    if (!bitmap_) return;
+    win::unique_mem_dc source(CreateCompatibleDC(dc));
+    if (!source) return;
+    win::select_object selected(source.get(), bitmap_.get());
+    if (cx == bitmapWidth_ && cy == bitmapHeight_) {
+        BitBlt(dc, x, y, cx, cy, source.get(), 0, 0, SRCCOPY);
+    } else {
+        // Shrinking a photo: averaging keeps it from looking like noise.
+        const int oldMode = SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, x, y, cx, cy, source.get(), 0, 0, bitmapWidth_, bitmapHeight_, SRCCOPY);
+        SetStretchBltMode(dc, oldMode);
+    }
+}
+
+int16_t BitmapBits(HBITMAP bitmap) {
+    BITMAP info{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return 0;
+    return static_cast<int16_t>(info.bmBitsPixel);
+}
+
+void LetPendingMessagesRun() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Not ours to take: the host's loop must see it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace qcd

@@ -1,0 +1,74 @@
+// Loading a user's picture file for the preview: the file is read once into global memory,
+// the headers are read from those bytes and the platform picture loader reads the same bytes
+// as a stream. Nothing is written to disk.
+#pragma once
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/com_ptr.h"
+#include "platform/handles.h"
+
+namespace qcd {
+
+// A file's bytes in movable global memory, locked for reading while this object lives.
+class FileBytes {
+  public:
+    // At most `limit` bytes from the start; nothing when the file cannot be opened or read.
+    static std::optional<FileBytes> Read(const std::u16string& path, size_t limit = SIZE_MAX);
+    static std::optional<FileBytes> Copy(std::span<const uint8_t> bytes);
+
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    ~FileBytes();
+
+    std::span<const uint8_t> Bytes() const { return {data_, size_}; }
+    // A stream over the bytes; the memory stays owned here.
+    win::com_ptr<IStream> Stream() const;
+
+  private:
+    FileBytes(win::unique_hglobal memory, size_t size);
+    win::unique_hglobal memory_;
+    size_t size_ = 0;
+    uint8_t* data_ = nullptr;
+};
+
+// A loaded picture: the platform's picture object, or a bitmap decoded at a reduced size.
+class LoadedPicture {
+  public:
+    static std::optional<LoadedPicture> FromBytes(const FileBytes& bytes);
+    // `bitmap` holds the picture scaled down from naturalWidth x naturalHeight.
+    static LoadedPicture FromBitmap(win::unique_hbitmap bitmap, int32_t naturalWidth,
+                                    int32_t naturalHeight);
+
+    // The picture's own size in pixels (a metafile's from its frame, rounded).
+    int32_t Width() const { return width_; }
+    int32_t Height() const { return height_; }
+    short Type() const;
+    // The whole picture into (x, y, cx, cy) of `dc`, 1:1 or stretched.
+    void Draw(HDC dc, int x, int y, int cx, int cy) const;
+
+  private:
+    LoadedPicture() = default;
+    win::com_ptr<IPicture> picture_;
+    win::unique_hbitmap bitmap_;
+    int32_t bitmapWidth_ = 0, bitmapHeight_ = 0;
+    int32_t width_ = 0, height_ = 0;
+    OLE_XSIZE_HIMETRIC himetricWidth_ = 0;
+    OLE_YSIZE_HIMETRIC himetricHeight_ = 0;
+};
+
+// Bits per pixel of a bitmap (0 when it cannot be read).
+int16_t BitmapBits(HBITMAP bitmap);
+
+// Lets the messages waiting in the thread's queue run once, as a long load must.
+void LetPendingMessagesRun();
+
+}  // namespace qcd

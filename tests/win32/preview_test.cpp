@@ -1,0 +1,371 @@
+// Picture, metafile and text previews in the real Open dialog, on files the tests write.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control/QuorComDlg.h"
+#include "dialog_driver.h"
+#include "dialoghost/dialog_host.h"
+#include "picture_files.h"
+#include "platform/com_ptr.h"
+#include "platform/module.h"
+
+namespace qcd::test {
+namespace {
+
+namespace fs = std::filesystem;
+using win::com_ptr;
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+// JPEGs made by the build with ImageMagick: 640 x 480, top half red, bottom half blue.
+fs::path Fixture(const char* name) {
+    std::string unix = QCD_FIXTURE_DIR;
+    for (auto& c : unix)
+        if (c == '/') c = '\\';
+    return fs::path("Z:" + unix) / name;
+}
+
+struct Area {
+    HWND window = nullptr;
+    int width = 0, height = 0;
+};
+
+Area PreviewArea(HWND panel) {
+    Area a;
+    a.window = GetDlgItem(panel, 1000);
+    RECT r{};
+    GetWindowRect(a.window, &r);
+    a.width = r.right - r.left;
+    a.height = r.bottom - r.top;
+    return a;
+}
+
+class PreviewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+        ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
+        Object().MutableProps().DialogTitle =
+            std::u16string(reinterpret_cast<const char16_t*>(Title()));
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = fs::path(temp) / (L"qcd-preview-" + std::to_wstring(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        Object().MutableProps().InitDir =
+            std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
+    }
+    void TearDown() override {
+        control_.reset();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+        CoUninitialize();
+    }
+    QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
+    HWND TextView() { return Object().Dialogs().Preview().TextView(); }
+
+    // Runs ShowOpen with `script` driving the dialog from another thread; cancels at the end.
+    void Open(const std::function<void(HWND dlg, HWND pnl)>& script) {
+        bool ran = false;
+        {
+            DialogDriver driver([&] {
+                HWND dlg = nullptr, pnl = nullptr;
+                if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); }))
+                    return;
+                WaitFor([&] { return DialogIsUp(dlg, pnl); });
+                script(dlg, pnl);
+                ran = true;
+                PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+            });
+            EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+        }
+        ASSERT_TRUE(ran) << "the dialog did not come up";
+    }
+
+    com_ptr<_QuorComDlg> control_;
+    fs::path folder_;
+};
+
+// Selects `name` and waits until its preview has ended (the status line is empty again).
+bool Preview(HWND dlg, HWND pnl, const wchar_t* name) {
+    if (!WaitFor([&] { return SelectFile(dlg, name); })) return false;
+    return WaitFor([&] {
+        return WindowText(GetDlgItem(pnl, 1001)) == name &&
+               WindowText(GetDlgItem(pnl, 1004)).empty();
+    });
+}
+
+std::wstring SizeCaption(HWND pnl) {
+    return WindowText(GetDlgItem(pnl, 1002));
+}
+
+// Where the picture's colour meets the blank area, along one line through the area.
+struct Span {
+    int first = -1, last = -1;
+};
+Span ColouredSpan(const Area& a, bool horizontal, int at, COLORREF blank) {
+    Span s;
+    const int n = horizontal ? a.width : a.height;
+    for (int i = 0; i < n; ++i) {
+        const COLORREF c = horizontal ? PixelAt(a.window, i, at) : PixelAt(a.window, at, i);
+        if (c == blank) continue;
+        if (s.first < 0) s.first = i;
+        s.last = i;
+    }
+    return s;
+}
+
+TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
+    const std::vector<COLORREF> palette = {RGB(0, 0, 0), kRed, kBlue, RGB(0, 255, 0)};
+    auto halves = [](int height) {
+        return [height](int, int y) -> uint8_t { return y < height / 2 ? 1 : 2; };
+    };
+    WriteFile(folder_ / L"wide.bmp", Bitmap8(640, 480, palette, halves(480)));
+    WriteFile(folder_ / L"tall.bmp",
+              Bitmap8(100, 300, palette, [](int, int) -> uint8_t { return 3; }));
+    Bytes notBm = Bitmap8(64, 48, palette, halves(48));
+    notBm[0] = 'X';
+    WriteFile(folder_ / L"notbm.bmp", notBm);
+    WriteFile(folder_ / L"r7.gif",
+              Gif(50, 40, 0xF7, palette, [](int, int) -> uint8_t { return 1; }));
+    WriteFile(folder_ / L"r1.gif",
+              Gif(50, 40, 0x91, palette, [](int, int) -> uint8_t { return 2; }));
+    for (const char* name : {"baseline.jpg", "progressive.jpg", "gray.jpg"})
+        fs::copy_file(Fixture(name), folder_ / name);
+
+    const COLORREF blank = GetSysColor(COLOR_BTNFACE);
+    struct Seen {
+        std::wstring caption;
+        Span across, down;
+        COLORREF top = 0, bottom = 0;
+    };
+    std::map<std::wstring, Seen> seen;
+    Area area;
+    Open([&](HWND dlg, HWND pnl) {
+        area = PreviewArea(pnl);
+        for (const wchar_t* name : {L"wide.bmp", L"tall.bmp", L"r7.gif", L"r1.gif", L"baseline.jpg",
+                                    L"progressive.jpg", L"gray.jpg", L"notbm.bmp"}) {
+            if (!Preview(dlg, pnl, name)) continue;
+            Seen& s = seen[name];
+            s.caption = SizeCaption(pnl);
+            s.across = ColouredSpan(area, true, area.height / 2, blank);
+            s.down = ColouredSpan(area, false, area.width / 2, blank);
+            if (s.down.first >= 0) {
+                s.top = PixelAt(area.window, area.width / 2, s.down.first + 2);
+                s.bottom = PixelAt(area.window, area.width / 2, s.down.last - 2);
+            }
+        }
+    });
+    ASSERT_GT(area.width, 0);
+    const int w = area.width, h = area.height;
+
+    // Wide: the long side spans the area, the short side is scaled from the area's height.
+    const Seen& wide = seen[L"wide.bmp"];
+    EXPECT_EQ(wide.caption, L"640x480x256");
+    const int d = static_cast<int>(std::nearbyint(h * 480.0)) / 640;
+    EXPECT_EQ(wide.across.first, 0);
+    EXPECT_EQ(wide.across.last, w - 1);
+    EXPECT_EQ(wide.down.first, (h - d) / 2);
+    EXPECT_EQ(wide.down.last, (h - d) / 2 + d - 1);
+    EXPECT_EQ(wide.top, kRed) << "drawn upside down?";
+    EXPECT_EQ(wide.bottom, kBlue);
+
+    const Seen& tall = seen[L"tall.bmp"];
+    EXPECT_EQ(tall.caption, L"100x300x256");
+    const int dt = static_cast<int>(std::nearbyint(w * 100.0)) / 300;
+    EXPECT_EQ(tall.across.first, (w - dt) / 2);
+    EXPECT_EQ(tall.across.last, (w - dt) / 2 + dt - 1);
+    EXPECT_EQ(tall.down.first, 0);
+    EXPECT_EQ(tall.down.last, h - 1);
+
+    // Small pictures are copied as they are, centred.
+    const Seen& r7 = seen[L"r7.gif"];
+    EXPECT_EQ(r7.caption, L"50x40x256");
+    EXPECT_EQ(r7.across.first, (w - 50) / 2);
+    EXPECT_EQ(r7.across.last, (w - 50) / 2 + 49);
+    EXPECT_EQ(r7.down.first, (h - 40) / 2);
+    EXPECT_EQ(r7.down.last, (h - 40) / 2 + 39);
+    EXPECT_EQ(r7.top, kRed);
+    EXPECT_EQ(seen[L"r1.gif"].caption, L"50x40x2");
+    EXPECT_EQ(seen[L"r1.gif"].top, kBlue);
+
+    for (const wchar_t* jpeg : {L"baseline.jpg", L"progressive.jpg"}) {
+        const Seen& j = seen[jpeg];
+        EXPECT_EQ(j.caption, L"640x480xFull") << jpeg;
+        EXPECT_EQ(j.down.first, (h - d) / 2) << jpeg;
+        EXPECT_TRUE(Near(j.top, kRed)) << jpeg;
+        EXPECT_TRUE(Near(j.bottom, kBlue)) << jpeg;
+    }
+    EXPECT_EQ(seen[L"gray.jpg"].caption, L"640x480x256");
+
+    // Not a bitmap by its own header: only the title.
+    const Seen& bad = seen[L"notbm.bmp"];
+    EXPECT_EQ(bad.caption, L"");
+    EXPECT_EQ(bad.across.first, -1);
+    EXPECT_EQ(bad.down.first, -1);
+}
+
+// The folder this test's binary and the control run from.
+fs::path ModuleFolder() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+std::vector<fs::path> Listing(const fs::path& folder) {
+    std::vector<fs::path> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(PreviewTest, MetafilesAreStretchedOverTheAreaWithoutTemporaryFiles) {
+    // Left half red, right half blue, in the recording's own units.
+    auto halves = [](HDC dc) {
+        FillRect(dc, {0, 0, 100, 100}, kRed);
+        FillRect(dc, {100, 0, 200, 100}, kBlue);
+    };
+    ASSERT_TRUE(RecordWmf(folder_ / L"plain.wmf", [&](HDC dc) {
+        SetWindowExtEx(dc, 200, 100, nullptr);
+        halves(dc);
+    }));
+    ASSERT_TRUE(RecordEmf(folder_ / L"drawing.emf", {0, 0, 5080, 2540}, halves));
+    const auto folderBefore = Listing(folder_);
+    const auto moduleBefore = Listing(ModuleFolder());
+
+    const COLORREF blank = GetSysColor(COLOR_BTNFACE);
+    std::wstring plainCaption, emfCaption;
+    COLORREF plainLeft = 0, plainRight = 0, emfLeft = 0;
+    Span plainAcross;
+    Open([&](HWND dlg, HWND pnl) {
+        const Area a = PreviewArea(pnl);
+        if (Preview(dlg, pnl, L"plain.wmf")) {
+            plainCaption = SizeCaption(pnl);
+            plainLeft = PixelAt(a.window, a.width / 4, a.height / 2);
+            plainRight = PixelAt(a.window, a.width * 3 / 4, a.height / 2);
+            plainAcross = ColouredSpan(a, true, a.height / 2, blank);
+        }
+        if (Preview(dlg, pnl, L"drawing.emf")) {
+            emfCaption = SizeCaption(pnl);
+            emfLeft = PixelAt(a.window, 2, a.height / 2);
+        }
+    });
+    EXPECT_EQ(plainCaption, L"?? x ?? x Full");
+    EXPECT_TRUE(Near(plainLeft, kRed));
+    EXPECT_TRUE(Near(plainRight, kBlue));
+    EXPECT_EQ(plainAcross.first, 0);
+    EXPECT_FALSE(emfCaption.empty());
+    EXPECT_EQ(emfCaption.substr(emfCaption.size() - 5), L"xFull");
+    EXPECT_TRUE(Near(emfLeft, kRed)) << "the metafile fills the area from its left edge";
+    EXPECT_EQ(Listing(folder_), folderBefore);
+    EXPECT_EQ(Listing(ModuleFolder()), moduleBefore);
+}
+
+std::wstring EditText(HWND edit) {
+    const int n = GetWindowTextLengthW(edit);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(edit, text.data(), n + 1)));
+    return text;
+}
+
+TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
+    const std::wstring japanese = L"日本語のテキスト\r\n二行目です";
+    std::ofstream(folder_ / L"empty.txt").close();
+    {
+        std::ofstream longFile(folder_ / L"long.txt", std::ios::binary);
+        for (int i = 0; i < 3000; ++i) longFile << "line " << i << "\n";
+    }
+    {
+        std::ofstream utf8(folder_ / L"utf8.txt", std::ios::binary);
+        utf8 << "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE3\x83\x86\xE3\x82\xAD\xE3\x82"
+                "\xB9\xE3\x83\x88"
+                "\r\n\xE4\xBA\x8C\xE8\xA1\x8C\xE7\x9B\xAE\xE3\x81\xA7\xE3\x81\x99";
+        char sjis[256];
+        const int n =
+            WideCharToMultiByte(932, 0, japanese.c_str(), -1, sjis, sizeof sjis, nullptr, nullptr);
+        ASSERT_GT(n, 1);
+        std::ofstream(folder_ / L"sjis.ini", std::ios::binary).write(sjis, n - 1);
+    }
+    WriteFile(folder_ / L"after.bmp",
+              Bitmap8(8, 8, {RGB(0, 0, 0), kRed}, [](int, int) -> uint8_t { return 1; }));
+
+    HWND box = TextView();
+    HWND home = GetParent(box);
+    ASSERT_NE(box, nullptr);
+    struct {
+        bool inArea = false, visible = false;
+        RECT boxRect{}, areaRect{};
+        std::wstring text;
+    } empty;
+    int longLines = 0, longScrollMax = 0, longPage = 0;
+    std::wstring utf8Text, sjisText;
+    bool inAreaAfterPicture = true, visibleAfterPicture = true, inAreaAtCancel = false;
+    Open([&](HWND dlg, HWND pnl) {
+        HWND area = GetDlgItem(pnl, 1000);
+        if (Preview(dlg, pnl, L"empty.txt")) {
+            empty.inArea = GetParent(box) == area;
+            empty.visible = IsWindowVisible(box);
+            GetWindowRect(box, &empty.boxRect);
+            GetWindowRect(area, &empty.areaRect);
+            empty.text = EditText(box);
+        }
+        if (Preview(dlg, pnl, L"long.txt")) {
+            longLines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
+            SCROLLINFO si{};
+            si.cbSize = sizeof si;
+            si.fMask = SIF_RANGE | SIF_PAGE;
+            GetScrollInfo(box, SB_VERT, &si);
+            longScrollMax = si.nMax;
+            longPage = static_cast<int>(si.nPage);
+        }
+        if (Preview(dlg, pnl, L"utf8.txt")) utf8Text = EditText(box);
+        if (Preview(dlg, pnl, L"after.bmp")) {
+            inAreaAfterPicture = GetParent(box) == area;
+            visibleAfterPicture = IsWindowVisible(box);
+        }
+        if (Preview(dlg, pnl, L"sjis.ini")) {
+            sjisText = EditText(box);
+            inAreaAtCancel = GetParent(box) == area;
+        }
+    });
+    EXPECT_TRUE(empty.inArea);
+    EXPECT_TRUE(empty.visible);
+    EXPECT_TRUE(EqualRect(&empty.boxRect, &empty.areaRect)) << "the box covers the area exactly";
+    EXPECT_EQ(empty.text, L"");
+    EXPECT_GE(longLines, 3000);
+    EXPECT_GT(longScrollMax, longPage) << "a long text scrolls";
+    EXPECT_EQ(utf8Text, japanese);
+    EXPECT_FALSE(inAreaAfterPicture);
+    EXPECT_FALSE(visibleAfterPicture);
+    EXPECT_EQ(sjisText, japanese);
+    EXPECT_TRUE(inAreaAtCancel);
+    // Cancelled while a text showed: the box survives the dialog and is the control's again.
+    ASSERT_TRUE(IsWindow(box));
+    EXPECT_EQ(GetParent(box), home);
+    EXPECT_FALSE(IsWindowVisible(box));
+}
+
+TEST_F(PreviewTest, ALongTextShowsItsFirstMebibyte) {
+    const std::string line(98, 'a');
+    {
+        std::ofstream big(folder_ / L"big.log.txt", std::ios::binary);
+        for (int i = 0; i < 30000; ++i) big << line << "\r\n";  // 3 MB
+    }
+    int length = 0;
+    Open([&](HWND dlg, HWND pnl) {
+        if (Preview(dlg, pnl, L"big.log.txt")) length = GetWindowTextLengthW(TextView());
+    });
+    EXPECT_EQ(length, 1 << 20);
+}
+
+}  // namespace
+}  // namespace qcd::test
