@@ -187,11 +187,17 @@ void PreviewEngine::StoreResult(HWND sender) {
 }
 
 void PreviewEngine::PreviewSelection(const PanelView& panel, HWND sender) {
+    PreviewFile(panel.Window(), GetDlgFilePath(sender), GetDlgSpec(sender));
+}
+
+void PreviewEngine::PreviewFile(HWND panelWindow, std::u16string path, std::u16string title) {
+    const PanelView panel(panelWindow);
+    panelWindow_ = panelWindow;
     const uint32_t selection = ++selection_;
     int panelW = 0, panelH = 0;
     if (!ClearPreviewPanel(panel, panelW, panelH)) return;
-    props_.FileName = GetDlgFilePath(sender);
-    props_.FileTitle = GetDlgSpec(sender);
+    props_.FileName = std::move(path);
+    props_.FileTitle = std::move(title);
     panel.SetText(kTitleLabel, props_.FileTitle);
 
     const PreviewRow row = RowForKey(ExtensionKey(props_.FileTitle));

@@ -45,6 +45,10 @@ class PreviewEngine {
     // volume back.
     void StopPreviewMedia(bool withVolume);
 
+    // The preview of a newly selected file: the panel cleared, the file's kind chosen by the
+    // name's extension and loaded. Stop the previous preview first.
+    void PreviewFile(HWND panel, std::u16string path, std::u16string title);
+
     // Loads a picture file fitted into picIcon at the preview area's size (the next slide).
     bool LoadPictureFit(const std::u16string& path);
 
