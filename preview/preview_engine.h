@@ -2,8 +2,9 @@
 // the teardown between previews and the painting of the preview area.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <optional>
 #include <string>
