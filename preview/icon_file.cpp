@@ -1,0 +1,134 @@
+#include "preview/icon_file.h"
+
+#include <algorithm>
+#include <array>
+
+#include "preview/little_endian.h"
+
+namespace qcd {
+
+namespace {
+
+using le::U16;
+using le::U32;
+
+struct Entry {
+    size_t offset;
+    size_t size;
+};
+
+struct Directory {
+    int32_t count = kIconInvalid;
+    std::vector<Entry> entries;
+};
+
+Directory ReadDirectory(std::span<const uint8_t> file) {
+    if (file.size() >= 2 && file[0] == 'B' && file[1] == 'M') return {kIconNotThisFormat, {}};
+    if (file.size() < kIconHeaderSize) return {};
+    const auto count = static_cast<int16_t>(U16(file, 4));
+    if (count < 1) return {};
+    const auto n = static_cast<size_t>(count);
+    if ((file.size() - kIconHeaderSize) / kIconEntrySize < n) return {};
+    Directory dir{count, {}};
+    dir.entries.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t at = kIconHeaderSize + i * kIconEntrySize;
+        const size_t size = U32(file, at + 8);
+        const size_t offset = U32(file, at + 12);
+        if (offset > file.size() || size > file.size() - offset) return {};
+        dir.entries.push_back({offset, size});
+    }
+    return dir;
+}
+
+constexpr std::array<uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr size_t kPngIhdrEnd = 26;  // signature, length, "IHDR", width, height, depth, colour
+constexpr size_t kBitmapInfoSize = 40;
+
+uint32_t BigEndian32(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+           static_cast<uint32_t>(b[at + 2]) << 8 | b[at + 3];
+}
+
+std::optional<IconImageInfo> MeasurePng(std::span<const uint8_t> image) {
+    if (image.size() < kPngIhdrEnd || !le::IdAt(image, 12, "IHDR")) return std::nullopt;
+    const uint32_t width = BigEndian32(image, 16);
+    const uint32_t height = BigEndian32(image, 20);
+    if (width > INT32_MAX || height > INT32_MAX) return std::nullopt;
+    int channels = 0;
+    switch (image[25]) {
+        case 0:  // grey
+        case 3:  // palette
+            channels = 1;
+            break;
+        case 4:  // grey and alpha
+            channels = 2;
+            break;
+        case 2:  // RGB
+            channels = 3;
+            break;
+        case 6:  // RGBA
+            channels = 4;
+            break;
+        default:
+            return std::nullopt;
+    }
+    return IconImageInfo{static_cast<int32_t>(width), static_cast<int32_t>(height),
+                         static_cast<int16_t>(image[24] * channels)};
+}
+
+std::optional<IconImageInfo> MeasureImage(std::span<const uint8_t> image) {
+    // Newer icons store large images as PNG, whose bytes at the bitmap header's offsets are
+    // the signature and chunk names.
+    if (image.size() >= kPngSignature.size() &&
+        std::equal(kPngSignature.begin(), kPngSignature.end(), image.begin()))
+        return MeasurePng(image);
+    if (image.size() < kBitmapInfoSize) return std::nullopt;
+    const auto width = static_cast<int32_t>(U32(image, 4));
+    return IconImageInfo{width, width, static_cast<int16_t>(U16(image, 14))};
+}
+
+void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
+    out[at] = static_cast<uint8_t>(v);
+    out[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    Put16(out, at, static_cast<uint16_t>(v));
+    Put16(out, at + 2, static_cast<uint16_t>(v >> 16));
+}
+
+}  // namespace
+
+IconFileInfo ReadIconFile(std::span<const uint8_t> file) {
+    const Directory dir = ReadDirectory(file);
+    if (dir.count < 1) return {dir.count, {}};
+    IconFileInfo info{dir.count, {}};
+    info.images.reserve(dir.entries.size());
+    for (const Entry& e : dir.entries) {
+        const auto image = MeasureImage(file.subspan(e.offset, e.size));
+        if (!image) return {};
+        info.images.push_back(*image);
+    }
+    return info;
+}
+
+std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file, int32_t n) {
+    if (n < 1 || n > ReadIconFile(file).count) return std::nullopt;
+    const Directory dir = ReadDirectory(file);
+    const Entry& e = dir.entries[static_cast<size_t>(n - 1)];
+
+    constexpr size_t kImageAt = kIconHeaderSize + kIconEntrySize;
+    std::vector<uint8_t> out(kImageAt + e.size, 0);
+    // Reserved stays 0 whatever the file holds: the picture loader refuses anything else.
+    Put16(out, 2, U16(file, 2));
+    Put16(out, 4, 1);
+    const size_t entryAt = kIconHeaderSize + static_cast<size_t>(n - 1) * kIconEntrySize;
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(entryAt), 12, out.begin() + 6);
+    Put32(out, 18, static_cast<uint32_t>(kImageAt));
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(e.offset), e.size,
+                out.begin() + kImageAt);
+    return out;
+}
+
+}  // namespace qcd
