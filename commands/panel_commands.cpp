@@ -1,5 +1,7 @@
 #include "commands/panel_commands.h"
 
+#include "preview/ani_file.h"
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -84,7 +86,7 @@ bool StartAnimation(const PanelContext& c) {
     EnableStepping(c, false);
     c.panel.Enable(Pause, true);
     c.panel.SetInterval(PanelTimer::AniStep,
-                        StepInterval(RateOfStep(c.animation, c.state.frameIndex)));
+                        AniStepIntervalMs(RateOfStep(c.animation, c.state.frameIndex)));
     c.panel.StartTimer(PanelTimer::AniStep);
     return true;
 }
@@ -206,12 +208,6 @@ std::optional<PanelButton> ButtonOf(int controlId) {
 
 }  // namespace
 
-int32_t StepInterval(int32_t rate) {
-    // A 0 interval would stop the timer for good, and the timer's interval is 16 bits.
-    const int64_t milliseconds = int64_t{std::max(rate, 1)} * 10;
-    return static_cast<int32_t>(std::min<int64_t>(milliseconds, 32767));
-}
-
 int32_t OnPanelCommand(const PanelContext& context, uintptr_t wParam) {
     context.panel.ClearCopy();
     if (const std::optional<PanelButton> button = ButtonOf(static_cast<int>(wParam & 0xFFFF))) {
@@ -234,7 +230,7 @@ void Timer1_Timer(const PanelContext& context) {
     ShowStep(context);
     context.panel.Repaint();
     context.panel.SetInterval(PanelTimer::AniStep,
-                              StepInterval(RateOfStep(context.animation, s.frameIndex)));
+                              AniStepIntervalMs(RateOfStep(context.animation, s.frameIndex)));
     s.frameIndex = s.frameIndex == std::numeric_limits<int32_t>::max() ? 1 : s.frameIndex + 1;
 }
 

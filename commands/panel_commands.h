@@ -75,10 +75,6 @@ struct PanelContext {
     AnimationSteps animation;
 };
 
-// Timer interval of a step of `rate` units: rates below 1 count as 1, and an interval that
-// does not fit 16 bits is 32767 ms.
-int32_t StepInterval(int32_t rate);
-
 // WM_COMMAND of the panel. Only the low word of `wParam` (the control id) counts; the
 // result is the hook's, always -1.
 int32_t OnPanelCommand(const PanelContext& context, uintptr_t wParam);

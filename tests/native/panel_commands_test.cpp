@@ -210,15 +210,6 @@ TEST_F(PanelCommand, Timer1WithoutRateAndSequenceTables) {
     }
 }
 
-TEST_F(PanelCommand, StepIntervalKeepsTheTimerRunningWithin16Bits) {
-    EXPECT_EQ(StepInterval(0), 10);
-    EXPECT_EQ(StepInterval(-3), 10);
-    EXPECT_EQ(StepInterval(6), 60);
-    EXPECT_EQ(StepInterval(3276), 32760);
-    EXPECT_EQ(StepInterval(3277), 32767);
-    EXPECT_EQ(StepInterval(std::numeric_limits<int32_t>::max()), 32767);
-}
-
 TEST_F(PanelCommand, ShortOrWrongTablesNeverReachPastTheStrip) {
     rates = {5};
     images = {5, -1};  // images the file does not have
