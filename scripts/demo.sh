@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Shows the demo host, QuorDemo.exe, with the control registered in the test bed's prefix.
-# With a display it runs until it is closed. Without one it runs on a virtual display,
-# takes a screenshot once its window is up (build/demo.png) and closes itself.
+# Shows the demo host, QuorDemo.exe, with the control registered in the test bed's prefix,
+# its Open dialog starting in build/samples (pictures, metafiles and texts to preview, made by
+# make_samples.sh). With a display it runs until it is closed. Without one it runs on a
+# virtual display, takes a screenshot once its window is up (build/demo.png) and closes itself.
 #   QCD_DEMO_BUILD  build folder (default build/win32)
 #   QCD_DEMO_SHOT   where the screenshot goes
 set -euo pipefail
@@ -10,6 +11,8 @@ cd "$top"
 build=${QCD_DEMO_BUILD:-build/win32}
 bin="$top/$build/bin"
 shot=${QCD_DEMO_SHOT:-$top/build/demo.png}
+samples="$top/build/samples"
+bag="$top/build/demo-samples.props"
 
 # Wine maps Z: to the root of the file system.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -22,6 +25,15 @@ register() {
   fi
 }
 
+# The demo's property bag: only InitDir, so every other property keeps its default. Written
+# each time, so the samples are found wherever the tree is.
+write_bag() {
+  local dir
+  dir=$(winpath "$samples" | sed 's/\\/\\\\/g')
+  printf '\xef\xbb\xbf; QuorDemo property bag: Name=Type:Value, one a line\r\nInitDir=Str:%s\r\n' "$dir" |
+    iconv -f UTF-8 -t UTF-16LE >"$bag"
+}
+
 # Inside testbed.sh run: a virtual display and a running wineserver.
 on_virtual_display() {
   register
@@ -29,7 +41,7 @@ on_virtual_display() {
   rm -f "$ready"
   # Wine's own desktop window draws the frames and captions that no window manager draws here.
   cmake/wine-run explorer /desktop=QuorDemo,1024x768 "$(winpath "$bin/QuorDemo.exe")" \
-    --ready-file "$(winpath "$ready")" --quit-after 3000 </dev/null &
+    --bag "$(winpath "$bag")" --ready-file "$(winpath "$ready")" --quit-after 3000 </dev/null &
   pid=$!
   for _ in $(seq 1 150); do
     [ -f "$ready" ] && break
@@ -58,10 +70,12 @@ fi
 case "${1:-}" in
   --on-virtual-display) on_virtual_display ;;
   "")
+    scripts/make_samples.sh "$samples"
+    write_bag
     if [ -n "${DISPLAY:-}" ]; then
       scripts/testbed.sh prefix
       register
-      cmake/wine-run "$bin/QuorDemo.exe"
+      cmake/wine-run "$bin/QuorDemo.exe" --bag "$(winpath "$bag")"
     else
       scripts/testbed.sh run "$0" --on-virtual-display
       echo "demo: screenshot in $shot"

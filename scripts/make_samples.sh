@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Writes the sample files that the demo's Open dialog previews and the benchmark times.
+#   make_samples.sh DIR            the demo's set
+#   make_samples.sh --bench DIR    the demo's set and the large ones the benchmark adds
+# A file is written only when it is missing; a change to this script or its helper writes
+# them all again.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+bench=0
+if [ "${1:-}" = --bench ]; then bench=1; shift; fi
+[ $# = 1 ] || { echo "usage: make_samples.sh [--bench] DIR" >&2; exit 2; }
+dir=$1
+mkdir -p "$dir"
+
+stamp="$dir/.samples-stamp"
+version=$(cat "$here/make_samples.sh" "$here/sample_files.py" | sha1sum | cut -d' ' -f1)
+if [ "$(cat "$stamp" 2>/dev/null)" != "$version" ]; then
+  find "$dir" -maxdepth 1 -type f ! -name '.*' -delete
+  echo "$version" >"$stamp"
+fi
+
+# sample NAME COMMAND...: runs COMMAND with $out set to a temporary name, kept only if it ends
+# well, so an interrupted run leaves nothing half written behind.
+sample() {
+  local name=$1; shift
+  [ -f "$dir/$name" ] && return 0
+  echo "samples: $name" >&2
+  out="$dir/.tmp-$name"
+  "$@"
+  mv "$out" "$dir/$name"
+}
+
+# Photo-like: smooth colour fields with fine grain. A JPEG's decode time follows its entropy,
+# so a flat colour would time far faster than a photo; this gives about 3 bits a pixel at
+# quality 90, as camera pictures have.
+photo() {
+  local w=$1 h=$2
+  convert -size $((w / 8))x$((h / 8)) -seed 7 plasma:fractal -blur 0x1 -resize "${w}x${h}!" \
+    -attenuate 0.35 +noise Gaussian -quality 90 "jpeg:$out"
+}
+py() { python3 "$here/sample_files.py" "$@"; }
+
+sample photo-640x480.jpg photo 640 480
+sample photo-4000x3000.jpg photo 4000 3000
+sample picture.bmp eval 'convert -size 128x96 -seed 3 plasma:fractal -resize "1024x768!" "bmp3:$out"'
+sample drawing.gif eval 'convert -size 640x480 -seed 5 plasma:fractal -colors 256 "gif:$out"'
+sample drawing.wmf eval 'py wmf "$out"'
+sample drawing.emf eval 'py emf "$out"'
+sample notes.txt eval 'py notes "$out"'
+sample japanese-utf8.txt eval 'py japanese "$out" utf-8'
+sample japanese-sjis.txt eval 'py japanese "$out" cp932'
+sample data.bin eval 'py binary "$out"'
+
+if [ "$bench" = 1 ]; then
+  sample photo-8000x6000.jpg photo 8000 6000
+  sample text-10k.txt eval 'py text "$out" 10240'
+  sample text-1m.txt eval 'py text "$out" 1048576'
+  sample text-100m.txt eval 'py text "$out" 104857600'
+fi

@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Writes the text and metafile samples: make_samples.sh calls it; ImageMagick does the rest.
+
+  sample_files.py text PATH SIZE      ASCII log lines, CRLF, exactly SIZE bytes
+  sample_files.py notes PATH          a short English text
+  sample_files.py japanese PATH ENC   a Japanese text in utf-8 (no BOM) or cp932
+  sample_files.py wmf PATH            a plain (non-placeable) metafile, as GDI records one
+  sample_files.py emf PATH            an enhanced metafile
+  sample_files.py binary PATH         4 KB of no kind the preview knows
+
+No Linux tool writes metafiles, and their records are simple: they are written here byte by
+byte, in the shapes GDI's own recorders give.
+"""
+import math
+import struct
+import sys
+
+WIDTH, HEIGHT = 800, 600  # the drawing, in logical units
+
+
+def write_text(path, size):
+    # A block of varied lines repeated: cheap for 100 MB, and not one byte value throughout.
+    lines = []
+    for i in range(2000):
+        lines.append(
+            "2024-05-%02d 12:%02d:%02d.%03d INFO worker-%d request %d served in %d ms from cache %s\r\n"
+            % (1 + i % 28, i % 60, (i * 7) % 60, (i * 37) % 1000, i % 16, 100000 + i, (i * 13) % 997,
+               "hit" if i % 3 else "miss"))
+    block = "".join(lines).encode("ascii")
+    with open(path, "wb") as f:
+        left = size
+        while left > 0:
+            piece = block[:left]
+            f.write(piece)
+            left -= len(piece)
+
+
+NOTES = """Sample files for the preview panel
+==================================
+
+Select a file in the Open dialog and its preview appears on the right:
+
+  photo-640x480.jpg     a small photo, shown whole
+  photo-4000x3000.jpg   a camera-sized photo, reduced to fit the area
+  picture.bmp           a 24-bit bitmap
+  drawing.gif           a 256-colour GIF
+  drawing.wmf           a plain metafile (no size of its own: stretched over the area)
+  drawing.emf           an enhanced metafile
+  japanese-utf8.txt     Japanese text in UTF-8 without a byte order mark
+  japanese-sjis.txt     the same text in the Japanese ANSI code page (932)
+  data.bin              no kind the panel previews: only its name shows
+
+Text files show their first mebibyte in a read-only box over the preview area.
+"""
+
+JAPANESE = """プレビューの見本
+================
+
+このファイルは日本語のテキストです。ファイルを選ぶと、右側の枠に内容が表示されます。
+文字コードは中身から判定されます。UTF-8 とシフト JIS のどちらでも同じ文章が読めるはずです。
+
+・写真は枠に収まるように縮小して表示します。
+・メタファイルは枠いっぱいに広げて描きます。
+・長いテキストは先頭の 1 MiB だけを読みます。
+
+全角記号：「」『』【】〒※→←↑↓ ＡＢＣ １２３ 半角ｶﾀｶﾅ
+"""
+
+
+def write_notes(path):
+    with open(path, "wb") as f:
+        f.write(NOTES.replace("\n", "\r\n").encode("ascii"))
+
+
+def write_japanese(path, encoding):
+    with open(path, "wb") as f:
+        f.write(JAPANESE.replace("\n", "\r\n").encode(encoding))
+
+
+def shapes():
+    """The drawing, as (kind, colour, points): kind 'rect', 'ellipse' or 'polygon'."""
+    out = [("rect", 0xF0E8D8, [(0, 0), (WIDTH, HEIGHT)])]
+    for i in range(24):  # concentric rings
+        r = 280 - i * 11
+        c = ((40 + i * 8) & 0xFF) | ((120 + i * 5) & 0xFF) << 8 | ((200 - i * 6) & 0xFF) << 16
+        out.append(("ellipse", c, [(400 - r, 300 - r), (400 + r, 300 + r)]))
+    for i in range(120):  # a ring of triangles
+        a = 2 * math.pi * i / 120
+        cx, cy = 400 + 330 * math.cos(a), 300 + 250 * math.sin(a)
+        pts = [(round(cx + 18 * math.cos(a + k * 2.1)), round(cy + 18 * math.sin(a + k * 2.1)))
+               for k in range(3)]
+        c = (i * 2) & 0xFF | ((255 - i * 2) & 0xFF) << 8 | 0x60 << 16
+        out.append(("polygon", c, pts))
+    for i in range(40):  # a bar chart
+        h = 40 + (i * 53) % 160
+        out.append(("rect", 0x3060C0 if i % 2 else 0x2090E0,
+                    [(40 + i * 18, 580 - h), (54 + i * 18, 580)]))
+    return out
+
+
+def wmf_record(function, *words):
+    body = struct.pack("<%dH" % len(words), *words)
+    return struct.pack("<IH", 3 + len(words), function) + body
+
+
+def write_wmf(path):
+    META_SETWINDOWORG, META_SETWINDOWEXT = 0x020B, 0x020C
+    META_CREATEBRUSHINDIRECT, META_CREATEPENINDIRECT = 0x02FC, 0x02FA
+    META_SELECTOBJECT, META_DELETEOBJECT = 0x012D, 0x01F0
+    META_RECTANGLE, META_ELLIPSE, META_POLYGON = 0x041B, 0x0418, 0x0324
+
+    def colour_words(c):
+        return (c & 0xFFFF, c >> 16)
+
+    records = [wmf_record(META_SETWINDOWORG, 0, 0), wmf_record(META_SETWINDOWEXT, HEIGHT, WIDTH)]
+    # A 1-unit black pen throughout, in slot 0; each shape's brush takes slot 1 and frees it.
+    records.append(wmf_record(META_CREATEPENINDIRECT, 0, 1, 0, *colour_words(0)))
+    records.append(wmf_record(META_SELECTOBJECT, 0))
+    for kind, colour, pts in shapes():
+        records.append(wmf_record(META_CREATEBRUSHINDIRECT, 0, *colour_words(colour), 0))
+        records.append(wmf_record(META_SELECTOBJECT, 1))
+        if kind == "polygon":
+            flat = [v for p in pts for v in p]
+            records.append(wmf_record(META_POLYGON, len(pts), *flat))
+        else:
+            (l, t), (r, b) = pts
+            records.append(wmf_record(META_RECTANGLE if kind == "rect" else META_ELLIPSE, b, r, t, l))
+        records.append(wmf_record(META_DELETEOBJECT, 1))
+    records.append(wmf_record(META_DELETEOBJECT, 0))
+    records.append(wmf_record(0x0000))  # META_EOF
+    body = b"".join(records)
+    max_record = max(len(r) for r in records) // 2
+    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(body)) // 2, 2, max_record, 0)
+    with open(path, "wb") as f:
+        f.write(header + body)
+
+
+def write_emf(path):
+    EMR_HEADER, EMR_EOF = 1, 14
+    EMR_SELECTOBJECT, EMR_CREATEPEN, EMR_CREATEBRUSHINDIRECT, EMR_DELETEOBJECT = 37, 38, 39, 40
+    EMR_ELLIPSE, EMR_RECTANGLE, EMR_POLYGON16 = 42, 43, 86
+
+    def rec(kind, payload):
+        return struct.pack("<II", kind, 8 + len(payload)) + payload
+
+    records = [rec(EMR_CREATEPEN, struct.pack("<IIiiI", 1, 0, 1, 0, 0)),
+               rec(EMR_SELECTOBJECT, struct.pack("<I", 1))]
+    for kind, colour, pts in shapes():
+        records.append(rec(EMR_CREATEBRUSHINDIRECT, struct.pack("<IIII", 2, 0, colour, 0)))
+        records.append(rec(EMR_SELECTOBJECT, struct.pack("<I", 2)))
+        if kind == "polygon":
+            xs, ys = [p[0] for p in pts], [p[1] for p in pts]
+            payload = struct.pack("<iiiiI", min(xs), min(ys), max(xs), max(ys), len(pts))
+            payload += b"".join(struct.pack("<hh", x, y) for x, y in pts)
+            records.append(rec(EMR_POLYGON16, payload))
+        else:
+            (l, t), (r, b) = pts
+            records.append(rec(EMR_RECTANGLE if kind == "rect" else EMR_ELLIPSE,
+                               struct.pack("<iiii", l, t, r, b)))
+        records.append(rec(EMR_DELETEOBJECT, struct.pack("<I", 2)))
+    records.append(rec(EMR_DELETEOBJECT, struct.pack("<I", 1)))
+    records.append(rec(EMR_EOF, struct.pack("<III", 0, 16, 20)))
+    body = b"".join(records)
+
+    # Reference device: 1024 x 768 pixels on 320 x 240 mm, so a pixel is 0.3125 mm.
+    header_size = 88
+    frame = (0, 0, round(WIDTH * 31.25) - 1, round(HEIGHT * 31.25) - 1)  # 1/100 mm, inclusive
+    payload = struct.pack("<iiii", 0, 0, WIDTH - 1, HEIGHT - 1)
+    payload += struct.pack("<iiii", *frame)
+    payload += struct.pack("<IIIIHHIIIiiii", 0x464D4520, 0x10000, header_size + len(body),
+                           len(records) + 1, 3, 0, 0, 0, 0, 1024, 768, 320, 240)
+    header = rec(EMR_HEADER, payload)
+    assert len(header) == header_size
+    with open(path, "wb") as f:
+        f.write(header + body)
+
+
+def main(argv):
+    if len(argv) >= 3 and argv[1] == "text":
+        write_text(argv[2], int(argv[3]))
+    elif len(argv) == 3 and argv[1] == "notes":
+        write_notes(argv[2])
+    elif len(argv) == 4 and argv[1] == "japanese":
+        write_japanese(argv[2], argv[3])
+    elif len(argv) == 3 and argv[1] == "wmf":
+        write_wmf(argv[2])
+    elif len(argv) == 3 and argv[1] == "emf":
+        write_emf(argv[2])
+    elif len(argv) == 3 and argv[1] == "binary":
+        with open(argv[2], "wb") as f:
+            f.write(bytes(range(256)) * 16)
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(sys.argv)
