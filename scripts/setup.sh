@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 libwine-dev
   xvfb xauth imagemagick fonts-ipafont-gothic
+  libgdk-pixbuf2.0-bin
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

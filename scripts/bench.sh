@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Times the Open dialog's previews in process (tests/bench/preview_bench.cpp under Wine) on
+# generated files, beside the platform operations they wrap and a Linux thumbnailer.
+#   QCD_BENCH_BUILD  build folder with the Windows binaries (default build/win32)
+#   QCD_BENCH_REPS   repetitions of each timing (default 7)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+build=${QCD_BENCH_BUILD:-build/win32}
+reps=${QCD_BENCH_REPS:-7}
+exe="$top/$build/bin/qcd_preview_bench.exe"
+files="$top/build/bench-files"
+
+if [ ! -f "$exe" ]; then
+  echo "bench: no $exe; run ./run build first" >&2
+  exit 1
+fi
+scripts/make_samples.sh --bench "$files"
+
+# The thumbnailer as a whole process, start-up included, as a file manager runs it.
+thumbs="$files/.thumbnailer.tsv"
+python3 - "$files" "$reps" >"$thumbs" <<'PY'
+import os, statistics, subprocess, sys, tempfile, time
+folder, reps = sys.argv[1], int(sys.argv[2])
+names = sorted(n for n in os.listdir(folder) if n.endswith(".jpg")) + ["picture.bmp", "drawing.gif"]
+with tempfile.TemporaryDirectory() as tmp:
+    for name in names:
+        cmd = ["gdk-pixbuf-thumbnailer", "-s", "128", os.path.join(folder, name),
+               os.path.join(tmp, "thumb.png")]
+        subprocess.run(cmd, check=True)  # warm-up: the file and the loaders in the page cache
+        times = []
+        for _ in range(reps):
+            t0 = time.perf_counter()
+            subprocess.run(cmd, check=True)
+            times.append((time.perf_counter() - t0) * 1000)
+        print("%s\t%.3f\t%.3f\t%.3f" % (name, statistics.median(times), min(times), max(times)))
+PY
+
+# Wine maps Z: to the root of the file system.
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+scripts/testbed.sh run cmake/wine-run "$exe" "$(winpath "$files")" --reps "$reps" \
+  --thumbnailer "$(winpath "$thumbs")" </dev/null

@@ -1,0 +1,702 @@
+// Times the Open dialog's preview in process, from a selection to the finished preview on a
+// real panel, next to the platform operations each kind of file wraps, on the same files in the
+// same run.
+//   qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE]
+// --only times just the files whose names contain TEXT. FILE holds "name<TAB>median<TAB>min<TAB>max" lines in milliseconds, timed outside (a Linux
+// thumbnailer), shown beside the preview of the same file.
+#include <windows.h>
+
+#include <ocidl.h>
+#include <olectl.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/QuorComDlg.h"
+#include "dialoghost/fit_geometry.h"
+#include "dialoghost/panel.h"
+#include "platform/com_ptr.h"
+#include "platform/handles.h"
+#include "preview/preview_engine.h"
+#include "preview/text_decode.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qcd::win::com_ptr;
+
+// --- What is timed -------------------------------------------------------------------------
+
+enum class Kind { None, Picture, Jpeg, Metafile, Text };
+
+// One line per file; the kind says which platform operations are timed beside the preview.
+struct Row {
+    const char* label;
+    const wchar_t* file;
+    Kind kind;
+};
+
+const Row kRows[] = {
+    {"JPEG 640x480", L"photo-640x480.jpg", Kind::Jpeg},
+    {"JPEG 4000x3000", L"photo-4000x3000.jpg", Kind::Jpeg},
+    {"JPEG 8000x6000", L"photo-8000x6000.jpg", Kind::Jpeg},
+    {"BMP 1024x768x24", L"picture.bmp", Kind::Picture},
+    {"GIF 640x480x256", L"drawing.gif", Kind::Picture},
+    {"WMF (plain)", L"drawing.wmf", Kind::Metafile},
+    {"EMF", L"drawing.emf", Kind::Metafile},
+    {"text 10 KB", L"text-10k.txt", Kind::Text},
+    {"text 1 MB", L"text-1m.txt", Kind::Text},
+    {"text 100 MB", L"text-100m.txt", Kind::Text},
+    {"no preview (.bin)", L"data.bin", Kind::None},
+};
+
+// --- Clock and statistics --------------------------------------------------------------------
+
+double NowMs() {
+    static const double perMs = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / perMs;
+}
+
+struct Stats {
+    double median = 0, min = 0, max = 0;
+};
+
+Stats Summarise(std::vector<double> v) {
+    if (v.empty()) return {};
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return {median, v.front(), v.back()};
+}
+
+// Runs every message waiting, paints included, so the next timing starts on a quiet queue.
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// --- Platform operations, called directly --------------------------------------------------
+
+// A file's first `limit` bytes in movable global memory, as a picture stream wants them.
+struct Global {
+    qcd::win::unique_hglobal memory;
+    size_t size = 0;
+};
+
+Global ReadFileBytes(const fs::path& path, size_t limit = SIZE_MAX) {
+    Global g;
+    qcd::win::unique_file file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return g;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file.get(), &size);
+    const size_t want = static_cast<size_t>(std::min<long long>(size.QuadPart, limit));
+    g.memory.reset(GlobalAlloc(GMEM_MOVEABLE, want ? want : 1));
+    if (!g.memory) return g;
+    auto* data = static_cast<uint8_t*>(GlobalLock(g.memory.get()));
+    while (g.size < want) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), data + g.size, static_cast<DWORD>(want - g.size), &n, nullptr) ||
+            n == 0)
+            break;
+        g.size += n;
+    }
+    GlobalUnlock(g.memory.get());
+    return g;
+}
+
+com_ptr<IPicture> OleLoad(const Global& bytes) {
+    com_ptr<IStream> stream;
+    com_ptr<IPicture> picture;
+    // The stream must not free the memory: `bytes` owns it.
+    if (FAILED(CreateStreamOnHGlobal(bytes.memory.get(), FALSE, stream.put()))) return picture;
+    OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size), FALSE, IID_IPicture,
+                   picture.put_void());
+    return picture;
+}
+
+// A memory DC of the preview area's size to draw into.
+struct Canvas {
+    qcd::win::unique_mem_dc dc;
+    qcd::win::unique_hbitmap bitmap;
+    HGDIOBJ old = nullptr;
+    int width = 0, height = 0;
+    Canvas(int w, int h) : width(w), height(h) {
+        qcd::win::window_dc screen(nullptr);
+        dc.reset(CreateCompatibleDC(screen.get()));
+        bitmap.reset(CreateCompatibleBitmap(screen.get(), w, h));
+        old = SelectObject(dc.get(), bitmap.get());
+    }
+    ~Canvas() { SelectObject(dc.get(), old); }
+};
+
+// The picture drawn into the area as the preview places it (a metafile over all of it).
+void Render(IPicture& picture, const Canvas& canvas, bool stretch) {
+    OLE_XSIZE_HIMETRIC hw = 0;
+    OLE_YSIZE_HIMETRIC hh = 0;
+    picture.get_Width(&hw);
+    picture.get_Height(&hh);
+    RECT all{0, 0, canvas.width, canvas.height};
+    FillRect(canvas.dc.get(), &all, GetSysColorBrush(COLOR_BTNFACE));
+    int x = 0, y = 0, cx = canvas.width, cy = canvas.height;
+    if (!stretch) {
+        qcd::win::window_dc screen(nullptr);
+        const int w = MulDiv(hw, GetDeviceCaps(screen.get(), LOGPIXELSX), 2540);
+        const int h = MulDiv(hh, GetDeviceCaps(screen.get(), LOGPIXELSY), 2540);
+        const auto place = qcd::FitIntoBox(w, h, canvas.width, canvas.height);
+        if (!place) return;
+        x = place->x, y = place->y, cx = place->width, cy = place->height;
+    }
+    picture.Render(canvas.dc.get(), x, y, cx, cy, 0, hh, hw, -hh, nullptr);
+}
+
+// IWICBitmapSourceTransform, which mingw-w64's wincodec.h leaves out.
+MIDL_INTERFACE("3B16811B-6A43-4ec9-B713-3D5A0C13B940")
+ISourceTransform : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT, WICPixelFormatGUID*,
+                                                 WICBitmapTransformOptions, UINT, UINT, BYTE*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestSize(UINT*, UINT*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetClosestPixelFormat(WICPixelFormatGUID*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DoesSupportTransform(WICBitmapTransformOptions, BOOL*) = 0;
+};
+const IID IID_ISourceTransform = {
+    0x3B16811B, 0x6A43, 0x4ec9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
+
+// The imaging component's JPEG decode at the size the area needs: scaled inside the decoder
+// when the frame offers that, else the whole frame. Says which in `how`.
+bool WicDecode(const Global& bytes, int boxW, int boxH, std::string* how) {
+    com_ptr<IWICImagingFactory> factory;
+    com_ptr<IWICStream> stream;
+    com_ptr<IWICBitmapDecoder> decoder;
+    com_ptr<IWICBitmapFrameDecode> frame;
+    auto* data = static_cast<BYTE*>(GlobalLock(bytes.memory.get()));
+    struct Unlock {
+        HGLOBAL m;
+        ~Unlock() { GlobalUnlock(m); }
+    } unlock{bytes.memory.get()};
+    UINT w = 0, h = 0;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory, factory.put_void())) ||
+        FAILED(factory->CreateStream(stream.put())) ||
+        FAILED(stream->InitializeFromMemory(data, static_cast<DWORD>(bytes.size))) ||
+        FAILED(factory->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, decoder.put())) ||
+        FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&w, &h)))
+        return false;
+    int n = 8;
+    while (n > 1 && (static_cast<int>((w + n - 1) / n) < std::min<int>(w, boxW) ||
+                     static_cast<int>((h + n - 1) / n) < std::min<int>(h, boxH)))
+        n /= 2;
+    // Why the decoder did not scale, for the note.
+    std::string whole = "whole frame: 1/1 is enough";
+    com_ptr<ISourceTransform> transform;
+    if (n > 1 && FAILED(frame->QueryInterface(IID_ISourceTransform, transform.put_void())))
+        whole = "whole frame: no IWICBitmapSourceTransform";
+    else if (n > 1) {
+        UINT sw = (w + n - 1) / n, sh = (h + n - 1) / n;
+        WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+        if (FAILED(transform->GetClosestSize(&sw, &sh)) || sw >= w) {
+            whole = "whole frame: closest size " + std::to_string(sw) + "x" + std::to_string(sh);
+        } else {
+            transform->GetClosestPixelFormat(&format);
+            const UINT stride = (sw * 4 + 3) & ~3u;
+            std::vector<BYTE> pixels(static_cast<size_t>(stride) * sh);
+            if (SUCCEEDED(transform->CopyPixels(nullptr, sw, sh, &format, WICBitmapTransformRotate0,
+                                                stride, static_cast<UINT>(pixels.size()),
+                                                pixels.data()))) {
+                if (how) *how = "1/" + std::to_string(n) + " in the decoder";
+                return true;
+            }
+            whole = "whole frame: scaled CopyPixels failed";
+        }
+    }
+    if (how) *how = whole;
+    const UINT stride = (w * 3 + 3) & ~3u;
+    std::vector<BYTE> strip(static_cast<size_t>(stride) * 16);
+    // Strip by strip, as a decode that averages while it reads would.
+    for (UINT y = 0; y < h; y += 16) {
+        const UINT rows = std::min<UINT>(16, h - y);
+        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
+        if (FAILED(frame->CopyPixels(&rect, stride, stride * rows, strip.data()))) return false;
+    }
+    return true;
+}
+
+const qcd::AnsiCodePage& SystemCodePage() {
+    static const qcd::AnsiCodePage ansi{
+        [](uint8_t b) { return IsDBCSLeadByte(b) != FALSE; },
+        [](std::span<const uint8_t> bytes) {
+            std::u16string text;
+            const auto n = static_cast<int>(bytes.size());
+            const auto* in = reinterpret_cast<const char*>(bytes.data());
+            const int wide = n ? MultiByteToWideChar(CP_ACP, 0, in, n, nullptr, 0) : 0;
+            text.resize(static_cast<size_t>(std::max(wide, 0)));
+            if (wide > 0)
+                MultiByteToWideChar(CP_ACP, 0, in, n, reinterpret_cast<wchar_t*>(text.data()), wide);
+            return text;
+        }};
+    return ansi;
+}
+
+// --- The panel -------------------------------------------------------------------------------
+
+qcd::PreviewEngine* g_engine = nullptr;
+
+// The panel's dialog procedure does what the control's hook does in the Open dialog.
+INT_PTR CALLBACK PanelProc(HWND panel, UINT msg, WPARAM, LPARAM) {
+    if (!g_engine) return FALSE;
+    switch (msg) {
+        case WM_INITDIALOG: g_engine->InitPanel(panel); return TRUE;
+        case WM_PAINT: return g_engine->PaintPanel(panel);
+        case WM_DESTROY: g_engine->PanelDestroyed(); break;
+    }
+    return FALSE;
+}
+
+// A visible top-level window holding the control's own "QRCOMDLG" panel.
+class Bed {
+  public:
+    explicit Bed(qcd::PreviewEngine& engine) : engine_(engine) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        wc.lpszClassName = L"QcdPreviewBench";
+        RegisterClassW(&wc);
+        top_.reset(CreateWindowExW(0, wc.lpszClassName, L"preview bench",
+                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 640, 360, nullptr,
+                                   nullptr, wc.hInstance, nullptr));
+        g_engine = &engine_;
+        engine_.BeginDialog();
+        panel_ = CreateDialogParamW(wc.hInstance, L"QRCOMDLG", top_.get(), PanelProc, 0);
+        Pump();
+    }
+    ~Bed() {
+        engine_.EndDialog();
+        if (panel_) DestroyWindow(panel_);
+        Pump();
+        g_engine = nullptr;
+    }
+    HWND Panel() const { return panel_; }
+    bool AreaSize(int& w, int& h) const { return qcd::PanelView(panel_).AreaSize(w, h); }
+    // A visible window of the area's size beside the panel, for steps timed on their own.
+    HWND SpareArea(int w, int h) {
+        spare_.reset(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 460, 20, w, h,
+                                     top_.get(), nullptr, nullptr, nullptr));
+        return spare_.get();
+    }
+
+  private:
+    qcd::PreviewEngine& engine_;
+    qcd::win::unique_hwnd top_;
+    qcd::win::unique_hwnd spare_;
+    HWND panel_ = nullptr;
+};
+
+// --- Measuring -------------------------------------------------------------------------------
+
+struct Measure {
+    std::string what;
+    std::vector<double> ms;
+    bool loader = false;  // the platform operation the preview's first ratio is taken against
+    bool summed = false;  // one of the platform steps the preview takes, added up for the second
+    std::string note;
+};
+
+struct Result {
+    const Row* row;
+    uintmax_t bytes = 0;
+    double first = 0;  // the warm-up selection, untimed otherwise: what a cold start costs
+    std::vector<Measure> measures;  // [0] is the preview itself
+};
+
+// A platform step timed once per repetition, interleaved with the preview so drift in the
+// machine's load falls on all of them alike. `prepare` runs untimed before it; a step may say
+// how it went (a non-empty note).
+struct Step {
+    Measure measure;
+    std::function<std::string()> run;
+    std::function<void()> prepare;
+};
+
+// The first bytes of a placeable metafile, for a plain one: what the platform loader needs.
+std::vector<uint8_t> PlaceableHeader(int right, int bottom) {
+    const uint16_t words[10] = {0xCDD7, 0x9AC6, 0, 0, 0, static_cast<uint16_t>(right),
+                                static_cast<uint16_t>(bottom), 576, 0, 0};
+    std::vector<uint8_t> h;
+    uint16_t sum = 0;
+    for (uint16_t w : words) {
+        h.push_back(static_cast<uint8_t>(w));
+        h.push_back(static_cast<uint8_t>(w >> 8));
+        sum ^= w;
+    }
+    h.push_back(static_cast<uint8_t>(sum));
+    h.push_back(static_cast<uint8_t>(sum >> 8));
+    return h;
+}
+
+// The file's bytes as the platform loader can take them: a plain metafile gets a placeable
+// header of the area's size in front, in memory.
+Global LoadableBytes(const fs::path& path, int areaW, int areaH) {
+    Global g = ReadFileBytes(path);
+    if (path.extension() != L".wmf" || g.size < 4) return g;
+    auto* data = static_cast<uint8_t*>(GlobalLock(g.memory.get()));
+    const bool placeable = data[0] == 0xD7 && data[1] == 0xCD && data[2] == 0xC6 && data[3] == 0x9A;
+    GlobalUnlock(g.memory.get());
+    if (placeable) return g;
+    const auto header = PlaceableHeader(areaW, areaH);
+    Global out;
+    out.size = header.size() + g.size;
+    out.memory.reset(GlobalAlloc(GMEM_MOVEABLE, out.size));
+    auto* to = static_cast<uint8_t*>(GlobalLock(out.memory.get()));
+    data = static_cast<uint8_t*>(GlobalLock(g.memory.get()));
+    std::copy(header.begin(), header.end(), to);
+    std::copy(data, data + g.size, to + header.size());
+    GlobalUnlock(g.memory.get());
+    GlobalUnlock(out.memory.get());
+    return out;
+}
+
+class Bench {
+  public:
+    Bench(qcd::PreviewEngine& engine, Bed& bed, fs::path folder, int reps)
+        : engine_(engine), bed_(bed), folder_(std::move(folder)), reps_(reps) {
+        bed_.AreaSize(areaW_, areaH_);
+        home_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                    nullptr, nullptr));
+        area_ = bed_.SpareArea(areaW_, areaH_);
+    }
+
+    std::optional<Result> Run(const Row& row) {
+        const fs::path path = folder_ / row.file;
+        std::error_code ec;
+        const uintmax_t bytes = fs::file_size(path, ec);
+        if (ec) return std::nullopt;
+        Result result{&row, bytes, 0, {}};
+        std::vector<Step> steps = StepsFor(row.kind, path);
+        Measure preview{"selection to preview", {}, false, false, ""};
+        Measure stop{"  of which StopPreviewMedia(true)", {}, false, false, ""};
+        Measure after{"  then pending messages", {}, false, false, "paint etc.: not in the preview"};
+        const std::u16string wpath = path.u16string(), title = fs::path(row.file).u16string();
+        auto select = [&] {
+            const double t0 = NowMs();
+            engine_.StopPreviewMedia(true);
+            const double t1 = NowMs();
+            engine_.PreviewFile(bed_.Panel(), wpath, title);
+            const double t2 = NowMs();
+            Pump();
+            return std::array<double, 3>{t2 - t0, t1 - t0, NowMs() - t2};
+        };
+        result.first = select()[0];
+        for (auto& s : steps) {  // warm-ups: libraries loaded, caches filled
+            if (s.prepare) s.prepare();
+            s.run();
+            Pump();
+        }
+        for (int i = 0; i < reps_; ++i) {
+            const auto t = select();
+            preview.ms.push_back(t[0]);
+            stop.ms.push_back(t[1]);
+            after.ms.push_back(t[2]);
+            for (auto& s : steps) {
+                if (s.prepare) s.prepare();
+                Pump();
+                const double t0 = NowMs();
+                std::string note = s.run();
+                s.measure.ms.push_back(NowMs() - t0);
+                if (!note.empty()) s.measure.note = std::move(note);
+            }
+            Pump();
+        }
+        for (Measure* m : {&preview, &stop, &after}) result.measures.push_back(std::move(*m));
+        for (auto& s : steps) result.measures.push_back(std::move(s.measure));
+        return result;
+    }
+
+  private:
+    std::vector<Step> StepsFor(Kind kind, const fs::path& path) {
+        std::vector<Step> steps;
+        auto add = [&](std::string what, bool loader, bool summed, std::string note,
+                       std::function<void()> f, std::function<void()> prepare = {}) {
+            steps.push_back({{std::move(what), {}, loader, summed, std::move(note)},
+                             [f] {
+                                 f();
+                                 return std::string();
+                             },
+                             std::move(prepare)});
+        };
+        const int w = areaW_, h = areaH_;
+        switch (kind) {
+            case Kind::None:
+                break;
+            case Kind::Picture:
+            case Kind::Jpeg:
+            case Kind::Metafile: {
+                const bool metafile = kind == Kind::Metafile;
+                add("read", false, false, "", [path] { ReadFileBytes(path); });
+                add("read + OleLoadPicture", true, true,
+                    path.extension() == L".wmf" ? "placeable header added in memory" : "",
+                    [path, w, h] { OleLoad(LoadableBytes(path, w, h)); });
+                // Drawn from a picture loaded beforehand: the drawing alone.
+                auto loaded = std::make_shared<com_ptr<IPicture>>(OleLoad(LoadableBytes(path, w, h)));
+                auto canvas = std::make_shared<Canvas>(w, h);
+                add(metafile ? "IPicture::Render, stretched" : "IPicture::Render, fitted", false,
+                    true, *loaded ? "" : "not loaded", [loaded, canvas, metafile] {
+                        if (*loaded) Render(*loaded->get(), *canvas, metafile);
+                    });
+                if (kind == Kind::Jpeg)
+                    steps.push_back({{"read + WIC decode", {}, false, false, ""},
+                                     [path, w, h] {
+                                         std::string how = "failed";
+                                         WicDecode(ReadFileBytes(path), w, h, &how);
+                                         return how;
+                                     },
+                                     {}});
+                break;
+            }
+            case Kind::Text: {
+                add("read 1 MiB + 4", true, true, "what the preview reads",
+                    [path] { ReadFileBytes(path, qcd::kTextReadSize); });
+                add("read whole file", false, false, "", [path] { ReadFileBytes(path); });
+                // The preview's other steps, each on its own, on a box made as the control's is.
+                auto bytes = std::make_shared<Global>(ReadFileBytes(path, qcd::kTextReadSize));
+                auto text = std::make_shared<std::u16string>();
+                add("decode (the control's own code)", false, false, "", [bytes, text] {
+                    const auto* p = static_cast<const uint8_t*>(GlobalLock(bytes->memory.get()));
+                    *text = qcd::DecodeTextPreview({p, bytes->size}, SystemCodePage());
+                    GlobalUnlock(bytes->memory.get());
+                });
+                HWND edit = CreateWindowExW(
+                    WS_EX_CLIENTEDGE, L"EDIT", L"",
+                    WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                        ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                    0, 0, w, h, home_.get(), nullptr, nullptr, nullptr);
+                edits_.emplace_back(edit);
+                HWND home = home_.get(), area = area_;
+                const auto font = SendMessageW(bed_.Panel(), WM_GETFONT, 0, 0);
+                add("SetWindowTextW, box hidden", false, true, "", [edit, text] {
+                    SetWindowTextW(edit, reinterpret_cast<const wchar_t*>(text->c_str()));
+                }, [edit, home] {
+                    // Back where the control keeps it between previews.
+                    ShowWindow(edit, SW_HIDE);
+                    SetParent(edit, home);
+                });
+                add("SetParent + WM_SETFONT", false, true, "", [edit, area, font] {
+                    SetParent(edit, area);
+                    SendMessageW(edit, WM_SETFONT, font, FALSE);
+                });
+                add("SetWindowPos, shown", false, true, "", [edit, w, h] {
+                    SetWindowPos(edit, HWND_TOP, 0, 0, w, h, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+                });
+                break;
+            }
+        }
+        return steps;
+    }
+
+    qcd::PreviewEngine& engine_;
+    Bed& bed_;
+    fs::path folder_;
+    int reps_;
+    int areaW_ = 0, areaH_ = 0;
+    qcd::win::unique_hwnd home_;
+    HWND area_ = nullptr;
+    std::vector<qcd::win::unique_hwnd> edits_;
+};
+
+// --- Report ----------------------------------------------------------------------------------
+
+std::map<std::wstring, Stats> ReadThumbnailer(const fs::path& file) {
+    std::map<std::wstring, Stats> out;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name;
+        Stats s;
+        if (std::getline(fields, name, '\t') && fields >> s.median >> s.min >> s.max)
+            out[fs::path(name).wstring()] = s;
+    }
+    return out;
+}
+
+std::string SizeText(uintmax_t bytes) {
+    char buf[32];
+    if (bytes >= 1024 * 1024)
+        snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
+    else
+        snprintf(buf, sizeof buf, "%.1f KB", static_cast<double>(bytes) / 1024);
+    return buf;
+}
+
+void PrintLine(const std::string& file, const std::string& what, const Stats& s,
+               const std::string& ratio, const std::string& note) {
+    printf("%-20s %-34s %9.2f %9.2f %9.2f  %-7s %s\n", file.c_str(), what.c_str(), s.median, s.min,
+           s.max, ratio.c_str(), note.c_str());
+}
+
+std::string Ratio(double a, double b) {
+    if (b <= 0) return "";
+    char buf[16];
+    snprintf(buf, sizeof buf, "%.2f", a / b);
+    return buf;
+}
+
+std::string Fixed(double v) {
+    char buf[32];
+    snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+// One file's line in the closing table, and what it says about the aims.
+struct Summary {
+    const Row* row;
+    double preview;
+    double loader;
+    std::string loaderName;
+    double platform;
+    double thumbnailer;  // negative: not timed
+};
+
+void PrintSummary(const std::vector<Summary>& all) {
+    printf("\nsummary (medians, ms)\n");
+    printf("%-20s %9s  %-22s %9s %6s  %9s %6s  %9s %6s  %s\n", "file", "preview", "loader",
+           "", "ratio", "platform", "ratio", "thumbnlr", "ratio", "aims missed");
+    for (const Summary& s : all) {
+        std::string missed;
+        auto miss = [&](const char* what) { missed += missed.empty() ? what : std::string(", ") + what; };
+        if (s.preview > 100) miss("over 100 ms");
+        if (s.platform > 0 && s.preview > 1.2 * s.platform) miss("over 1.2x platform");
+        if (s.thumbnailer > 0 && s.preview > 2 * s.thumbnailer) miss("over 2x thumbnailer");
+        printf("%-20s %9.2f  %-22s %9s %6s  %9s %6s  %9s %6s  %s\n",
+               fs::path(s.row->file).string().c_str(), s.preview, s.loaderName.c_str(),
+               s.loader > 0 ? Fixed(s.loader).c_str() : "", Ratio(s.preview, s.loader).c_str(),
+               s.platform > 0 ? Fixed(s.platform).c_str() : "", Ratio(s.preview, s.platform).c_str(),
+               s.thumbnailer > 0 ? Fixed(s.thumbnailer).c_str() : "",
+               s.thumbnailer > 0 ? Ratio(s.preview, s.thumbnailer).c_str() : "",
+               missed.empty() ? "-" : missed.c_str());
+    }
+}
+
+int Usage() {
+    fprintf(stderr, "usage: qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE]\n");
+    return 2;
+}
+
+int Main(int argc, wchar_t** argv) {
+    if (argc < 2) return Usage();
+    const fs::path folder = argv[1];
+    int reps = 7;
+    std::map<std::wstring, Stats> thumbnailer;
+    std::wstring only;
+    for (int i = 2; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--reps" && i + 1 < argc)
+            reps = std::max(1, _wtoi(argv[++i]));
+        else if (arg == L"--only" && i + 1 < argc)
+            only = argv[++i];
+        else if (arg == L"--thumbnailer" && i + 1 < argc)
+            thumbnailer = ReadThumbnailer(argv[++i]);
+        else
+            return Usage();
+    }
+
+    com_ptr<_QuorComDlg> control;
+    if (FAILED(qcd::CreateQuorComDlg(nullptr, qcd::IID__QuorComDlg, control.put_void()))) {
+        fprintf(stderr, "preview bench: the control could not be created\n");
+        return 1;
+    }
+    qcd::PreviewEngine& engine =
+        static_cast<qcd::QuorComDlg*>(control.get())->Dialogs().Preview();
+    int failures = 0;
+    {
+        Bed bed(engine);
+        int w = 0, h = 0;
+        if (!bed.Panel() || !bed.AreaSize(w, h)) {
+            fprintf(stderr, "preview bench: the panel could not be created\n");
+            return 1;
+        }
+        printf("preview area %d x %d px; %d repetitions after one warm-up; times in ms;\n"
+               "prev/x = the preview's median over this line's median\n\n",
+               w, h, reps);
+        printf("%-20s %-34s %9s %9s %9s  %-7s %s\n", "file", "what", "median", "min", "max",
+               "prev/x", "");
+        Bench bench(engine, bed, folder, reps);
+        std::vector<Summary> summaries;
+        for (const Row& row : kRows) {
+            if (std::wstring_view(row.file).find(only) == std::wstring_view::npos) continue;
+            auto r = bench.Run(row);
+            if (!r) {
+                fprintf(stderr, "preview bench: no file %ls\n", (folder / row.file).c_str());
+                ++failures;
+                continue;
+            }
+            Summary sum{&row, Summarise(r->measures[0].ms).median, 0, {}, 0, -1};
+            printf("\n%s, %s\n", row.label, SizeText(r->bytes).c_str());
+            Stats platform;
+            for (size_t i = 0; i < r->measures.size(); ++i) {
+                const Measure& m = r->measures[i];
+                const Stats s = Summarise(m.ms);
+                std::string note = m.note;
+                if (i == 0) note = "first selection " + Fixed(r->first);
+                if (m.loader) {
+                    note = note.empty() ? "<- the loader" : note + "; <- the loader";
+                    sum.loader = s.median;
+                    sum.loaderName = m.what;
+                }
+                if (m.summed) {
+                    platform.median += s.median;
+                    platform.min += s.min;
+                    platform.max += s.max;
+                }
+                PrintLine(i == 0 ? fs::path(row.file).string() : "",
+                          i < 3 ? m.what : (m.summed ? "+ " : "  ") + m.what, s,
+                          i < 3 ? "" : Ratio(sum.preview, s.median), note);
+            }
+            if (platform.median > 0) {
+                PrintLine("", "= platform steps (+) added up", platform,
+                          Ratio(sum.preview, platform.median), "");
+                sum.platform = platform.median;
+            }
+            const auto t = thumbnailer.find(row.file);
+            if (t != thumbnailer.end()) {
+                PrintLine("", "gdk-pixbuf-thumbnailer -s 128", t->second,
+                          Ratio(sum.preview, t->second.median), "whole process, Linux side");
+                sum.thumbnailer = t->second.median;
+            }
+            summaries.push_back(sum);
+        }
+        PrintSummary(summaries);
+    }
+    return failures ? 1 : 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (FAILED(CoInitialize(nullptr))) return 1;
+    const int status = Main(argc, argv);
+    CoUninitialize();
+    return status;
+}
