@@ -191,6 +191,8 @@ public:
 
     // Window procedure of the control's own window.
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    // Timer1 .. Timer8 ticked.
+    void OnTimer(int number);
 
 private:
     // Ambient UserMode of the container; no container (or no answer) means run mode.

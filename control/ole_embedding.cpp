@@ -82,13 +82,21 @@ LRESULT QuorComDlg::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_ERASEBKGND: return 1;
         case WM_TIMER:
-            // The preview engine gives the timers their work; until then a tick does nothing.
+            win::GuardedVoid([&] { OnTimer(static_cast<int>(wp)); });
             return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void QuorComDlg::OnTimer(int number) {
+    if (!dialogs_) return;
+    switch (number) {
+        case 1: dialogs_->Preview().Timer1Tick(); break;
+        default: break;
+    }
 }
 
 void QuorComDlg::DrawFace(HDC dc, const RECT& bounds) const {

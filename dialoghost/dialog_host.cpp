@@ -133,7 +133,7 @@ INT_PTR DialogHost::SaveHookNotify(HWND hookWindow, const NMHDR& header) {
     return -1;
 }
 
-UINT_PTR CALLBACK DialogHost::dlg_proc(HWND hdlg, UINT msg, WPARAM, LPARAM lp) {
+UINT_PTR CALLBACK DialogHost::dlg_proc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
     DialogHost* host = g_controlInstance;
     if (!host) return 0;
     INT_PTR result = 0;
@@ -144,6 +144,7 @@ UINT_PTR CALLBACK DialogHost::dlg_proc(HWND hdlg, UINT msg, WPARAM, LPARAM lp) {
             case WM_PAINT: result = preview.PaintPanel(hdlg); break;
             case WM_NOTIFY: result = preview.Notify(hdlg, *reinterpret_cast<const NMHDR*>(lp)); break;
             case WM_INITDIALOG: result = preview.InitPanel(hdlg); break;
+            case WM_COMMAND: result = preview.Command(hdlg, wp); break;
             case WM_DESTROY: preview.PanelDestroyed(); break;
         }
     });

@@ -1,5 +1,7 @@
 #include "preview/preview_engine.h"
 
+#include <commctrl.h>
+
 #include "dialoghost/common_dialog.h"
 #include "dialoghost/fit_geometry.h"
 #include "media/mci_commands.h"
@@ -124,6 +126,11 @@ INT_PTR PreviewEngine::InitPanel(HWND panel) {
     StopTimersAndDevices();
 
     const PanelView view(panel);
+    if (HWND area = view.Item(kPreviewArea)) {
+        // The text box and the video live inside the area: painting the area leaves them be.
+        SetWindowLongPtrW(area, GWL_STYLE, GetWindowLongPtrW(area, GWL_STYLE) | WS_CLIPCHILDREN);
+        SetWindowSubclass(area, AreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
     view.ClearLabels();
     view.SetText(kPlayButton, kPlayCaption);
     view.SetText(kForwardButton, L">>");
@@ -208,12 +215,22 @@ void PreviewEngine::PreviewFile(HWND panelWindow, std::u16string path, std::u16s
     UpdateWindow(panel.Item(kStatusLabel));
 
     bool current = true;
+    bool keepStatus = false;
     switch (row) {
         case PreviewRow::RasterPicture:
             current = ShowRasterPicture(panelW, panelH);
             break;
         case PreviewRow::Metafile:
             current = ShowMetafile(panel, panelW, panelH);
+            break;
+        case PreviewRow::IconFile:
+            current = ShowIconFile(panel, panelW, panelH);
+            break;
+        case PreviewRow::AnimatedCursor:
+            current = ShowAnimatedCursor(panel, panelW, panelH, keepStatus);
+            break;
+        case PreviewRow::ProgramIcons:
+            ShowProgramIcons(panel);
             break;
         case PreviewRow::Text:
             current = ShowTextFile(panel.Item(kPreviewArea), panelW, panelH);
@@ -223,7 +240,7 @@ void PreviewEngine::PreviewFile(HWND panelWindow, std::u16string path, std::u16s
     }
     if (!current || selection != selection_) return;
     picCopy_.CopyToWindow(panel.Item(kPreviewArea), panelW, panelH);
-    panel.SetText(kStatusLabel, L"");
+    if (!keepStatus) panel.SetText(kStatusLabel, L"");
 }
 
 bool PreviewEngine::LetMessagesRunKeepingSelection() {
@@ -246,12 +263,14 @@ void PreviewEngine::DrawWorkFit() {
 
 bool PreviewEngine::ShowRasterPicture(int panelW, int panelH) {
     const auto file = FileBytes::Read(props_.FileName);
-    if (!file) return true;
-    const PictureHeaderKind kind = HeaderKindForPath(props_.FileName);
-    auto picture = LoadPicture(*file, kind, panelW, panelH);
+    return !file || ShowPicture(*file, HeaderKindForPath(props_.FileName), panelW, panelH);
+}
+
+bool PreviewEngine::ShowPicture(const FileBytes& file, PictureHeaderKind kind, int panelW,
+                                int panelH) {
+    auto picture = LoadPicture(file, kind, panelW, panelH);
     if (!picture) return true;
-    const PictureInfo info =
-        ReadPictureInfo(kind, file->Bytes(), picture->Width(), picture->Height());
+    const PictureInfo info = ReadPictureInfo(kind, file.Bytes(), picture->Width(), picture->Height());
     if (info.result == PictureInfoResult::Failed) return true;
     if (info.result == PictureInfoResult::Measured) {
         state_.pictureWidth = info.width;
@@ -262,9 +281,8 @@ bool PreviewEngine::ShowRasterPicture(int panelW, int panelH) {
     state_.kind = PreviewKind::Picture;
     state_.imageCount = state_.imageIndex = 1;
     DrawWorkFit();
-    PanelView(panelWindow_)
-        .SetText(kSizeLabel,
-                 SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
+    PanelView(panelWindow_).SetText(
+        kSizeLabel, SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
     return true;
 }
 
@@ -334,15 +352,105 @@ bool PreviewEngine::LoadPictureFit(const std::u16string& path) {
     return true;
 }
 
+// The panel as the button commands see it.
+class PreviewEngine::Panel final : public PanelActions {
+public:
+    Panel(PreviewEngine& engine, HWND panel) : engine_(engine), view_(panel) {}
+
+    void StopAllTimers() override { engine_.timers_.DisableAll(); }
+    void AbortEffects() override { engine_.abortEffects_ = kVbTrue; }
+    void ClearCopy() override {
+        int w = 0, h = 0;
+        if (!view_.AreaSize(w, h)) return;
+        engine_.picCopy_.Resize(w, h);
+        engine_.picCopy_.Cls();
+    }
+    void Repaint() override {
+        engine_.picCopy_.CopyToWindow(view_.Item(kPreviewArea), engine_.picCopy_.Width(),
+                                      engine_.picCopy_.Height());
+    }
+    StripImage DrawImage(int32_t image) override { return engine_.DrawIconFrame(image); }
+    void SetText(PanelLabel label, std::u16string_view text) override {
+        view_.SetText(static_cast<int>(label), text);
+    }
+    void Enable(PanelButton button, bool enabled) override {
+        view_.Enable(static_cast<int>(button), enabled);
+    }
+    void SetPlayCaption(PlayCaption caption) override {
+        view_.SetText(kPlayButton, caption == PlayCaption::Play ? kPlayCaption : kStopCaption);
+    }
+    void SetInterval(PanelTimer timer, int32_t milliseconds) override {
+        engine_.timers_.SetInterval(static_cast<int>(timer), static_cast<UINT>(milliseconds));
+    }
+    void StartTimer(PanelTimer timer) override {
+        engine_.timers_.SetEnabled(static_cast<int>(timer), true);
+    }
+    void FocusFileList() override { view_.FocusFileList(); }
+
+private:
+    PreviewEngine& engine_;
+    PanelView view_;
+};
+
+PanelContext PreviewEngine::Context(PanelActions& panel) {
+    return {panel, state_, {stepRates_, stepImages_, displayRate_}};
+}
+
+INT_PTR PreviewEngine::Command(HWND panel, WPARAM wParam) {
+    panelWindow_ = panel;
+    Panel actions(*this, panel);
+    return OnPanelCommand(Context(actions), wParam);
+}
+
+void PreviewEngine::Timer1Tick() {
+    if (!panelWindow_) {
+        timers_.SetEnabled(1, false);
+        return;
+    }
+    Panel actions(*this, panelWindow_);
+    Timer1_Timer(Context(actions));
+}
+
+const Surface* PreviewEngine::AreaSource() const {
+    const auto kind = static_cast<int16_t>(state_.kind);
+    if (kind >= static_cast<int16_t>(PreviewKind::Video)) return nullptr;  // the video draws itself
+    const bool spectrum = kind >= 50 && kind <= 59 && props_.BackGroundSlide == 1;
+    return spectrum ? &picWave_ : &picCopy_;
+}
+
 INT_PTR PreviewEngine::PaintPanel(HWND panel) {
-    const int16_t kind = static_cast<int16_t>(state_.kind);
-    if (kind >= static_cast<int16_t>(PreviewKind::Video)) return 0;  // the video draws itself
+    const Surface* source = AreaSource();
+    if (!source) return 0;
     const PanelView view(panel);
     int w = 0, h = 0;
     if (!view.AreaSize(w, h)) return 0;
-    const bool spectrum = kind >= 50 && kind <= 59 && props_.BackGroundSlide == 1;
-    (spectrum ? picWave_ : picCopy_).CopyToWindow(view.Item(kPreviewArea), w, h);
+    source->CopyToWindow(view.Item(kPreviewArea), w, h);
     return 0;
+}
+
+LRESULT CALLBACK PreviewEngine::AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                         DWORD_PTR data) {
+    auto* engine = reinterpret_cast<PreviewEngine*>(data);
+    switch (msg) {
+        case WM_ERASEBKGND:
+            if (engine->AreaSource()) return 1;
+            break;
+        case WM_PAINT: {
+            const Surface* source = engine->AreaSource();
+            if (!source) break;
+            // The static would paint its own blank face over the preview where the area was
+            // covered: the area is always what the surface holds.
+            win::paint_dc dc(hwnd);
+            RECT r{};
+            GetClientRect(hwnd, &r);
+            BitBlt(dc.get(), 0, 0, r.right, r.bottom, source->Dc(), 0, 0, SRCCOPY);
+            return 0;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, AreaProc, 0);
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
 }  // namespace qcd

@@ -8,7 +8,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "commands/panel_commands.h"
 #include "control/properties.h"
 #include "dialoghost/panel.h"
 #include "dialoghost/surface.h"
@@ -39,6 +41,10 @@ class PreviewEngine {
     INT_PTR InitPanel(HWND panel);
     INT_PTR Notify(HWND panel, const NMHDR& header);
     INT_PTR PaintPanel(HWND panel);
+    // A button (or other control) of the panel was used.
+    INT_PTR Command(HWND panel, WPARAM wParam);
+    // Timer1: the next step of an animated cursor.
+    void Timer1Tick();
     // The panel's windows are going: the text box must leave before it is destroyed with them.
     void PanelDestroyed();
 
@@ -59,6 +65,10 @@ class PreviewEngine {
     bool TextViewMoved() const { return textViewMoved_; }
 
   private:
+    // What the preview area shows: picCopy, picWave behind a sound, nothing for a video.
+    const Surface* AreaSource() const;
+    static LRESULT CALLBACK AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                     DWORD_PTR data);
     void DisableTimersAndAbort();
     // Timers off, effects aborted, video, sound and the MCI sound device closed.
     void StopTimersAndDevices();
@@ -71,6 +81,23 @@ class PreviewEngine {
     void PreviewSelection(const PanelView& panel, HWND sender);
     // Each returns false when a selection made while it let messages run took over the panel.
     bool ShowRasterPicture(int panelW, int panelH);
+    // A picture whose header is read as `kind`, fitted into picCopy with its size caption.
+    bool ShowPicture(const FileBytes& file, PictureHeaderKind kind, int panelW, int panelH);
+    bool ShowIconFile(const PanelView& panel, int panelW, int panelH);
+    // `keepStatus`: the frame line stays in the status line.
+    bool ShowAnimatedCursor(const PanelView& panel, int panelW, int panelH, bool& keepStatus);
+    void ShowProgramIcons(const PanelView& panel);
+    void ShowFirstImage(const PanelView& panel, PreviewKind kind);
+    // Each gives the image count, 0 for a bitmap under the name, or -1.
+    int32_t LoadIconFile(const FileBytes& file);
+    int32_t LoadAnimatedCursor(const FileBytes& file);
+    int32_t LoadProgramIcons();
+    // picIcon as a blank strip of `count` 32-pixel cells.
+    bool PrepareStrip(int32_t count);
+    // Image n's cell centred into picCopy; the shown size and depth become image n's.
+    StripImage DrawIconFrame(int32_t n);
+    class Panel;
+    PanelContext Context(PanelActions& panel);
     bool ShowMetafile(const PanelView& panel, int panelW, int panelH);
     bool ShowTextFile(HWND area, int panelW, int panelH);
     // The picture in picWork fitted into picCopy.
@@ -101,6 +128,11 @@ class PreviewEngine {
 
     // Counts selections, so a load that let messages run can tell it was overtaken.
     uint32_t selection_ = 0;
+
+    // The strip's images, and the animated cursor's steps.
+    std::vector<StripImage> images_;
+    std::vector<int32_t> stepRates_, stepImages_;
+    int32_t displayRate_ = 0;
 
     Surface picCopy_;
     std::optional<LoadedPicture> picWork_;

@@ -122,6 +122,82 @@ inline Bytes Gif(int width, int height, uint8_t packed, const std::vector<COLORR
     return b;
 }
 
+// An icon (type 1) or cursor (type 2) file of 32-bit images, each square, one colour,
+// opaque.
+struct IconImage {
+    int size;
+    COLORREF colour;
+};
+inline Bytes IconFile(const std::vector<IconImage>& images, uint16_t type = 1) {
+    Bytes b;
+    Put16(b, 0);
+    Put16(b, type);
+    Put16(b, static_cast<uint32_t>(images.size()));
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    std::vector<Bytes> bodies;
+    for (const IconImage& image : images) {
+        const auto n = static_cast<uint32_t>(image.size);
+        const uint32_t maskStride = ((n + 31) / 32) * 4;
+        Bytes body;
+        Put32(body, 40);
+        Put32(body, n);
+        Put32(body, 2 * n);  // colour and mask
+        Put16(body, 1);
+        Put16(body, 32);
+        for (int i = 0; i < 6; ++i) Put32(body, 0);
+        for (uint32_t p = 0; p < n * n; ++p)
+            body.insert(body.end(), {GetBValue(image.colour), GetGValue(image.colour), GetRValue(image.colour), 0xFF});
+        body.resize(body.size() + maskStride * n);  // all 0: every pixel opaque
+        b.push_back(static_cast<uint8_t>(n));
+        b.push_back(static_cast<uint8_t>(n));
+        b.push_back(0);
+        b.push_back(0);
+        Put16(b, type == 1 ? 1 : 0);   // planes, or the hot spot's x
+        Put16(b, type == 1 ? 32 : 0);  // bits, or the hot spot's y
+        Put32(b, static_cast<uint32_t>(body.size()));
+        Put32(b, offset);
+        offset += static_cast<uint32_t>(body.size());
+        bodies.push_back(std::move(body));
+    }
+    for (const Bytes& body : bodies) b.insert(b.end(), body.begin(), body.end());
+    return b;
+}
+
+inline void PutId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+
+// An animated cursor: one 32-pixel cursor per frame, `steps` steps at `rate` (1/100 s as the
+// control times it), and the "seq " chunk when `sequence` is given.
+inline Bytes AniFile(const std::vector<COLORREF>& frames, uint32_t steps, uint32_t rate,
+                     const std::vector<uint32_t>& sequence = {}) {
+    Bytes chunks;
+    PutId(chunks, "anih");
+    Put32(chunks, 36);
+    for (uint32_t v : {36u, static_cast<uint32_t>(frames.size()), steps, 32u, 32u, 32u, 1u, rate, 1u})
+        Put32(chunks, v);
+    if (!sequence.empty()) {
+        PutId(chunks, "seq ");
+        Put32(chunks, static_cast<uint32_t>(4 * sequence.size()));
+        for (uint32_t v : sequence) Put32(chunks, v);
+    }
+    Bytes list;
+    PutId(list, "fram");
+    for (COLORREF colour : frames) {
+        const Bytes icon = IconFile({{32, colour}}, 2);
+        PutId(list, "icon");
+        Put32(list, static_cast<uint32_t>(icon.size()));
+        list.insert(list.end(), icon.begin(), icon.end());
+    }
+    PutId(chunks, "LIST");
+    Put32(chunks, static_cast<uint32_t>(list.size()));
+    chunks.insert(chunks.end(), list.begin(), list.end());
+    Bytes b;
+    PutId(b, "RIFF");
+    Put32(b, static_cast<uint32_t>(4 + chunks.size()));
+    PutId(b, "ACON");
+    b.insert(b.end(), chunks.begin(), chunks.end());
+    return b;
+}
+
 // A metafile recorded by GDI: a plain (non-placeable) WMF or an EMF. `draw` gets the
 // recording DC.
 inline bool RecordWmf(const std::filesystem::path& path, const std::function<void(HDC)>& draw) {

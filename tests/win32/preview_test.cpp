@@ -12,117 +12,13 @@
 #include <vector>
 
 #include "control/QuorComDlg.h"
-#include "dialog_driver.h"
-#include "dialoghost/dialog_host.h"
 #include "picture_files.h"
-#include "platform/com_ptr.h"
-#include "platform/module.h"
+#include "preview_fixture.h"
 
 namespace qcd::test {
 namespace {
 
 namespace fs = std::filesystem;
-using win::com_ptr;
-
-constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
-
-// JPEGs made by the build with ImageMagick: 640 x 480, top half red, bottom half blue.
-fs::path Fixture(const char* name) {
-    std::string unix = QCD_FIXTURE_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + unix) / name;
-}
-
-struct Area {
-    HWND window = nullptr;
-    int width = 0, height = 0;
-};
-
-Area PreviewArea(HWND panel) {
-    Area a;
-    a.window = GetDlgItem(panel, 1000);
-    RECT r{};
-    GetWindowRect(a.window, &r);
-    a.width = r.right - r.left;
-    a.height = r.bottom - r.top;
-    return a;
-}
-
-class PreviewTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
-        ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
-        Object().MutableProps().DialogTitle =
-            std::u16string(reinterpret_cast<const char16_t*>(Title()));
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = fs::path(temp) / (L"qcd-preview-" + std::to_wstring(GetCurrentProcessId()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        Object().MutableProps().InitDir =
-            std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
-    }
-    void TearDown() override {
-        control_.reset();
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-        CoUninitialize();
-    }
-    QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
-    HWND TextView() { return Object().Dialogs().Preview().TextView(); }
-
-    // Runs ShowOpen with `script` driving the dialog from another thread; cancels at the end.
-    void Open(const std::function<void(HWND dlg, HWND pnl)>& script) {
-        bool ran = false;
-        {
-            DialogDriver driver([&] {
-                HWND dlg = nullptr, pnl = nullptr;
-                if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); }))
-                    return;
-                WaitFor([&] { return DialogIsUp(dlg, pnl); });
-                script(dlg, pnl);
-                ran = true;
-                PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-            });
-            EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
-        }
-        ASSERT_TRUE(ran) << "the dialog did not come up";
-    }
-
-    com_ptr<_QuorComDlg> control_;
-    fs::path folder_;
-};
-
-// Selects `name` and waits until its preview has ended (the status line is empty again).
-bool Preview(HWND dlg, HWND pnl, const wchar_t* name) {
-    if (!WaitFor([&] { return SelectFile(dlg, name); })) return false;
-    return WaitFor([&] {
-        return WindowText(GetDlgItem(pnl, 1001)) == name &&
-               WindowText(GetDlgItem(pnl, 1004)).empty();
-    });
-}
-
-std::wstring SizeCaption(HWND pnl) {
-    return WindowText(GetDlgItem(pnl, 1002));
-}
-
-// Where the picture's colour meets the blank area, along one line through the area.
-struct Span {
-    int first = -1, last = -1;
-};
-Span ColouredSpan(const Area& a, bool horizontal, int at, COLORREF blank) {
-    Span s;
-    const int n = horizontal ? a.width : a.height;
-    for (int i = 0; i < n; ++i) {
-        const COLORREF c = horizontal ? PixelAt(a.window, i, at) : PixelAt(a.window, at, i);
-        if (c == blank) continue;
-        if (s.first < 0) s.first = i;
-        s.last = i;
-    }
-    return s;
-}
 
 TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
     const std::vector<COLORREF> palette = {RGB(0, 0, 0), kRed, kBlue, RGB(0, 255, 0)};
@@ -156,6 +52,7 @@ TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
                                     L"progressive.jpg", L"gray.jpg", L"notbm.bmp"}) {
             if (!Preview(dlg, pnl, name)) continue;
             Seen& s = seen[name];
+            ScreenTurn turn(dlg);
             s.caption = SizeCaption(pnl);
             s.across = ColouredSpan(area, true, area.height / 2, blank);
             s.down = ColouredSpan(area, false, area.width / 2, blank);
@@ -249,12 +146,14 @@ TEST_F(PreviewTest, MetafilesAreStretchedOverTheAreaWithoutTemporaryFiles) {
     Open([&](HWND dlg, HWND pnl) {
         const Area a = PreviewArea(pnl);
         if (Preview(dlg, pnl, L"plain.wmf")) {
+            ScreenTurn turn(dlg);
             plainCaption = SizeCaption(pnl);
             plainLeft = PixelAt(a.window, a.width / 4, a.height / 2);
             plainRight = PixelAt(a.window, a.width * 3 / 4, a.height / 2);
             plainAcross = ColouredSpan(a, true, a.height / 2, blank);
         }
         if (Preview(dlg, pnl, L"drawing.emf")) {
+            ScreenTurn turn(dlg);
             emfCaption = SizeCaption(pnl);
             emfLeft = PixelAt(a.window, 2, a.height / 2);
         }

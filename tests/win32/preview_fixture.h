@@ -1,0 +1,163 @@
+// The Open dialog of a fresh control, driven from a second thread, for the preview tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "control/QuorComDlg.h"
+#include "dialog_driver.h"
+#include "dialoghost/dialog_host.h"
+#include "picture_files.h"
+#include "platform/com_ptr.h"
+
+namespace qcd::test {
+
+namespace fs = std::filesystem;
+using win::com_ptr;
+
+inline constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+// JPEGs made by the build with ImageMagick: 640 x 480, top half red, bottom half blue.
+inline fs::path Fixture(const char* name) {
+    std::string unix = QCD_FIXTURE_DIR;
+    for (auto& c : unix)
+        if (c == '/') c = '\\';
+    return fs::path("Z:" + unix) / name;
+}
+
+struct Area {
+    HWND window = nullptr;
+    int width = 0, height = 0;
+};
+
+inline Area PreviewArea(HWND panel) {
+    Area a;
+    a.window = GetDlgItem(panel, 1000);
+    RECT r{};
+    GetWindowRect(a.window, &r);
+    a.width = r.right - r.left;
+    a.height = r.bottom - r.top;
+    return a;
+}
+
+class PreviewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+        ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
+        Object().MutableProps().DialogTitle =
+            std::u16string(reinterpret_cast<const char16_t*>(Title()));
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = fs::path(temp) / (L"qcd-preview-" + std::to_wstring(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        Object().MutableProps().InitDir =
+            std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
+    }
+    void TearDown() override {
+        control_.reset();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+        CoUninitialize();
+    }
+    QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
+    HWND TextView() { return Object().Dialogs().Preview().TextView(); }
+
+    // Runs ShowOpen with `script` driving the dialog from another thread; cancels at the end.
+    void Open(const std::function<void(HWND dlg, HWND pnl)>& script) {
+        bool ran = false;
+        {
+            DialogDriver driver([&] {
+                HWND dlg = nullptr, pnl = nullptr;
+                if (!WaitFor([&] { return (dlg = FindDialog(Title())) && (pnl = FindPanel(dlg)); }))
+                    return;
+                WaitFor([&] { return DialogIsUp(dlg, pnl); });
+                script(dlg, pnl);
+                ran = true;
+                PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+            });
+            EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+        }
+        ASSERT_TRUE(ran) << "the dialog did not come up";
+    }
+
+    com_ptr<_QuorComDlg> control_;
+    fs::path folder_;
+};
+
+// Selects `name` and waits until its preview has ended (the status line no longer says
+// "Loading..."). The dialog's thread sets the title and "Loading..." without answering other
+// threads in between, so a title with another status is the end of the load.
+inline bool Preview(HWND dlg, HWND pnl, const wchar_t* name) {
+    if (!WaitFor([&] { return SelectFile(dlg, name); })) return false;
+    return WaitFor([&] {
+        return WindowText(GetDlgItem(pnl, 1001)) == name &&
+               WindowText(GetDlgItem(pnl, 1004)) != L"Loading...";
+    });
+}
+
+inline std::wstring SizeCaption(HWND pnl) {
+    return WindowText(GetDlgItem(pnl, 1002));
+}
+
+// Where the picture's colour meets the blank area, along one line through the area.
+struct Span {
+    int first = -1, last = -1;
+};
+inline Span ColouredSpan(const Area& a, bool horizontal, int at, COLORREF blank) {
+    Span s;
+    const int n = horizontal ? a.width : a.height;
+    for (int i = 0; i < n; ++i) {
+        const COLORREF c = horizontal ? PixelAt(a.window, i, at) : PixelAt(a.window, at, i);
+        if (c == blank) continue;
+        if (s.first < 0) s.first = i;
+        s.last = i;
+    }
+    return s;
+}
+
+// Screen reads by one test process at a time, with its dialog on top: tests run in parallel
+// and their dialogs open at the same place on the one virtual screen.
+class ScreenTurn {
+  public:
+    explicit ScreenTurn(HWND dialog)
+        : dialog_(dialog), mutex_(CreateMutexW(nullptr, FALSE, L"qcd-test-screen")) {
+        if (mutex_) WaitForSingleObject(mutex_, 20000);
+        SetWindowPos(dialog_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // What was covered is painted again by the dialog's own thread.
+        Sleep(150);
+    }
+    ~ScreenTurn() {
+        SetWindowPos(dialog_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (mutex_) {
+            ReleaseMutex(mutex_);
+            CloseHandle(mutex_);
+        }
+    }
+    ScreenTurn(const ScreenTurn&) = delete;
+    ScreenTurn& operator=(const ScreenTurn&) = delete;
+
+  private:
+    HWND dialog_;
+    HANDLE mutex_;
+};
+
+// The dialog thread's keyboard focus, seen from another thread.
+inline HWND FocusOf(HWND dialog) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
+    return info.hwndFocus;
+}
+
+// A click on a panel button, as the mouse gives it.
+inline void Click(HWND panel, int id) {
+    PostMessageW(GetDlgItem(panel, id), BM_CLICK, 0, 0);
+}
+
+}  // namespace qcd::test
