@@ -2,8 +2,8 @@
 # Writes the sample files that the demo's Open dialog previews and the benchmark times.
 #   make_samples.sh DIR            the demo's set
 #   make_samples.sh --bench DIR    the demo's set and the large ones the benchmark adds
-# A file is written only when it is missing; a change to this script or its helper writes
-# them all again.
+# A file is written only when it is missing or older than this script and its helper;
+# nothing else in DIR is touched.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -13,18 +13,16 @@ if [ "${1:-}" = --bench ]; then bench=1; shift; fi
 dir=$1
 mkdir -p "$dir"
 
-stamp="$dir/.samples-stamp"
+# Each set notes the generator that wrote it.
 version=$(cat "$here/make_samples.sh" "$here/sample_files.py" | sha1sum | cut -d' ' -f1)
-if [ "$(cat "$stamp" 2>/dev/null)" != "$version" ]; then
-  find "$dir" -maxdepth 1 -type f ! -name '.*' -delete
-  echo "$version" >"$stamp"
-fi
+stale() { [ "$(cat "$dir/.samples-$1" 2>/dev/null)" != "$version" ]; }
+written() { echo "$version" >"$dir/.samples-$1"; }
 
 # sample NAME COMMAND...: runs COMMAND with $out set to a temporary name, kept only if it ends
 # well, so an interrupted run leaves nothing half written behind.
 sample() {
   local name=$1; shift
-  [ -f "$dir/$name" ] && return 0
+  [ "$fresh" = 1 ] && [ -f "$dir/$name" ] && return 0
   echo "samples: $name" >&2
   out="$dir/.tmp-$name"
   "$@"
@@ -41,6 +39,7 @@ photo() {
 }
 py() { python3 "$here/sample_files.py" "$@"; }
 
+fresh=1; stale demo && fresh=0
 sample photo-640x480.jpg photo 640 480
 sample photo-4000x3000.jpg photo 4000 3000
 sample picture.bmp eval 'convert -size 128x96 -seed 3 plasma:fractal -resize "1024x768!" "bmp3:$out"'
@@ -51,10 +50,13 @@ sample notes.txt eval 'py notes "$out"'
 sample japanese-utf8.txt eval 'py japanese "$out" utf-8'
 sample japanese-sjis.txt eval 'py japanese "$out" cp932'
 sample data.bin eval 'py binary "$out"'
+written demo
 
 if [ "$bench" = 1 ]; then
+  fresh=1; stale bench && fresh=0
   sample photo-8000x6000.jpg photo 8000 6000
   sample text-10k.txt eval 'py text "$out" 10240'
   sample text-1m.txt eval 'py text "$out" 1048576'
   sample text-100m.txt eval 'py text "$out" 104857600'
+  written bench
 fi
