@@ -1,5 +1,9 @@
 // Icon, cursor, animated-cursor and program-icon previews: every image is rendered once into
 // the strip picIcon, one 32-pixel cell each; showing an image is then one cell copy.
+#include "preview/preview_engine.h"
+
+#include <windows.h>
+
 #include <shellapi.h>
 
 #include "control/checked.h"
@@ -7,7 +11,6 @@
 #include "platform/text.h"
 #include "preview/ani_file.h"
 #include "preview/icon_file.h"
-#include "preview/preview_engine.h"
 
 namespace qcd {
 
