@@ -132,9 +132,14 @@ short LoadedPicture::Type() const {
 
 void LoadedPicture::Draw(HDC dc, int x, int y, int cx, int cy) const {
     if (picture_) {
+        // Shrinking a photo: averaging keeps it from looking like noise.
+        const bool stretched = cx != width_ || cy != height_;
+        const int oldMode = stretched ? SetStretchBltMode(dc, HALFTONE) : 0;
+        if (stretched) SetBrushOrgEx(dc, 0, 0, nullptr);
         // Source rectangles are HIMETRIC and measured from the bottom edge.
         picture_->Render(dc, x, y, cx, cy, 0, himetricHeight_, himetricWidth_, -himetricHeight_,
                          nullptr);
+        if (stretched) SetStretchBltMode(dc, oldMode);
         return;
     }
     if (!bitmap_) return;

@@ -7,6 +7,7 @@
 #include "media/mci_commands.h"
 #include "media/vbmp3.h"
 #include "platform/text.h"
+#include "preview/jpeg_decode.h"
 #include "preview/text_decode.h"
 
 namespace qcd {
@@ -249,8 +250,16 @@ bool PreviewEngine::LetMessagesRunKeepingSelection() {
     return selection == selection_ && panelWindow_;
 }
 
-std::optional<LoadedPicture> PreviewEngine::LoadPicture(const FileBytes& file, PictureHeaderKind,
-                                                        int, int) const {
+std::optional<LoadedPicture> PreviewEngine::LoadPicture(const FileBytes& file,
+                                                        PictureHeaderKind kind, int boxW,
+                                                        int boxH) const {
+    // A photo is decoded only as large as the area needs; the platform's loader would decode
+    // (and keep) every pixel.
+    if (kind == PictureHeaderKind::Jpeg) {
+        if (auto decoded = DecodeJpegScaled(file.Bytes(), boxW, boxH))
+            return LoadedPicture::FromBitmap(std::move(decoded->bitmap), decoded->naturalWidth,
+                                             decoded->naturalHeight);
+    }
     return LoadedPicture::FromBytes(file);
 }
 
