@@ -335,12 +335,17 @@ bool PreviewEngine::ShowTextFile(HWND area, int panelW, int panelH) {
     const auto file = FileBytes::Read(props_.FileName, kTextReadSize);
     if (!file) return true;
     const std::u16string text = DecodeTextPreview(file->Bytes(), SystemAnsiCodePage());
+    // A new font lays the whole text out again: change it while the box is empty.
+    const auto font = SendMessageW(GetParent(area), WM_GETFONT, 0, 0);
+    if (SendMessageW(box, WM_GETFONT, 0, 0) != font) {
+        SetWindowTextW(box, L"");
+        SendMessageW(box, WM_SETFONT, font, FALSE);
+    }
     // Set once: filling a multi-line edit piece by piece is many times slower.
     SetWindowTextW(box, win::Wide(text));
     if (!LetMessagesRunKeepingSelection()) return false;
     SetParent(box, area);
     textViewMoved_ = true;
-    SendMessageW(box, WM_SETFONT, SendMessageW(GetParent(area), WM_GETFONT, 0, 0), FALSE);
     SetWindowPos(box, HWND_TOP, 0, 0, panelW, panelH, SWP_SHOWWINDOW | SWP_NOACTIVATE);
     return true;
 }
