@@ -14,10 +14,15 @@ namespace qcd {
 
 namespace {
 
+// Makes a system cursor the pointer; gives the one it replaces.
+HCURSOR SetStockCursor(const wchar_t* id) {
+    return SetCursor(LoadCursorW(nullptr, id));
+}
+
 // The wait cursor for the length of a load; the previous pointer comes back on scope exit.
 class WaitCursor {
   public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    WaitCursor() : previous_(SetStockCursor(IDC_WAIT)) {}
     ~WaitCursor() { SetCursor(previous_); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
@@ -275,30 +280,54 @@ bool PreviewEngine::ShowRasterPicture(int panelW, int panelH) {
     return !file || ShowPicture(*file, HeaderKindForPath(props_.FileName), panelW, panelH);
 }
 
-bool PreviewEngine::ShowPicture(const FileBytes& file, PictureHeaderKind kind, int panelW,
-                                int panelH) {
-    auto picture = LoadPicture(file, kind, panelW, panelH);
-    if (!picture) return true;
-    const PictureInfo info = ReadPictureInfo(kind, file.Bytes(), picture->Width(), picture->Height());
-    if (info.result == PictureInfoResult::Failed) return true;
+bool PreviewEngine::LoadPictureInfo(const FileBytes& file, PictureHeaderKind kind, int boxW,
+                                    int boxH) {
+    auto picture = LoadPicture(file, kind, boxW, boxH);
+    if (!picture) return false;
+    const PictureInfo info =
+        ReadPictureInfo(kind, file.Bytes(), picture->Width(), picture->Height());
+    if (info.result == PictureInfoResult::Failed) return false;
     if (info.result == PictureInfoResult::Measured) {
         state_.pictureWidth = info.width;
         state_.pictureHeight = info.height;
         state_.pictureBits = info.bits;
     }
     picWork_ = std::move(picture);
+    return true;
+}
+
+bool PreviewEngine::ShowPicture(const FileBytes& file, PictureHeaderKind kind, int panelW,
+                                int panelH) {
+    if (!LoadPictureInfo(file, kind, panelW, panelH)) return true;
     state_.kind = PreviewKind::Picture;
     state_.imageCount = state_.imageIndex = 1;
     DrawWorkFit();
-    PanelView(panelWindow_).SetText(
-        kSizeLabel, SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
+    PanelView(panelWindow_)
+        .SetText(kSizeLabel,
+                 SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
+    return true;
+}
+
+bool PreviewEngine::LoadMetafile(const FileBytes& file) {
+    auto picture = LoadedPicture::FromBytes(file);
+    if (!picture) {
+        picCopy_.Cls();
+        return false;
+    }
+    // Stretched over the whole area: a metafile has no pixels to keep in proportion.
+    picture->Draw(picCopy_.Dc(), 0, 0, picCopy_.Width(), picCopy_.Height());
+    state_.pictureWidth = picture->Width();
+    state_.pictureHeight = picture->Height();
+    // The depth of the surface it was drawn on: a metafile has none of its own.
+    state_.pictureBits = BitmapBits(picCopy_.Bitmap());
+    picWork_ = std::move(picture);
     return true;
 }
 
 bool PreviewEngine::ShowMetafile(const PanelView& panel, int panelW, int panelH) {
     const auto file = FileBytes::Read(props_.FileName);
     if (!file) return true;
-    const FileBytes* source = &*file;
+    bool hasOwnSize = true;
     std::optional<FileBytes> placeable;
     if (EndsWithWmf(props_.FileName) && !IsPlaceableMetafile(file->Bytes())) {
         // A plain metafile has no size: it gets one of the area's, in memory.
@@ -306,21 +335,11 @@ bool PreviewEngine::ShowMetafile(const PanelView& panel, int panelW, int panelH)
         if (!copy) return true;
         placeable = FileBytes::Copy(*copy);
         if (!placeable) return true;
-        source = &*placeable;
+        hasOwnSize = false;
         if (!LetMessagesRunKeepingSelection()) return false;
     }
-    const bool hasOwnSize = source == &*file;
-    auto picture = LoadedPicture::FromBytes(*source);
-    if (!picture) {
-        picCopy_.Cls();
-        return true;
-    }
-    // Stretched over the whole area: a metafile has no pixels to keep in proportion.
-    picture->Draw(picCopy_.Dc(), 0, 0, picCopy_.Width(), picCopy_.Height());
-    state_.pictureWidth = hasOwnSize ? picture->Width() : 0;
-    state_.pictureHeight = hasOwnSize ? picture->Height() : 0;
-    state_.pictureBits = BitmapBits(picCopy_.Bitmap());
-    picWork_ = std::move(picture);
+    if (!LoadMetafile(placeable ? *placeable : *file)) return true;
+    if (!hasOwnSize) state_.pictureWidth = state_.pictureHeight = 0;
     state_.kind = PreviewKind::Picture;
     state_.imageCount = state_.imageIndex = 1;
     panel.SetText(kSizeLabel,
@@ -368,7 +387,7 @@ bool PreviewEngine::LoadPictureFit(const std::u16string& path) {
 
 // The panel as the button commands see it.
 class PreviewEngine::Panel final : public PanelActions {
-public:
+  public:
     Panel(PreviewEngine& engine, HWND panel) : engine_(engine), view_(panel) {}
 
     void StopAllTimers() override { engine_.timers_.DisableAll(); }
@@ -401,7 +420,7 @@ public:
     }
     void FocusFileList() override { view_.FocusFileList(); }
 
-private:
+  private:
     PreviewEngine& engine_;
     PanelView view_;
 };

@@ -81,6 +81,12 @@ class PreviewEngine {
     void PreviewSelection(const PanelView& panel, HWND sender);
     // Each returns false when a selection made while it let messages run took over the panel.
     bool ShowRasterPicture(int panelW, int panelH);
+    // Loads the picture into picWork, sized for a boxW x boxH box, and takes its size and depth
+    // from its header read as `kind`; false when either fails.
+    bool LoadPictureInfo(const FileBytes& file, PictureHeaderKind kind, int boxW, int boxH);
+    // Loads a metafile into picWork and stretches it over picCopy; false (picCopy blank) when
+    // the platform cannot load it.
+    bool LoadMetafile(const FileBytes& file);
     // A picture whose header is read as `kind`, fitted into picCopy with its size caption.
     bool ShowPicture(const FileBytes& file, PictureHeaderKind kind, int panelW, int panelH);
     bool ShowIconFile(const PanelView& panel, int panelW, int panelH);
