@@ -25,6 +25,7 @@ struct Shown {
 
 Shown Look(HWND dlg, HWND pnl) {
     Shown s;
+    s.focusOnList = FocusOf(dlg) == FileList(dlg);
     s.size = WindowText(GetDlgItem(pnl, 1002));
     s.index = WindowText(GetDlgItem(pnl, 1003));
     s.status = WindowText(GetDlgItem(pnl, 1004));
@@ -37,7 +38,6 @@ Shown Look(HWND dlg, HWND pnl) {
     ScreenTurn turn(dlg);
     s.across = ColouredSpan(a, true, a.height / 2, GetSysColor(COLOR_BTNFACE));
     s.centre = PixelAt(a.window, a.width / 2, a.height / 2);
-    s.focusOnList = FocusOf(dlg) == FileList(dlg);
     return s;
 }
 
@@ -54,7 +54,8 @@ Shown Press(HWND dlg, HWND pnl, int id) {
                    before;
         },
         2000);
-    Sleep(50);  // the press's last steps: the repaint and the focus
+    // The press ends by giving the focus back to the file list.
+    WaitFor([&] { return FocusOf(dlg) == FileList(dlg); }, 1000);
     return Look(dlg, pnl);
 }
 
