@@ -12,6 +12,7 @@ struct Options {
     std::wstring bagPath;      // default: QuorDemo.props beside the program
     std::wstring readyFile;    // written once the window is up and painted
     unsigned quitAfterMs = 0;  // 0: stay until closed
+    std::wstring previewFile;  // --preview NAME: open the Open dialog and select NAME
     bool designMode = true;    // a form opens in its designer; --run starts in run mode
     bool smoke = false;
 };

@@ -5,6 +5,8 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <commctrl.h>
+
 #include <array>
 #include <cwchar>
 #include <string>
@@ -50,6 +52,50 @@ enum : int {
 
 constexpr UINT kMsgReady = WM_APP + 1;
 constexpr UINT_PTR kQuitTimer = 1;
+constexpr UINT_PTR kPreviewTimer = 2;
+
+BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM found) {
+    wchar_t cls[16] = {};
+    if (!GetClassNameW(w, cls, 16) || wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = w;
+    return FALSE;
+}
+
+// The Open dialog this thread shows, if one is up.
+HWND OpenDialogOfThisThread() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The control's preview panel inside the dialog: the child dialog with the preview area.
+HWND PreviewPanelOf(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetDlgItem(child, 1000)) return child;
+    return nullptr;
+}
+
+// Selects `name` in the dialog's file list, as a click would.
+bool SelectInFileList(HWND dialog, const std::wstring& name) {
+    HWND view = FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr);
+    HWND list = view ? FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+    if (!list) return false;
+    LVFINDINFOW find{};
+    find.flags = LVFI_STRING;
+    find.psz = name.c_str();
+    const LRESULT index = SendMessageW(list, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find));
+    if (index < 0) return false;
+    LVITEMW item{};
+    item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return true;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(hwnd, buf, 256);
+    return buf;
+}
 
 // Client layout, in pixels.
 constexpr int kClientWidth = 780;
@@ -146,6 +192,10 @@ private:
              DWORD exStyle = 0);
     void StartControl();
     void OnReady();
+    // Writes the ready file and starts the quit timer, as asked on the command line.
+    void Ready();
+    // The Open dialog is up and shows the preview of options_.previewFile.
+    bool PreviewShown();
     bool ConfirmClose();
 
     void OnCommand(int id, int code, HWND from);
@@ -380,8 +430,17 @@ LRESULT DemoWindow::HandleMain(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_TIMER:
             if (wp == kQuitTimer) {
+                // An Open dialog still up is cancelled first: the control must not go while
+                // its dialog runs.
+                if (HWND dialog = OpenDialogOfThisThread()) {
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                    return 0;
+                }
                 KillTimer(hwnd_, kQuitTimer);
                 PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+            } else if (wp == kPreviewTimer && PreviewShown()) {
+                KillTimer(hwnd_, kPreviewTimer);
+                Ready();
             }
             return 0;
         case WM_CLOSE:
@@ -472,6 +531,27 @@ void DemoWindow::StartControl() {
 void DemoWindow::OnReady() {
     // The picture a screenshot takes is the one a person sees: everything painted first.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (!options_.previewFile.empty()) {
+        // Ready once the Open dialog shows the file's preview; the timer ticks inside its loop.
+        SetTimer(hwnd_, kPreviewTimer, 100, nullptr);
+        PostMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(kIdOpen, BN_CLICKED), 0);
+        return;
+    }
+    Ready();
+}
+
+bool DemoWindow::PreviewShown() {
+    HWND dialog = OpenDialogOfThisThread();
+    HWND panel = dialog ? PreviewPanelOf(dialog) : nullptr;
+    if (!panel) return false;
+    if (TextOf(GetDlgItem(panel, 1001)) != options_.previewFile) {
+        SelectInFileList(dialog, options_.previewFile);
+        return false;
+    }
+    return TextOf(GetDlgItem(panel, 1004)) != L"Loading...";
+}
+
+void DemoWindow::Ready() {
     if (!options_.readyFile.empty()) {
         qcd::win::unique_file file(CreateFileW(options_.readyFile.c_str(), GENERIC_WRITE, 0, nullptr,
                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,5 +1,6 @@
 // QuorDemo: a small form that hosts the control in place, as a form designer would.
 //   QuorDemo [--run] [--bag FILE] [--ocx FILE] [--quit-after MS] [--ready-file FILE]
+//            [--preview NAME]  (opens the Open dialog and selects NAME in its folder)
 //   QuorDemo --smoke [--ocx FILE]
 #include <windows.h>
 
@@ -41,6 +42,8 @@ bool ParseOptions(Options& o) {
             o.libraryOnly = true;
         } else if (arg == L"--ready-file" && hasValue)
             o.readyFile = argv[++i];
+        else if (arg == L"--preview" && hasValue)
+            o.previewFile = argv[++i];
         else if (arg == L"--quit-after" && hasValue)
             o.quitAfterMs = static_cast<unsigned>(wcstoul(argv[++i], nullptr, 10));
         else
@@ -75,6 +78,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
         // No message box: the scripts that start the demo must never wait on one.
         const char usage[] =
             "usage: QuorDemo [--run] [--bag FILE] [--ocx FILE] [--quit-after MS] [--ready-file FILE]\n"
+            "                [--preview NAME]\n"
             "       QuorDemo --smoke [--ocx FILE]\n";
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), usage, sizeof usage - 1, &written, nullptr);
