@@ -6,14 +6,8 @@
 #include <span>
 
 #include "preview/ani_file.h"
+#include "fuzz_check.h"
 
-namespace {
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qcd::AniFileInfo info = qcd::ReadAniFile(std::span<const uint8_t>(data, size));

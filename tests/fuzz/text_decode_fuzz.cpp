@@ -7,12 +7,9 @@
 #include <string>
 
 #include "preview/text_decode.h"
+#include "fuzz_check.h"
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) __builtin_trap();
-}
 
 bool IsHigh(char16_t u) {
     return u >= 0xD800 && u <= 0xDBFF;

@@ -2,20 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "test_bytes.h"
+
 namespace qcd {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void Put16(Bytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(Bytes& b, size_t at, uint32_t v) {
-    Put16(b, at, static_cast<uint16_t>(v));
-    Put16(b, at + 2, static_cast<uint16_t>(v >> 16));
-}
+using test::Bytes;
+using test::Put16;
+using test::Put32;
 
 Bytes BitmapHeader(int32_t width, int32_t height, uint16_t bits) {
     Bytes b(kBitmapHeaderSize, 0);

@@ -10,6 +10,7 @@
 
 #include "control/QuorComDlg.h"
 #include "dialog_driver.h"
+#include "preview_fixture.h"
 #include "dialoghost/dialog_record.h"
 #include "dialoghost/panel.h"
 #include "platform/com_ptr.h"
@@ -20,31 +21,13 @@ namespace {
 namespace fs = std::filesystem;
 using win::com_ptr;
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public ControlDialogTest {
 protected:
     void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
-        ASSERT_HRESULT_SUCCEEDED(CreateQuorComDlg(nullptr, IID__QuorComDlg, control_.put_void()));
-        Object().MutableProps().DialogTitle = std::u16string(reinterpret_cast<const char16_t*>(Title()));
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        folder_ = fs::path(temp) / (L"qcd-dialog-" + std::to_wstring(GetCurrentProcessId()));
-        fs::create_directories(folder_);
+        ControlDialogTest::SetUp();
         for (const wchar_t* name : {L"PHOTO.JPG", L"notes.txt", L"x.jpeg", L"icon.cur", L"song.mp3"})
             std::ofstream(folder_ / name) << "content";
-        Object().MutableProps().InitDir = std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
     }
-    void TearDown() override {
-        control_.reset();
-        std::error_code ec;
-        fs::remove_all(folder_, ec);
-        CoUninitialize();
-    }
-    QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
-    std::u16string Folder() const { return std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str())); }
-
-    com_ptr<_QuorComDlg> control_;
-    fs::path folder_;
 };
 
 struct PanelSnapshot {

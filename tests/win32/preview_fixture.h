@@ -44,7 +44,8 @@ inline Area PreviewArea(HWND panel) {
     return a;
 }
 
-class PreviewTest : public ::testing::Test {
+// A fresh control whose Open dialog starts in an empty folder of this test process's own.
+class ControlDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
@@ -67,6 +68,9 @@ class PreviewTest : public ::testing::Test {
     }
     QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
     HWND TextView() { return Object().Dialogs().Preview().TextView(); }
+    std::u16string Folder() const {
+        return std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
+    }
 
     // Runs ShowOpen with `script` driving the dialog from another thread; cancels at the end.
     void Open(const std::function<void(HWND dlg, HWND pnl)>& script) {
@@ -89,6 +93,8 @@ class PreviewTest : public ::testing::Test {
     com_ptr<_QuorComDlg> control_;
     fs::path folder_;
 };
+
+class PreviewTest : public ControlDialogTest {};
 
 // Selects `name` and waits until its preview has ended (the status line no longer says
 // "Loading..."). The dialog's thread sets the title and "Loading..." without answering other
