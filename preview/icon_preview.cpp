@@ -144,13 +144,22 @@ int32_t PreviewEngine::LoadProgramIcons() {
     return count;
 }
 
-void PreviewEngine::ShowFirstImage(const PanelView& panel, PreviewKind kind) {
+void PreviewEngine::ShowFirstImage(const PanelView& panel, int32_t count, PreviewKind kind) {
     state_.kind = kind;
+    state_.imageCount = count;
     state_.imageIndex = 1;
     DrawIconFrame(1);
     panel.SetText(kSizeLabel,
                   SizeCaption(state_.pictureWidth, state_.pictureHeight, state_.pictureBits));
     panel.SetText(kIndexLabel, ImageLine(state_.imageIndex, state_.imageCount));
+}
+
+void PreviewEngine::ShowImageSet(const PanelView& panel, int32_t count) {
+    ShowFirstImage(panel, count, count > 1 ? PreviewKind::IconSet : PreviewKind::Icon);
+    if (count > 1) {
+        panel.Enable(kForwardButton, true);
+        panel.Enable(kBackButton, true);
+    }
 }
 
 bool PreviewEngine::ShowIconFile(const PanelView& panel, int panelW, int panelH) {
@@ -159,13 +168,7 @@ bool PreviewEngine::ShowIconFile(const PanelView& panel, int panelW, int panelH)
     const int32_t n = LoadIconFile(*file);
     if (n == kIconNotThisFormat)
         return ShowPicture(*file, PictureHeaderKind::Bitmap, panelW, panelH);
-    if (n < 1) return true;
-    state_.imageCount = n;
-    ShowFirstImage(panel, n > 1 ? PreviewKind::IconSet : PreviewKind::Icon);
-    if (n > 1) {
-        panel.Enable(kForwardButton, true);
-        panel.Enable(kBackButton, true);
-    }
+    if (n >= 1) ShowImageSet(panel, n);
     return true;
 }
 
@@ -177,9 +180,8 @@ bool PreviewEngine::ShowAnimatedCursor(const PanelView& panel, int panelW, int p
     if (n == kIconNotThisFormat)
         return ShowPicture(*file, PictureHeaderKind::Bitmap, panelW, panelH);
     if (n < 1) return true;
-    state_.imageCount = n;
     state_.frameIndex = 1;
-    ShowFirstImage(panel, n > 1 ? PreviewKind::AnimatedCursor : PreviewKind::Icon);
+    ShowFirstImage(panel, n, n > 1 ? PreviewKind::AnimatedCursor : PreviewKind::Icon);
     panel.SetText(kStatusLabel, FrameLine(state_.frameIndex, state_.frameCount));
     keepStatus = true;
     if (n > 1)
@@ -189,16 +191,10 @@ bool PreviewEngine::ShowAnimatedCursor(const PanelView& panel, int panelW, int p
 
 void PreviewEngine::ShowProgramIcons(const PanelView& panel) {
     const int32_t n = LoadProgramIcons();
-    if (n < 1) {
+    if (n < 1)
         panel.SetText(kIndexLabel, kNoImageText);
-        return;
-    }
-    state_.imageCount = n;
-    ShowFirstImage(panel, n > 1 ? PreviewKind::IconSet : PreviewKind::Icon);
-    if (n > 1) {
-        panel.Enable(kForwardButton, true);
-        panel.Enable(kBackButton, true);
-    }
+    else
+        ShowImageSet(panel, n);
 }
 
 }  // namespace qcd

@@ -93,7 +93,10 @@ class PreviewEngine {
     // `keepStatus`: the frame line stays in the status line.
     bool ShowAnimatedCursor(const PanelView& panel, int panelW, int panelH, bool& keepStatus);
     void ShowProgramIcons(const PanelView& panel);
-    void ShowFirstImage(const PanelView& panel, PreviewKind kind);
+    // Image 1 of `count` shown as `kind`, with its size caption and image line.
+    void ShowFirstImage(const PanelView& panel, int32_t count, PreviewKind kind);
+    // An icon or program file's images: several can be stepped through.
+    void ShowImageSet(const PanelView& panel, int32_t count);
     // Each gives the image count, 0 for a bitmap under the name, or -1.
     int32_t LoadIconFile(const FileBytes& file);
     int32_t LoadAnimatedCursor(const FileBytes& file);
