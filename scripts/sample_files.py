@@ -7,6 +7,7 @@
   sample_files.py wmf PATH            a plain (non-placeable) metafile, as GDI records one
   sample_files.py emf PATH            an enhanced metafile
   sample_files.py binary PATH         4 KB of no kind the preview knows
+  sample_files.py ani PATH FRAMES STEPS  an animated cursor: a turning pointer, back and forth
 
 No Linux tool writes metafiles, and their records are simple: they are written here byte by
 byte, in the shapes GDI's own recorders give.
@@ -175,6 +176,60 @@ def write_emf(path):
         f.write(header + body)
 
 
+def cursor_file(size, pixel):
+    """A one-image cursor file (type 2) of 32-bit pixels; pixel(x, y) gives (b, g, r, a)."""
+    colour = bytearray()
+    mask_stride = (size + 31) // 32 * 4
+    mask = bytearray(mask_stride * size)
+    for y in range(size - 1, -1, -1):  # bottom-up
+        row = size - 1 - y
+        for x in range(size):
+            b, g, r, a = pixel(x, y)
+            colour += bytes((b, g, r, a))
+            if a == 0:  # transparent: the AND mask keeps the screen
+                mask[row * mask_stride + x // 8] |= 0x80 >> (x % 8)
+    body = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+    body += bytes(colour) + bytes(mask)
+    hot = size // 2
+    entry = struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, hot, hot, len(body), 6 + 16)
+    return struct.pack("<HHH", 0, 2, 1) + entry + body
+
+
+def chunk(kind, data):
+    return kind + struct.pack("<I", len(data)) + data + (b"\0" if len(data) % 2 else b"")
+
+
+def write_ani(path, frames, steps):
+    size = 32
+
+    def frame(k):
+        # A pointer from the centre, turned a step further each frame, on a clear ground.
+        angle = 2 * math.pi * k / frames
+        dx, dy = math.cos(angle), math.sin(angle)
+
+        def pixel(x, y):
+            px, py = x + 0.5 - size / 2, y + 0.5 - size / 2
+            along, across = px * dx + py * dy, abs(px * dy - py * dx)
+            if math.hypot(px, py) < 3 or (0 <= along < 14 and across < 3 - along / 7):
+                shade = int(255 * max(0.0, min(1.0, along / 14)))
+                return (255 - shade, 80 + k * 20, shade, 255)
+            return (0, 0, 0, 0)
+
+        return cursor_file(size, pixel)
+
+    # The frames forwards, then backwards, until the steps are used up.
+    order = list(range(frames)) + list(range(frames - 1, -1, -1))
+    sequence = [order[i % len(order)] for i in range(steps)]
+    # Flags: the frames are icon files (1) and a sequence follows (2).
+    anih = struct.pack("<9I", 36, frames, steps, size, size, 32, 1, 6, 3)
+    body = chunk(b"anih", anih)
+    body += chunk(b"seq ", struct.pack("<%dI" % steps, *sequence))
+    fram = b"fram" + b"".join(chunk(b"icon", frame(k)) for k in range(frames))
+    body += chunk(b"LIST", fram)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + len(body)) + b"ACON" + body)
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == "text":
         write_text(argv[2], int(argv[3]))
@@ -186,6 +241,8 @@ def main(argv):
         write_wmf(argv[2])
     elif len(argv) == 3 and argv[1] == "emf":
         write_emf(argv[2])
+    elif len(argv) == 5 and argv[1] == "ani":
+        write_ani(argv[2], int(argv[3]), int(argv[4]))
     elif len(argv) == 3 and argv[1] == "binary":
         with open(argv[2], "wb") as f:
             f.write(bytes(range(256)) * 16)
