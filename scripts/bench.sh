@@ -3,6 +3,7 @@
 # generated files, beside the platform operations they wrap and a Linux thumbnailer.
 #   QCD_BENCH_BUILD  build folder with the Windows binaries (default build/win32)
 #   QCD_BENCH_REPS   repetitions of each timing (default 7)
+#   QCD_BENCH_ONLY   time just the files whose names contain this text
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
@@ -16,6 +17,9 @@ if [ ! -f "$exe" ]; then
   exit 1
 fi
 scripts/make_samples.sh --bench "$files"
+# A library without icons: the control itself, under a name the preview takes as a program.
+cp "$top/$build/bin/QuorCommonDialogControl.ocx" "$files/.tmp-noicons.dll"
+mv "$files/.tmp-noicons.dll" "$files/noicons.dll"
 
 # The thumbnailer as a whole process, start-up included, as a file manager runs it.
 thumbs="$files/.thumbnailer.tsv"
@@ -39,4 +43,4 @@ PY
 # Wine maps Z: to the root of the file system.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 scripts/testbed.sh run cmake/wine-run "$exe" "$(winpath "$files")" --reps "$reps" \
-  --thumbnailer "$(winpath "$thumbs")" </dev/null
+  --thumbnailer "$(winpath "$thumbs")" ${QCD_BENCH_ONLY:+--only "$QCD_BENCH_ONLY"} </dev/null

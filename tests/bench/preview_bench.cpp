@@ -8,6 +8,7 @@
 
 #include <ocidl.h>
 #include <olectl.h>
+#include <shellapi.h>
 #include <wincodec.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -29,6 +31,8 @@
 #include "dialoghost/panel.h"
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
+#include "preview/ani_file.h"
+#include "preview/icon_file.h"
 #include "preview/preview_engine.h"
 #include "preview/text_decode.h"
 
@@ -39,9 +43,10 @@ using qcd::win::com_ptr;
 
 // --- What is timed -------------------------------------------------------------------------
 
-enum class Kind { None, Picture, Jpeg, Metafile, Text };
+enum class Kind { None, Picture, Jpeg, Metafile, Text, IconFile, AnimatedCursor, Program };
 
 // One line per file; the kind says which platform operations are timed beside the preview.
+// A file is in the bench folder unless given with its own absolute path.
 struct Row {
     const char* label;
     const wchar_t* file;
@@ -59,8 +64,17 @@ const Row kRows[] = {
     {"text 10 KB", L"text-10k.txt", Kind::Text},
     {"text 1 MB", L"text-1m.txt", Kind::Text},
     {"text 100 MB", L"text-100m.txt", Kind::Text},
+    {"ICO 16/24/32/48/256 px", L"icons.ico", Kind::IconFile},
+    {"ANI 8 frames 16 steps", L"cursor.ani", Kind::AnimatedCursor},
+    {"DLL, many icons", L"C:\\windows\\system32\\shell32.dll", Kind::Program},
+    {"DLL, no icons", L"noicons.dll", Kind::Program},
     {"no preview (.bin)", L"data.bin", Kind::None},
 };
+
+// The name the file is shown and previewed under.
+std::string Name(const Row& row) {
+    return fs::path(row.file).filename().string();
+}
 
 // --- Clock and statistics --------------------------------------------------------------------
 
@@ -169,6 +183,93 @@ void Render(IPicture& picture, const Canvas& canvas, bool stretch) {
         x = place->x, y = place->y, cx = place->width, cy = place->height;
     }
     picture.Render(canvas.dc.get(), x, y, cx, cy, 0, hh, hw, -hh, nullptr);
+}
+
+// Icons go into a strip of 32-pixel cells, one image each, as the preview draws them.
+constexpr int kCell = 32;
+
+// Drawing confined to cell n (1-based): a bigger image must not spill into its neighbour.
+class Cell {
+  public:
+    Cell(HDC dc, int n) : dc_(dc), saved_(SaveDC(dc)), x_((n - 1) * kCell) {
+        IntersectClipRect(dc, x_, 0, x_ + kCell, kCell);
+    }
+    ~Cell() { RestoreDC(dc_, saved_); }
+    Cell(const Cell&) = delete;
+    Cell& operator=(const Cell&) = delete;
+    int X() const { return x_; }
+
+  private:
+    HDC dc_;
+    int saved_;
+    int x_;
+};
+
+// An icon file's images, each as the one-image file the preview gives the picture loader.
+std::vector<Global> SingleImages(const fs::path& path) {
+    std::vector<Global> out;
+    const Global file = ReadFileBytes(path);
+    if (!file.memory) return out;
+    const auto* data = static_cast<const uint8_t*>(GlobalLock(file.memory.get()));
+    const std::span<const uint8_t> bytes(data, file.size);
+    const int32_t count = qcd::ReadIconFile(bytes).count;
+    for (int32_t n = 1; n <= count; ++n) {
+        const auto one = qcd::SingleImageIcon(bytes, n);
+        if (!one) continue;
+        Global g;
+        g.size = one->size();
+        g.memory.reset(GlobalAlloc(GMEM_MOVEABLE, g.size));
+        if (!g.memory) continue;
+        std::copy(one->begin(), one->end(), static_cast<uint8_t*>(GlobalLock(g.memory.get())));
+        GlobalUnlock(g.memory.get());
+        out.push_back(std::move(g));
+    }
+    GlobalUnlock(file.memory.get());
+    return out;
+}
+
+// A picture at its own size with its top left at (x, 0).
+void RenderOwnSize(IPicture& picture, HDC dc, int x) {
+    OLE_XSIZE_HIMETRIC hw = 0;
+    OLE_YSIZE_HIMETRIC hh = 0;
+    picture.get_Width(&hw);
+    picture.get_Height(&hh);
+    const int w = MulDiv(hw, GetDeviceCaps(dc, LOGPIXELSX), 2540);
+    const int h = MulDiv(hh, GetDeviceCaps(dc, LOGPIXELSY), 2540);
+    picture.Render(dc, x, 0, w, h, 0, hh, hw, -hh, nullptr);
+}
+
+struct Icons {
+    std::vector<HICON> handles;
+    Icons() = default;
+    Icons(const Icons&) = delete;
+    Icons& operator=(const Icons&) = delete;
+    ~Icons() {
+        for (HICON h : handles)
+            if (h) DestroyIcon(h);
+    }
+};
+
+// A program file's icons as the preview takes them: the count, then all in one call. The
+// icons are destroyed unless `keep` takes them.
+int ExtractAllIcons(const std::wstring& file, Icons* keep) {
+    const auto count = static_cast<int>(ExtractIconExW(file.c_str(), -1, nullptr, nullptr, 0));
+    if (count < 1) return count;
+    Icons icons;
+    icons.handles.assign(static_cast<size_t>(count), nullptr);
+    ExtractIconExW(file.c_str(), 0, icons.handles.data(), nullptr, static_cast<UINT>(count));
+    if (keep) std::swap(keep->handles, icons.handles);
+    return count;
+}
+
+// The other way, for comparison: the count, then one call per icon, each opening the file.
+int ExtractIconsOneByOne(const std::string& file) {
+    const HINSTANCE self = GetModuleHandleW(nullptr);
+    const auto count =
+        static_cast<int>(reinterpret_cast<UINT_PTR>(ExtractIconA(self, file.c_str(), UINT_MAX)));
+    for (int i = 0; i < count; ++i)
+        if (HICON icon = ExtractIconA(self, file.c_str(), static_cast<UINT>(i))) DestroyIcon(icon);
+    return count;
 }
 
 // IWICBitmapSourceTransform, which mingw-w64's wincodec.h leaves out.
@@ -398,7 +499,8 @@ class Bench {
         Measure preview{"selection to preview", {}, false, false, ""};
         Measure stop{"  of which StopPreviewMedia(true)", {}, false, false, ""};
         Measure after{"  then pending messages", {}, false, false, "paint etc.: not in the preview"};
-        const std::u16string wpath = path.u16string(), title = fs::path(row.file).u16string();
+        const std::u16string wpath = path.u16string(),
+                             title = fs::path(row.file).filename().u16string();
         auto select = [&] {
             const double t0 = NowMs();
             engine_.StopPreviewMedia(true);
@@ -473,6 +575,95 @@ class Bench {
                                          return how;
                                      },
                                      {}});
+                break;
+            }
+            case Kind::IconFile: {
+                // Each image goes to the loader alone, as the preview gives it.
+                add("read + OleLoadPicture each image", true, true,
+                    "one-image files made in memory", [path] {
+                        for (const Global& one : SingleImages(path)) OleLoad(one);
+                    });
+                auto pictures = std::make_shared<std::vector<com_ptr<IPicture>>>();
+                for (const Global& one : SingleImages(path)) pictures->push_back(OleLoad(one));
+                const int n = static_cast<int>(pictures->size());
+                auto strip = std::make_shared<Canvas>(std::max(n, 1) * kCell, kCell);
+                add("IPicture::Render each, own size", false, true,
+                    std::to_string(n) + " images, each clipped to a 32 px cell",
+                    [pictures, strip] {
+                        for (size_t i = 0; i < pictures->size(); ++i) {
+                            if (!(*pictures)[i]) continue;
+                            Cell cell(strip->dc.get(), static_cast<int>(i) + 1);
+                            RenderOwnSize(*(*pictures)[i].get(), strip->dc.get(), cell.X());
+                        }
+                    });
+                break;
+            }
+            case Kind::AnimatedCursor: {
+                add("read", false, false, "the preview reads the frames' sizes", [path] {
+                    ReadFileBytes(path);
+                });
+                add("LoadCursorFromFileW", true, true, "", [path] {
+                    qcd::win::unique_hcursor cursor(LoadCursorFromFileW(path.c_str()));
+                });
+                // Each frame drawn at the first step showing it, as the platform indexes them.
+                const Global file = ReadFileBytes(path);
+                const auto* data = static_cast<const uint8_t*>(GlobalLock(file.memory.get()));
+                const qcd::AniFileInfo info = qcd::ReadAniFile({data, file.size});
+                GlobalUnlock(file.memory.get());
+                struct Frame {
+                    int step, width, height;
+                };
+                std::vector<Frame> frames;
+                auto drawn = [](int32_t size) { return size >= 1 && size <= 256 ? size : kCell; };
+                for (int32_t i = 1; i <= info.count; ++i) {
+                    const auto& image = info.images[static_cast<size_t>(i - 1)];
+                    frames.push_back(
+                        {info.FirstStepShowing(i), drawn(image.width), drawn(image.height)});
+                }
+                auto cursor = std::make_shared<qcd::win::unique_hcursor>(
+                    LoadCursorFromFileW(path.c_str()));
+                auto strip = std::make_shared<Canvas>(
+                    std::max<int>(static_cast<int>(frames.size()), 1) * kCell, kCell);
+                add("DrawIconEx each frame", false, true,
+                    std::to_string(frames.size()) + " frames, " + std::to_string(info.stepCount) +
+                        " steps" + (*cursor ? "" : "; not loaded"),
+                    [cursor, strip, frames] {
+                        if (!*cursor) return;
+                        for (size_t i = 0; i < frames.size(); ++i) {
+                            if (frames[i].step < 1) continue;
+                            Cell cell(strip->dc.get(), static_cast<int>(i) + 1);
+                            DrawIconEx(strip->dc.get(), cell.X(), 0, cursor->get(), frames[i].width,
+                                       frames[i].height, static_cast<UINT>(frames[i].step - 1),
+                                       nullptr, DI_NORMAL);
+                        }
+                    });
+                break;
+            }
+            case Kind::Program: {
+                const std::wstring file = path.wstring();
+                steps.push_back({{"ExtractIconExW(-1), then all", {}, true, true, ""},
+                                 [file] {
+                                     return std::to_string(ExtractAllIcons(file, nullptr)) +
+                                            " icons";
+                                 },
+                                 {}});
+                auto icons = std::make_shared<Icons>();
+                ExtractAllIcons(file, icons.get());
+                if (icons->handles.empty()) break;
+                auto strip = std::make_shared<Canvas>(
+                    static_cast<int>(icons->handles.size()) * kCell, kCell);
+                add("DrawIcon each", false, true, "", [icons, strip] {
+                    for (size_t i = 0; i < icons->handles.size(); ++i) {
+                        if (!icons->handles[i]) continue;
+                        Cell cell(strip->dc.get(), static_cast<int>(i) + 1);
+                        DrawIcon(strip->dc.get(), cell.X(), 0, icons->handles[i]);
+                    }
+                });
+                const std::string ansi = path.string();
+                add("ExtractIconA(-1), then each", false, false,
+                    "one call per icon: not the preview's way", [ansi] {
+                        ExtractIconsOneByOne(ansi);
+                    });
                 break;
             }
             case Kind::Text: {
@@ -581,7 +772,7 @@ struct Summary {
 
 void PrintSummary(const std::vector<Summary>& all) {
     printf("\nsummary (medians, ms)\n");
-    printf("%-20s %9s  %-22s %9s %6s  %9s %6s  %9s %6s  %s\n", "file", "preview", "loader",
+    printf("%-20s %9s  %-32s %9s %6s  %9s %6s  %9s %6s  %s\n", "file", "preview", "loader",
            "", "ratio", "platform", "ratio", "thumbnlr", "ratio", "aims missed");
     for (const Summary& s : all) {
         std::string missed;
@@ -589,8 +780,8 @@ void PrintSummary(const std::vector<Summary>& all) {
         if (s.preview > 100) miss("over 100 ms");
         if (s.platform > 0 && s.preview > 1.2 * s.platform) miss("over 1.2x platform");
         if (s.thumbnailer > 0 && s.preview > 2 * s.thumbnailer) miss("over 2x thumbnailer");
-        printf("%-20s %9.2f  %-22s %9s %6s  %9s %6s  %9s %6s  %s\n",
-               fs::path(s.row->file).string().c_str(), s.preview, s.loaderName.c_str(),
+        printf("%-20s %9.2f  %-32s %9s %6s  %9s %6s  %9s %6s  %s\n",
+               Name(*s.row).c_str(), s.preview, s.loaderName.c_str(),
                s.loader > 0 ? Fixed(s.loader).c_str() : "", Ratio(s.preview, s.loader).c_str(),
                s.platform > 0 ? Fixed(s.platform).c_str() : "", Ratio(s.preview, s.platform).c_str(),
                s.thumbnailer > 0 ? Fixed(s.thumbnailer).c_str() : "",
@@ -670,7 +861,7 @@ int Main(int argc, wchar_t** argv) {
                     platform.min += s.min;
                     platform.max += s.max;
                 }
-                PrintLine(i == 0 ? fs::path(row.file).string() : "",
+                PrintLine(i == 0 ? Name(row) : "",
                           i < 3 ? m.what : (m.summed ? "+ " : "  ") + m.what, s,
                           i < 3 ? "" : Ratio(sum.preview, s.median), note);
             }
