@@ -31,11 +31,16 @@ Directory ReadDirectory(std::span<const uint8_t> file) {
     if ((file.size() - kIconHeaderSize) / kIconEntrySize < n) return {};
     Directory dir{count, {}};
     dir.entries.reserve(n);
+    // Each image is rendered from its own bytes: entries that share them would let a small
+    // file cost as much work as a huge one.
+    size_t total = 0;
     for (size_t i = 0; i < n; ++i) {
         const size_t at = kIconHeaderSize + i * kIconEntrySize;
         const size_t size = U32(file, at + 8);
         const size_t offset = U32(file, at + 12);
         if (offset > file.size() || size > file.size() - offset) return {};
+        total += size;
+        if (total > file.size()) return {};
         dir.entries.push_back({offset, size});
     }
     return dir;
@@ -102,33 +107,43 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
 
 IconFileInfo ReadIconFile(std::span<const uint8_t> file) {
     const Directory dir = ReadDirectory(file);
-    if (dir.count < 1) return {dir.count, {}};
-    IconFileInfo info{dir.count, {}};
+    if (dir.count < 1) return {dir.count, {}, {}};
+    IconFileInfo info{dir.count, {}, {}};
     info.images.reserve(dir.entries.size());
+    info.places.reserve(dir.entries.size());
     for (const Entry& e : dir.entries) {
         const auto image = MeasureImage(file.subspan(e.offset, e.size));
         if (!image) return {};
         info.images.push_back(*image);
+        info.places.push_back({e.offset, e.size});
     }
     return info;
 }
 
-std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file, int32_t n) {
-    if (n < 1 || n > ReadIconFile(file).count) return std::nullopt;
-    const Directory dir = ReadDirectory(file);
-    const Entry& e = dir.entries[static_cast<size_t>(n - 1)];
+std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file,
+                                                    const IconFileInfo& info, int32_t n) {
+    if (n < 1 || n > info.count || static_cast<size_t>(n) > info.places.size()) return std::nullopt;
+    const IconImagePlace& place = info.places[static_cast<size_t>(n - 1)];
+    const size_t entryAt = kIconHeaderSize + static_cast<size_t>(n - 1) * kIconEntrySize;
+    // The info may come from other bytes than these: nothing is read that is not there.
+    if (entryAt + kIconEntrySize > file.size() || place.offset > file.size() ||
+        place.size > file.size() - place.offset)
+        return std::nullopt;
 
     constexpr size_t kImageAt = kIconHeaderSize + kIconEntrySize;
-    std::vector<uint8_t> out(kImageAt + e.size, 0);
+    std::vector<uint8_t> out(kImageAt + place.size, 0);
     // Reserved stays 0 whatever the file holds: the picture loader refuses anything else.
     Put16(out, 2, U16(file, 2));
     Put16(out, 4, 1);
-    const size_t entryAt = kIconHeaderSize + static_cast<size_t>(n - 1) * kIconEntrySize;
     std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(entryAt), 12, out.begin() + 6);
     Put32(out, 18, static_cast<uint32_t>(kImageAt));
-    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(e.offset), e.size,
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(place.offset), place.size,
                 out.begin() + kImageAt);
     return out;
+}
+
+std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file, int32_t n) {
+    return SingleImageIcon(file, ReadIconFile(file), n);
 }
 
 }  // namespace qcd

@@ -26,15 +26,23 @@ struct IconImageInfo {
     bool operator==(const IconImageInfo&) const = default;
 };
 
+// Where an image's bytes lie in its file.
+struct IconImagePlace {
+    size_t offset = 0;
+    size_t size = 0;
+};
+
 struct IconFileInfo {
     // The image count, or kIconNotThisFormat or kIconInvalid.
     int32_t count = kIconInvalid;
     // Image n (1-based) at n - 1; `count` entries, none unless count >= 1.
     std::vector<IconImageInfo> images;
+    std::vector<IconImagePlace> places;
 };
 
 // The header's image count (int16, at least 1), then for each directory entry its image at the
-// entry's offset, which must lie wholly inside the file. A bitmap-header image gives the width
+// entry's offset, which must lie wholly inside the file; the images together are no larger than
+// the file (no two entries share their bytes). A bitmap-header image gives the width
 // at +4 for both width and height (its own height counts the mask too) and the bits at +14; a
 // PNG image gives the size and depth of its IHDR.
 IconFileInfo ReadIconFile(std::span<const uint8_t> file);
@@ -43,5 +51,8 @@ IconFileInfo ReadIconFile(std::span<const uint8_t> file);
 // count of 1, directory entry n pointing just behind itself, then that image's bytes. Nothing
 // when the file is not valid or has no image n.
 std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file, int32_t n);
+// The same from the file's info already read, without reading the whole file again.
+std::optional<std::vector<uint8_t>> SingleImageIcon(std::span<const uint8_t> file,
+                                                    const IconFileInfo& info, int32_t n);
 
 }  // namespace qcd

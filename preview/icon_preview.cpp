@@ -83,7 +83,7 @@ int32_t PreviewEngine::LoadIconFile(const FileBytes& file) {
     for (int32_t n = 1; n <= info.count; ++n) {
         // The loader draws the first 32-pixel entry of a many-image file whatever is asked, and
         // wants the header's reserved field 0: each image goes to it as a clean file of its own.
-        const auto bytes = SingleImageIcon(file.Bytes(), n);
+        const auto bytes = SingleImageIcon(file.Bytes(), info, n);
         const auto single = bytes ? FileBytes::Copy(*bytes) : std::nullopt;
         if (!single) continue;
         const auto picture = LoadedPicture::FromBytes(*single);

@@ -142,6 +142,12 @@ TEST(IconFile, AnythingReachingPastTheFileIsInvalid) {
     Bytes shortImage = whole;
     Put32(shortImage, 6 + 8, 39);
     EXPECT_EQ(ReadIconFile(shortImage).count, kIconInvalid);
+    // Every entry naming the same image: each would be rendered again from the one set of bytes.
+    Bytes shared = IconFile(1, {DibImage(32, 8, 0x22), DibImage(32, 8, 0x22)});
+    Put32(shared, 6 + 16 + 8, Get32(shared, 6 + 8));
+    Put32(shared, 6 + 16 + 12, Get32(shared, 6 + 12));
+    shared.resize(shared.size() - DibImage(32, 8, 0).size());
+    EXPECT_EQ(ReadIconFile(shared).count, kIconInvalid);
 }
 
 TEST(IconFile, SingleImageIconHoldsOneEntryAndItsBytes) {
@@ -167,6 +173,9 @@ TEST(IconFile, SingleImageIconHoldsOneEntryAndItsBytes) {
         ASSERT_EQ(alone.count, 1);
         EXPECT_EQ(alone.images[0], info.images[static_cast<size_t>(n - 1)]);
     }
+    // From the info already read, with the same bytes; never past other, shorter bytes.
+    EXPECT_EQ(SingleImageIcon(file, info, 2), SingleImageIcon(file, 2));
+    EXPECT_FALSE(SingleImageIcon(std::span(file).first(30), info, 1));
     EXPECT_FALSE(SingleImageIcon(file, 0));
     EXPECT_FALSE(SingleImageIcon(file, 3));
     EXPECT_FALSE(SingleImageIcon(file, -1));
