@@ -23,15 +23,15 @@ void PanelView::ClearLabels() const {
 }
 
 void PanelView::PlaceButtons(UINT showOrHide) const {
-    // Client coordinates of the buttons' own parent, the panel, so they stay where they are
-    // wherever the dialog put the panel.
+    // Shown or hidden where they are; a button already so is left alone, as every selection
+    // hides them and the icon and media previews show them again.
+    const bool show = showOrHide == SWP_SHOWWINDOW;
     for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) {
         HWND button = Item(id);
-        RECT r{};
-        if (!GetWindowRect(button, &r)) continue;
-        POINT topLeft{r.left, r.top};
-        ScreenToClient(panel_, &topLeft);
-        SetWindowPos(button, nullptr, topLeft.x, topLeft.y, r.right - r.left, r.bottom - r.top, showOrHide);
+        const bool visible = (GetWindowLongPtrW(button, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (!button || visible == show) continue;
+        SetWindowPos(button, nullptr, 0, 0, 0, 0,
+                     showOrHide | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 

@@ -37,7 +37,7 @@ public:
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled); }
     void ClearLabels() const;
 
-    // Shows or hides 1005..1008 where they are (the dialog may have moved them).
+    // Shows or hides 1005..1008 where they are.
     void ShowButtons() const;
     void HideButtons() const;
 
