@@ -3,10 +3,12 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
 #include "platform/com_ptr.h"
+#include "preview/jpeg_dc.h"
 
 namespace qcd {
 
@@ -15,7 +17,7 @@ namespace {
 // COM for the length of a decode. A thread already in the multithreaded apartment says
 // RPC_E_CHANGED_MODE: it can use the imaging component as it is, and must not be left.
 class ComApartment {
-public:
+  public:
     ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
     ~ComApartment() {
         if (SUCCEEDED(hr_)) CoUninitialize();
@@ -24,7 +26,7 @@ public:
     ComApartment& operator=(const ComApartment&) = delete;
     bool Usable() const { return SUCCEEDED(hr_) || hr_ == RPC_E_CHANGED_MODE; }
 
-private:
+  private:
     HRESULT hr_;
 };
 
@@ -262,9 +264,31 @@ std::optional<DecodedPicture> DecodeFrameScaled(IWICImagingFactory& factory,
     }
 }
 
+namespace {
+
+// A picture from its DC terms, or nothing.
+std::optional<DecodedPicture> FromDcImage(const std::optional<JpegDcImage>& image) {
+    if (!image) return std::nullopt;
+    auto dib = CreateTopDownDib(image->width, image->height);
+    if (!dib || image->pixels.size() != static_cast<size_t>(image->width) * image->height * 4)
+        return std::nullopt;
+    std::memcpy(dib->bits, image->pixels.data(), image->pixels.size());
+    return Finish(std::move(*dib), image->width, image->height,
+                  static_cast<UINT>(image->naturalWidth), static_cast<UINT>(image->naturalHeight));
+}
+
+}  // namespace
+
 std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, int32_t boxWidth,
                                                int32_t boxHeight) noexcept {
     if (file.empty() || file.size() > MAXDWORD) return std::nullopt;
+    // At an eighth each block's pixel is its DC term: decoding only those is many times faster
+    // than the full decode the platform's decoder may do first, and gives the same picture.
+    if (const auto frame = ReadJpegDcFrame(file);
+        frame &&
+        JpegReductionFor(frame->naturalWidth, frame->naturalHeight, boxWidth, boxHeight) == 8) {
+        if (auto picture = FromDcImage(DecodeJpegDc(file))) return picture;
+    }
     const ComApartment com;  // declared first: every interface below is released before it ends
     if (!com.Usable()) return std::nullopt;
     // A factory per call: one costs about 0.1 ms once the library is loaded (measured under
