@@ -13,7 +13,7 @@ namespace {
 constexpr int kMaxComponents = 3;
 constexpr int kFastBits = 9;
 // AC coefficients are skipped several at a time, by what the next kSkipBits bits hold whole.
-constexpr int kSkipBits = 11;
+constexpr int kSkipBits = 12;
 
 uint32_t Be16(const uint8_t* p) {
     return static_cast<uint32_t>(p[0] << 8 | p[1]);
@@ -262,12 +262,12 @@ class BitReader {
 
 // Reads past a block's 63 AC coefficients without keeping them.
 [[gnu::always_inline]] inline bool SkipAc(BitReader& in, const HuffTable& t) {
-    // Steps of up to 26 bits (a 16-bit code and a 10-bit value) one refill has room for.
-    constexpr int kPerRefill = std::max(1, BitReader::kFilled / 26);
+    // Skip entries one refill has room for: 4 on 64-bit builds, 2 on 32-bit ones.
+    constexpr int kSteps = BitReader::kFilled / kSkipBits;
     int k = 1;  // the next coefficient's position
     for (;;) {
         in.Refill();
-        for (int i = 0; i < kPerRefill; ++i) {
+        for (int i = 0; i < kSteps; ++i) {
             const uint32_t e = t.skip[in.Peek(kSkipBits)];
             const int next = k + static_cast<int>(e >> kSkipAdvanceShift);
             // Symbols that reach the block's end without an end of block may be followed by
@@ -278,6 +278,8 @@ class BitReader {
                 k = next;
                 continue;
             }
+            // One symbol alone: up to 26 bits, after which the buffer is refilled.
+            if (in.Bits() < 16) in.Refill();
             const int symbol = in.Decode(t);
             if (symbol < 0) return false;
             const int run = symbol >> 4, size = symbol & 15;
@@ -293,6 +295,7 @@ class BitReader {
             }
             // A run past the block's end is corrupt.
             if (k >= 64) return k == 64;
+            break;
         }
     }
 }
