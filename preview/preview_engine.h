@@ -61,6 +61,8 @@ class PreviewEngine {
 
     const PreviewState& State() const { return state_; }
     HWND TextView() const { return textView_.get(); }
+    // The icon strip, and the next slide that LoadPictureFit prepares.
+    const Surface& IconStrip() const { return picIcon_; }
     HWND PanelWindow() const { return panelWindow_; }
     bool TextViewMoved() const { return textViewMoved_; }
 
