@@ -76,6 +76,43 @@ inline bool SelectFile(HWND dialog, const wchar_t* name) {
     return true;
 }
 
+// Runs `body(dialog, panel)` once on the dialog's own thread, inside its modal loop, as soon as
+// the dialog is up: for what only that thread can do or see (its focus, the control's
+// surfaces). Thread timers carry no data, so one probe at a time per thread.
+class OnDialogThread {
+public:
+    explicit OnDialogThread(std::function<void(HWND, HWND)> body) {
+        current() = this;
+        body_ = std::move(body);
+        timer_ = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~OnDialogThread() {
+        KillTimer(nullptr, timer_);
+        current() = nullptr;
+    }
+    OnDialogThread(const OnDialogThread&) = delete;
+    OnDialogThread& operator=(const OnDialogThread&) = delete;
+    bool Ran() const { return ran_; }
+
+private:
+    static OnDialogThread*& current() {
+        static thread_local OnDialogThread* probe = nullptr;
+        return probe;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        OnDialogThread* self = current();
+        HWND dlg = FindDialog(Title());
+        HWND pnl = dlg ? FindPanel(dlg) : nullptr;
+        if (!self || self->ran_ || !pnl || !DialogIsUp(dlg, pnl)) return;
+        self->ran_ = true;
+        KillTimer(nullptr, self->timer_);
+        self->body_(dlg, pnl);
+    }
+    std::function<void(HWND, HWND)> body_;
+    UINT_PTR timer_ = 0;
+    bool ran_ = false;
+};
+
 // Runs `script` on its own thread; the thread is joined when the driver goes.
 class DialogDriver {
 public:

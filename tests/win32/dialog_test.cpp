@@ -200,33 +200,22 @@ TEST_F(DialogTest, SaveAppendsTheDefaultExtensionAndAcceptsANewName) {
     EXPECT_EQ(p.InitDir, Folder());
 }
 
-// Runs on the dialog's own thread, inside its modal loop: focus belongs to that thread.
-struct FocusProbe {
-    static inline HWND focusedBefore = nullptr, focusedAfter = nullptr, list = nullptr;
-    static inline bool done = false;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND dlg = FindDialog(Title());
-        HWND pnl = dlg ? FindPanel(dlg) : nullptr;
-        if (done || !pnl || !DialogIsUp(dlg, pnl)) return;
-        done = true;
-        KillTimer(nullptr, id);
+TEST_F(DialogTest, FocusGoesBackToTheFileListInsideTheShellView) {
+    // Focus belongs to the dialog's thread: looked at from there.
+    HWND list = nullptr, focusedBefore = nullptr, focusedAfter = nullptr;
+    OnDialogThread probe([&](HWND dlg, HWND pnl) {
         list = FileList(dlg);
         SetFocus(GetDlgItem(dlg, 1152));
         focusedBefore = GetFocus();
         PanelView(pnl).FocusFileList();
         focusedAfter = GetFocus();
         PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-    }
-};
-
-TEST_F(DialogTest, FocusGoesBackToTheFileListInsideTheShellView) {
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, FocusProbe::Tick);
+    });
     EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
-    KillTimer(nullptr, timer);
-    ASSERT_TRUE(FocusProbe::done);
-    ASSERT_NE(FocusProbe::list, nullptr);
-    EXPECT_NE(FocusProbe::focusedBefore, FocusProbe::list);
-    EXPECT_EQ(FocusProbe::focusedAfter, FocusProbe::list);
+    ASSERT_TRUE(probe.Ran());
+    ASSERT_NE(list, nullptr);
+    EXPECT_NE(focusedBefore, list);
+    EXPECT_EQ(focusedAfter, list);
 }
 
 TEST(DialogRecordTest, RecordsOfBothDialogs) {

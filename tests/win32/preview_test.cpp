@@ -253,47 +253,34 @@ TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
     EXPECT_FALSE(IsWindowVisible(box));
 }
 
-// Runs on the dialog's thread, inside its modal loop, once the panel is up.
-struct FitProbe {
-    static inline PreviewEngine* engine = nullptr;
-    static inline std::u16string path;
-    static inline bool loaded = false, done = false;
-    static inline int width = 0, height = 0;
-    static inline COLORREF top = 0, middle = 0, bottom = 0;
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-        HWND dlg = FindDialog(Title());
-        HWND pnl = dlg ? FindPanel(dlg) : nullptr;
-        if (done || !pnl || !DialogIsUp(dlg, pnl)) return;
-        done = true;
-        KillTimer(nullptr, id);
-        loaded = engine->LoadPictureFit(path);
-        const Surface& strip = engine->IconStrip();
+TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
+    const std::vector<COLORREF> palette = {RGB(0, 0, 0), kRed, kBlue};
+    WriteFile(folder_ / L"slide.bmp",
+              Bitmap8(640, 480, palette, [](int, int y) -> uint8_t { return y < 240 ? 1 : 2; }));
+    PreviewEngine& engine = Object().Dialogs().Preview();
+    bool loaded = false;
+    int width = 0, height = 0;
+    COLORREF top = 0, middle = 0, bottom = 0;
+    // The slide is loaded on the dialog's thread, while the panel is up.
+    OnDialogThread probe([&](HWND dlg, HWND) {
+        loaded = engine.LoadPictureFit(Folder() + u"\\slide.bmp");
+        const Surface& strip = engine.IconStrip();
         width = strip.Width();
         height = strip.Height();
         top = GetPixel(strip.Dc(), width / 2, 2);
         middle = GetPixel(strip.Dc(), width / 2, height / 4 + 4);
         bottom = GetPixel(strip.Dc(), width / 2, height * 3 / 4 - 4);
         PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
-    }
-};
-
-TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
-    const std::vector<COLORREF> palette = {RGB(0, 0, 0), kRed, kBlue};
-    WriteFile(folder_ / L"slide.bmp",
-              Bitmap8(640, 480, palette, [](int, int y) -> uint8_t { return y < 240 ? 1 : 2; }));
-    FitProbe::engine = &Object().Dialogs().Preview();
-    FitProbe::path = Folder() + u"\\slide.bmp";
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, FitProbe::Tick);
+    });
     EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
-    KillTimer(nullptr, timer);
-    ASSERT_TRUE(FitProbe::done);
-    EXPECT_TRUE(FitProbe::loaded);
-    EXPECT_GT(FitProbe::width, 100);
-    EXPECT_GT(FitProbe::height, 100);
+    ASSERT_TRUE(probe.Ran());
+    EXPECT_TRUE(loaded);
+    EXPECT_GT(width, 100);
+    EXPECT_GT(height, 100);
     // Wide: spans the width, blank above and below, the top half red and the bottom blue.
-    EXPECT_EQ(FitProbe::top, GetSysColor(COLOR_BTNFACE));
-    EXPECT_EQ(FitProbe::middle, kRed);
-    EXPECT_EQ(FitProbe::bottom, kBlue);
+    EXPECT_EQ(top, GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(middle, kRed);
+    EXPECT_EQ(bottom, kBlue);
 }
 
 TEST_F(PreviewTest, ALongTextShowsItsFirstMebibyte) {
