@@ -123,37 +123,25 @@ bool PauseAnimation(const PanelContext& c) {
     return true;
 }
 
-bool NextImage(const PanelContext& c) {
+// One image (or, paused, one animation step) on or back, drawn after the area's blank.
+template <int32_t (*Move)(int32_t index, int32_t count), bool kSteps>
+bool StepThrough(const PanelContext& c) {
     c.panel.Repaint();
-    c.state.imageIndex = NextIndex(c.state.imageIndex, c.state.imageCount);
-    ShowImage(c);
-    c.panel.Repaint();
-    return true;
-}
-
-bool PreviousImage(const PanelContext& c) {
-    c.panel.Repaint();
-    c.state.imageIndex = PreviousIndex(c.state.imageIndex, c.state.imageCount);
-    ShowImage(c);
-    c.panel.Repaint();
-    return true;
-}
-
-bool NextStep(const PanelContext& c) {
-    c.panel.Repaint();
-    c.state.frameIndex = NextIndex(c.state.frameIndex, c.state.frameCount);
-    ShowStep(c);
+    if constexpr (kSteps) {
+        c.state.frameIndex = Move(c.state.frameIndex, c.state.frameCount);
+        ShowStep(c);
+    } else {
+        c.state.imageIndex = Move(c.state.imageIndex, c.state.imageCount);
+        ShowImage(c);
+    }
     c.panel.Repaint();
     return true;
 }
 
-bool PreviousStep(const PanelContext& c) {
-    c.panel.Repaint();
-    c.state.frameIndex = PreviousIndex(c.state.frameIndex, c.state.frameCount);
-    ShowStep(c);
-    c.panel.Repaint();
-    return true;
-}
+constexpr auto NextImage = StepThrough<NextIndex, false>;
+constexpr auto PreviousImage = StepThrough<PreviousIndex, false>;
+constexpr auto NextStep = StepThrough<NextIndex, true>;
+constexpr auto PreviousStep = StepThrough<PreviousIndex, true>;
 
 // In `state`, a press on `button` runs `steps` and then moves the kind to `next`.
 struct PressRow {
