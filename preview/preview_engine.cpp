@@ -49,14 +49,6 @@ const AnsiCodePage& SystemAnsiCodePage() {
     return ansi;
 }
 
-bool EndsWithWmf(std::u16string_view path) {
-    if (path.size() < 4) return false;
-    std::u16string key(path.substr(path.size() - 4));
-    for (auto& c : key)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    return key == u".wmf";
-}
-
 }  // namespace
 
 PreviewEngine::PreviewEngine(Properties& props, ControlTimers& timers, int16_t& abortEffects,
@@ -206,7 +198,7 @@ void PreviewEngine::PreviewSelection(const PanelView& panel, HWND sender) {
 void PreviewEngine::PreviewFile(HWND panelWindow, std::u16string path, std::u16string title) {
     const PanelView panel(panelWindow);
     panelWindow_ = panelWindow;
-    const uint32_t selection = ++selection_;
+    ++selection_;
     int panelW = 0, panelH = 0;
     if (!ClearPreviewPanel(panel, panelW, panelH)) return;
     props_.FileName = std::move(path);
@@ -244,7 +236,7 @@ void PreviewEngine::PreviewFile(HWND panelWindow, std::u16string path, std::u16s
         default:
             break;
     }
-    if (!current || selection != selection_) return;
+    if (!current) return;  // a newer selection took the panel while messages ran
     picCopy_.CopyToWindow(panel.Item(kPreviewArea), panelW, panelH);
     if (!keepStatus) panel.SetText(kStatusLabel, L"");
 }
@@ -329,7 +321,7 @@ bool PreviewEngine::ShowMetafile(const PanelView& panel, int panelW, int panelH)
     if (!file) return true;
     bool hasOwnSize = true;
     std::optional<FileBytes> placeable;
-    if (EndsWithWmf(props_.FileName) && !IsPlaceableMetafile(file->Bytes())) {
+    if (ExtensionKey(props_.FileName) == u".wmf" && !IsPlaceableMetafile(file->Bytes())) {
         // A plain metafile has no size: it gets one of the area's, in memory.
         const auto copy = MakePlaceableCopy(file->Bytes(), panelW, panelH);
         if (!copy) return true;
