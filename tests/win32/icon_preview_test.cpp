@@ -35,7 +35,6 @@ Shown Look(HWND dlg, HWND pnl) {
     s.backOn = IsWindowEnabled(GetDlgItem(pnl, 1007));
     s.pauseOn = IsWindowEnabled(GetDlgItem(pnl, 1008));
     const Area a = PreviewArea(pnl);
-    ScreenTurn turn(dlg);
     s.across = ColouredSpan(a, true, a.height / 2, GetSysColor(COLOR_BTNFACE));
     s.centre = PixelAt(a.window, a.width / 2, a.height / 2);
     return s;

@@ -127,32 +127,6 @@ inline Span ColouredSpan(const Area& a, bool horizontal, int at, COLORREF blank)
     return s;
 }
 
-// Screen reads by one test process at a time, with its dialog on top: tests run in parallel
-// and their dialogs open at the same place on the one virtual screen.
-class ScreenTurn {
-  public:
-    explicit ScreenTurn(HWND dialog)
-        : dialog_(dialog), mutex_(CreateMutexW(nullptr, FALSE, L"qcd-test-screen")) {
-        if (mutex_) WaitForSingleObject(mutex_, 20000);
-        SetWindowPos(dialog_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        // What was covered is painted again by the dialog's own thread.
-        Sleep(150);
-    }
-    ~ScreenTurn() {
-        SetWindowPos(dialog_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (mutex_) {
-            ReleaseMutex(mutex_);
-            CloseHandle(mutex_);
-        }
-    }
-    ScreenTurn(const ScreenTurn&) = delete;
-    ScreenTurn& operator=(const ScreenTurn&) = delete;
-
-  private:
-    HWND dialog_;
-    HANDLE mutex_;
-};
-
 // The dialog thread's keyboard focus, seen from another thread.
 inline HWND FocusOf(HWND dialog) {
     GUITHREADINFO info{};

@@ -52,7 +52,6 @@ TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
                                     L"progressive.jpg", L"gray.jpg", L"notbm.bmp"}) {
             if (!Preview(dlg, pnl, name)) continue;
             Seen& s = seen[name];
-            ScreenTurn turn(dlg);
             s.caption = SizeCaption(pnl);
             s.across = ColouredSpan(area, true, area.height / 2, blank);
             s.down = ColouredSpan(area, false, area.width / 2, blank);
@@ -146,14 +145,12 @@ TEST_F(PreviewTest, MetafilesAreStretchedOverTheAreaWithoutTemporaryFiles) {
     Open([&](HWND dlg, HWND pnl) {
         const Area a = PreviewArea(pnl);
         if (Preview(dlg, pnl, L"plain.wmf")) {
-            ScreenTurn turn(dlg);
             plainCaption = SizeCaption(pnl);
             plainLeft = PixelAt(a.window, a.width / 4, a.height / 2);
             plainRight = PixelAt(a.window, a.width * 3 / 4, a.height / 2);
             plainAcross = ColouredSpan(a, true, a.height / 2, blank);
         }
         if (Preview(dlg, pnl, L"drawing.emf")) {
-            ScreenTurn turn(dlg);
             emfCaption = SizeCaption(pnl);
             emfLeft = PixelAt(a.window, 2, a.height / 2);
         }
