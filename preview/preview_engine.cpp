@@ -101,6 +101,9 @@ void PreviewEngine::StopTimersAndDevices() {
 }
 
 void PreviewEngine::StopPreviewMedia(bool withVolume) {
+    // Whatever a load that lets messages run was doing is over too: a selection, a folder or
+    // type change and OK all stop the previous preview here.
+    ++selection_;
     StopTimersAndDevices();
     if (withVolume) mci_.WaveVolume(false);
     GiveTextViewBack();

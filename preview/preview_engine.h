@@ -137,7 +137,8 @@ class PreviewEngine {
     HWND textViewParent_ = nullptr;
     bool textViewMoved_ = false;
 
-    // Counts selections, so a load that let messages run can tell it was overtaken.
+    // Counts previews started or stopped, so a load that let messages run can tell it was
+    // overtaken.
     uint32_t selection_ = 0;
 
     // The strip's images, and the animated cursor's steps.

@@ -280,6 +280,31 @@ TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
     EXPECT_EQ(bottom, kBlue);
 }
 
+TEST_F(PreviewTest, ATypeChangeWhileATextLoadsLeavesThePanelEmpty) {
+    Object().MutableProps().Filter = u"All|*.*|Text|*.txt";
+    std::ofstream(folder_ / L"notes.txt") << "some text";
+    PreviewEngine& engine = Object().Dialogs().Preview();
+    HWND box = TextView();
+    bool inArea = true;
+    std::wstring title = L"?";
+    OnDialogThread probe([&](HWND dlg, HWND pnl) {
+        // The change waits in the queue; the text load lets it run before placing the box.
+        HWND types = GetDlgItem(dlg, 1136);
+        SendMessageW(types, CB_SETCURSEL, 1, 0);
+        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK),
+                     reinterpret_cast<LPARAM>(types));
+        engine.StopPreviewMedia(true);
+        engine.PreviewFile(pnl, Folder() + u"\\notes.txt", u"notes.txt");
+        inArea = GetParent(box) == GetDlgItem(pnl, 1000);
+        title = WindowText(GetDlgItem(pnl, 1001));
+        PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
+    ASSERT_TRUE(probe.Ran());
+    EXPECT_EQ(title, L"") << "the type change emptied the panel";
+    EXPECT_FALSE(inArea) << "the stale text must not be placed over the emptied panel";
+}
+
 TEST_F(PreviewTest, ALongTextShowsItsFirstMebibyte) {
     const std::string line(98, 'a');
     {
