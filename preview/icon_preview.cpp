@@ -127,11 +127,12 @@ int32_t PreviewEngine::LoadProgramIcons() {
     if (count < 1) return count;
     if (!PrepareStrip(count)) return -1;
     // One call extracts them all: the file is opened once, not once per icon.
+    // Owners ready before the icons exist: nothing can fail between their making and owning.
     std::vector<HICON> handles(static_cast<size_t>(count), nullptr);
-    const UINT extracted =
-        ExtractIconExW(win::Wide(path), 0, handles.data(), nullptr, static_cast<UINT>(count));
     std::vector<win::unique_hicon> icons;
     icons.reserve(handles.size());
+    const UINT extracted =
+        ExtractIconExW(win::Wide(path), 0, handles.data(), nullptr, static_cast<UINT>(count));
     for (HICON h : handles) icons.emplace_back(h);
     if (extracted == 0 || extracted == UINT_MAX) return -1;
     images_.assign(static_cast<size_t>(count), kProgramIcon);
