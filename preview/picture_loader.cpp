@@ -68,6 +68,18 @@ std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limi
         if (n == 0) break;
         got += n;
     }
+    if (got < size) {
+        // The file shrank while it was read: the block is cut to what was read now, while it
+        // is unlocked, so the stream never resizes memory that is in use.
+        GlobalUnlock(bytes.memory_.get());
+        bytes.data_ = nullptr;
+        HGLOBAL cut = GlobalReAlloc(bytes.memory_.get(), got ? got : 1, GMEM_MOVEABLE);
+        if (!cut) return std::nullopt;
+        bytes.memory_.release();
+        bytes.memory_.reset(cut);
+        bytes.data_ = static_cast<uint8_t*>(GlobalLock(cut));
+        if (!bytes.data_) return std::nullopt;
+    }
     bytes.size_ = got;
     return bytes;
 }
