@@ -53,6 +53,7 @@ enum : int {
 constexpr UINT kMsgReady = WM_APP + 1;
 constexpr UINT_PTR kQuitTimer = 1;
 constexpr UINT_PTR kPreviewTimer = 2;
+constexpr int kPreviewTicks = 100;  // 10 s at 100 ms
 
 BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM found) {
     wchar_t cls[16] = {};
@@ -223,6 +224,7 @@ private:
     Options options_;
     bool userMode_;
     bool modified_ = false;
+    int previewTicks_ = 0;
     std::wstring faceName_;
     qcd::win::unique_hfont font_;
     qcd::win::unique_hfont boldFont_;
@@ -438,7 +440,9 @@ LRESULT DemoWindow::HandleMain(UINT msg, WPARAM wp, LPARAM lp) {
                 }
                 KillTimer(hwnd_, kQuitTimer);
                 PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-            } else if (wp == kPreviewTimer && PreviewShown()) {
+            } else if (wp == kPreviewTimer && (PreviewShown() || ++previewTicks_ > kPreviewTicks)) {
+                // Ready also when the file never shows up: whoever waits on the ready file must
+                // not wait forever.
                 KillTimer(hwnd_, kPreviewTimer);
                 Ready();
             }
