@@ -42,7 +42,7 @@ struct IconFileInfo {
 
 // The header's image count (int16, at least 1), then for each directory entry its image at the
 // entry's offset, which must lie wholly inside the file; the images together are no larger than
-// the file (no two entries share their bytes). A bitmap-header image gives the width
+// the file, so entries that share bytes cannot make the work outgrow the file. A bitmap-header image gives the width
 // at +4 for both width and height (its own height counts the mask too) and the bits at +14; a
 // PNG image gives the size and depth of its IHDR.
 IconFileInfo ReadIconFile(std::span<const uint8_t> file);
