@@ -50,6 +50,13 @@ sample notes.txt eval 'py notes "$out"'
 sample japanese-utf8.txt eval 'py japanese "$out" utf-8'
 sample japanese-sjis.txt eval 'py japanese "$out" cp932'
 sample data.bin eval 'py binary "$out"'
+# An icon as programs ship them: a 256-pixel PNG image over 32-bit bitmaps, all with alpha.
+sample icons.ico eval 'convert -size 64x64 -seed 11 plasma:fractal -blur 0x2 -resize "256x256!" -depth 8 \
+  \( +clone -fill black -colorize 100 -fill white -draw "circle 128,128 128,6" \) \
+  -alpha off -compose copy_opacity -composite \
+  \( -clone 0 -resize 48x48 \) \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 24x24 \) \
+  \( -clone 0 -resize 16x16 \) "ico:$out"'
+sample cursor.ani eval 'py ani "$out" 8 16'
 written demo
 
 if [ "$bench" = 1 ]; then
@@ -58,12 +65,5 @@ if [ "$bench" = 1 ]; then
   sample text-10k.txt eval 'py text "$out" 10240'
   sample text-1m.txt eval 'py text "$out" 1048576'
   sample text-100m.txt eval 'py text "$out" 104857600'
-  # An icon as programs ship them: a 256-pixel PNG image over 32-bit bitmaps, all with alpha.
-  sample icons.ico eval 'convert -size 64x64 -seed 11 plasma:fractal -blur 0x2 -resize "256x256!" -depth 8 \
-    \( +clone -fill black -colorize 100 -fill white -draw "circle 128,128 128,6" \) \
-    -alpha off -compose copy_opacity -composite \
-    \( -clone 0 -resize 48x48 \) \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 24x24 \) \
-    \( -clone 0 -resize 16x16 \) "ico:$out"'
-  sample cursor.ani eval 'py ani "$out" 8 16'
   written bench
 fi
