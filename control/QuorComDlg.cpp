@@ -87,7 +87,7 @@ HRESULT QuorComDlg::Initialize() {
     if (FAILED(hr)) return hr;
     hr = CreateControlWindow();
     if (FAILED(hr)) return hr;
-    dialogs_ = std::make_unique<DialogHost>(props_, timers_, abortEffects_, hwnd_.get());
+    dialogs_ = std::make_unique<DialogHost>(props_, timers_, hwnd_.get());
     UserControl_Initialize();
     return S_OK;
 }

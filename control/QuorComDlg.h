@@ -11,9 +11,10 @@
 #include <memory>
 #include <optional>
 
-#include "control/errors.h"
+#include "base/errors.h"
+#include "base/properties.h"
+#include "base/timer_owner.h"
 #include "control/ids.h"
-#include "control/properties.h"
 #include "dialoghost/dialog_host.h"
 #include "platform/timers.h"
 #include "platform/com_object.h"
@@ -56,8 +57,8 @@ public:
     // What the tests and the dialog code read directly.
     const Properties& Props() const { return props_; }
     Properties& MutableProps() { return props_; }
-    ControlTimers& Timers() { return timers_; }
-    bool AbortEffects() const { return abortEffects_ != 0; }
+    TimerOwner& Timers() { return timers_; }
+    bool AbortEffects() const { return timers_.AbortRequested(); }
     HWND Window() const { return hwnd_.get(); }
     DialogHost& Dialogs() { return *dialogs_; }
 
@@ -191,8 +192,6 @@ public:
 
     // Window procedure of the control's own window.
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    // Timer1 .. Timer8 ticked.
-    void OnTimer(int number);
 
 private:
     // Ambient UserMode of the container; no container (or no answer) means run mode.
@@ -214,7 +213,6 @@ private:
     void UserControl_Resize(const RECT& requested);
     void UserControl_Hide();
     void UserControl_Terminate();
-    void StopTimersAndEffects();
 
     HRESULT CreateControlWindow();
     HRESULT InPlaceActivate(LONG verb);
@@ -226,11 +224,11 @@ private:
 
     Properties props_;
     bool dirty_ = false;
-    int16_t abortEffects_ = kVbTrue;
     bool inResize_ = false;
 
     win::unique_hwnd hwnd_;
-    ControlTimers timers_;
+    win::WindowTimers clock_;
+    TimerOwner timers_{clock_};
     win::unique_hbitmap face_;
     // After the window: the text box of the previews lives on it.
     std::unique_ptr<DialogHost> dialogs_;

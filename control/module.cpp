@@ -1,15 +1,18 @@
 // The in-process server: module handle, class factory and unload test.
 #include <windows.h>
 
+#include <vector>
+
 #include "control/QuorComDlg.h"
+#include "control/class_table.h"
 #include "control/registration.h"
 
 namespace qcd {
 
 namespace {
 
-// One factory object for the process; it lives in static storage, so AddRef/Release only
-// count server references.
+// One factory object per class for the process; they live in static storage, so
+// AddRef/Release only count server references.
 class ClassFactory final : public IClassFactory {
 public:
     using Create = HRESULT (*)(IUnknown*, REFIID, void**);
@@ -39,7 +42,15 @@ private:
     Create create_;
 };
 
-ClassFactory g_controlFactory(CreateQuorComDlg);
+// The factory of a row of the class table, made once.
+ClassFactory& FactoryOf(const ClassRow& row) {
+    static std::vector<ClassFactory> factories = [] {
+        std::vector<ClassFactory> made;
+        for (const ClassRow& r : ClassTable()) made.emplace_back(r.create);
+        return made;
+    }();
+    return factories.at(static_cast<size_t>(&row - ClassTable().data()));
+}
 
 }  // namespace
 
@@ -59,8 +70,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (clsid == qcd::CLSID_QuorComDlg) return qcd::g_controlFactory.QueryInterface(riid, ppv);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    const qcd::ClassRow* row = qcd::FindClass(clsid);
+    if (!row) return CLASS_E_CLASSNOTAVAILABLE;
+    return qcd::FactoryOf(*row).QueryInterface(riid, ppv);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {

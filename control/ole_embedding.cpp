@@ -65,7 +65,7 @@ HRESULT QuorComDlg::CreateControlWindow() {
                                 kSizePixels, kSizePixels, nullptr, nullptr, ThisModule(), this);
     if (!hwnd) return HRESULT_FROM_WIN32(GetLastError());
     hwnd_.reset(hwnd);
-    timers_.Attach(hwnd);
+    clock_.Attach(hwnd);
     face_.reset(static_cast<HBITMAP>(
         LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDB_FACE), IMAGE_BITMAP, 0, 0, 0)));
     return S_OK;
@@ -82,21 +82,13 @@ LRESULT QuorComDlg::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_ERASEBKGND: return 1;
         case WM_TIMER:
-            win::GuardedVoid([&] { OnTimer(static_cast<int>(wp)); });
+            win::GuardedVoid([&] { timers_.Tick(static_cast<int>(wp)); });
             return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void QuorComDlg::OnTimer(int number) {
-    if (!dialogs_) return;
-    switch (number) {
-        case 1: dialogs_->Preview().Timer1Tick(); break;
-        default: break;
-    }
 }
 
 void QuorComDlg::DrawFace(HDC dc, const RECT& bounds) const {
@@ -116,14 +108,9 @@ SIZEL QuorComDlg::ExtentHimetric() const {
 
 // --- Lifecycle --------------------------------------------------------------------------
 
-void QuorComDlg::StopTimersAndEffects() {
-    timers_.DisableAll();
-    abortEffects_ = kVbTrue;
-}
-
-void QuorComDlg::UserControl_Initialize() { StopTimersAndEffects(); }
-void QuorComDlg::UserControl_Hide() { StopTimersAndEffects(); }
-void QuorComDlg::UserControl_Terminate() { StopTimersAndEffects(); }
+void QuorComDlg::UserControl_Initialize() { timers_.StopAll(); }
+void QuorComDlg::UserControl_Hide() { timers_.StopAll(); }
+void QuorComDlg::UserControl_Terminate() { timers_.StopAll(); }
 
 void QuorComDlg::UserControl_InitProperties() {
     props_ = Properties{};

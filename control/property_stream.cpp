@@ -1,8 +1,8 @@
-#include "property_stream.h"
+#include "control/property_stream.h"
 
 #include <cstring>
 
-#include "errors.h"
+#include "base/errors.h"
 
 namespace qcd {
 

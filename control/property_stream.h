@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "properties.h"
+#include "base/properties.h"
 
 namespace qcd {
 

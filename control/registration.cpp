@@ -3,8 +3,10 @@
 #include "control/registration.h"
 
 #include <string>
+#include <vector>
 
 #include "control/QuorComDlg.h"
+#include "control/class_table.h"
 #include "platform/handles.h"
 #include "resources/resource_ids.h"
 
@@ -19,7 +21,6 @@ namespace {
 
 using win::com_ptr;
 
-constexpr wchar_t kUserTypeName[] = L"QuorComDlg Control";
 // CATID_Control: "Controls" in the component categories.
 constexpr wchar_t kControlCategory[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 
@@ -56,6 +57,54 @@ LSTATUS SetValue(HKEY root, const std::wstring& key, const wchar_t* name, const 
 
 HRESULT FromStatus(LSTATUS s) { return s == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(s); }
 
+struct RegistryValue {
+    std::wstring key;
+    const wchar_t* name;
+    std::wstring value;
+};
+
+// The keys of one class: its CLSID with the server, and its ProgIDs when it has them; a
+// control also names its toolbox picture, type library and category.
+HRESULT RegisterOneClass(HKEY root, const ClassRow& row, const std::wstring& path) {
+    const std::wstring clsid = L"CLSID\\" + GuidText(row.clsid);
+    std::vector<RegistryValue> values = {
+        {clsid, nullptr, row.userTypeName},
+        {clsid + L"\\InprocServer32", nullptr, path},
+        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+    };
+    if (row.progId) {
+        values.insert(values.end(), {
+            {clsid + L"\\ProgID", nullptr, row.versionedProgId},
+            {clsid + L"\\VersionIndependentProgID", nullptr, row.progId},
+        });
+    }
+    if (row.control) {
+        values.insert(values.end(), {
+            {clsid + L"\\Control", nullptr, L""},
+            {clsid + L"\\MiscStatus", nullptr, L"0"},
+            {clsid + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
+            {clsid + L"\\ToolboxBitmap32", nullptr, path + L", " + std::to_wstring(IDB_TOOLBOX)},
+            {clsid + L"\\TypeLib", nullptr, GuidText(LIBID_QuorCommonDialogControl)},
+            {clsid + L"\\Version", nullptr, std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor)},
+            {clsid + L"\\Implemented Categories\\" + kControlCategory, nullptr, L""},
+        });
+    }
+    if (row.progId) {
+        values.insert(values.end(), {
+            {row.progId, nullptr, row.userTypeName},
+            {std::wstring(row.progId) + L"\\CLSID", nullptr, GuidText(row.clsid)},
+            {std::wstring(row.progId) + L"\\CurVer", nullptr, row.versionedProgId},
+            {row.versionedProgId, nullptr, row.userTypeName},
+            {std::wstring(row.versionedProgId) + L"\\CLSID", nullptr, GuidText(row.clsid)},
+        });
+    }
+    for (const RegistryValue& v : values) {
+        HRESULT hr = FromStatus(SetValue(root, v.key, v.name, v.value));
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) {
@@ -65,32 +114,8 @@ HRESULT RegisterServer(RegistrationScope scope) {
     HKEY root = ClassesRoot(scope, holder);
     if (!root) return E_ACCESSDENIED;
 
-    const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_QuorComDlg);
-    const struct {
-        std::wstring key;
-        const wchar_t* name;
-        std::wstring value;
-    } values[] = {
-        {clsid, nullptr, kUserTypeName},
-        {clsid + L"\\InprocServer32", nullptr, path},
-        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", nullptr, kProgIdVersioned},
-        {clsid + L"\\VersionIndependentProgID", nullptr, kProgId},
-        {clsid + L"\\Control", nullptr, L""},
-        {clsid + L"\\MiscStatus", nullptr, L"0"},
-        {clsid + L"\\MiscStatus\\1", nullptr, std::to_wstring(kMiscStatus)},
-        {clsid + L"\\ToolboxBitmap32", nullptr, path + L", " + std::to_wstring(IDB_TOOLBOX)},
-        {clsid + L"\\TypeLib", nullptr, GuidText(LIBID_QuorCommonDialogControl)},
-        {clsid + L"\\Version", nullptr, std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor)},
-        {clsid + L"\\Implemented Categories\\" + kControlCategory, nullptr, L""},
-        {kProgId, nullptr, kUserTypeName},
-        {std::wstring(kProgId) + L"\\CLSID", nullptr, GuidText(CLSID_QuorComDlg)},
-        {std::wstring(kProgId) + L"\\CurVer", nullptr, kProgIdVersioned},
-        {kProgIdVersioned, nullptr, kUserTypeName},
-        {std::wstring(kProgIdVersioned) + L"\\CLSID", nullptr, GuidText(CLSID_QuorComDlg)},
-    };
-    for (const auto& v : values) {
-        HRESULT hr = FromStatus(SetValue(root, v.key, v.name, v.value));
+    for (const ClassRow& row : ClassTable()) {
+        HRESULT hr = RegisterOneClass(root, row, path);
         if (FAILED(hr)) return hr;
     }
 
@@ -108,8 +133,12 @@ HRESULT UnregisterServer(RegistrationScope scope) {
     HKEY root = ClassesRoot(scope, holder);
     if (!root) return E_ACCESSDENIED;
     HRESULT result = S_OK;
-    for (const std::wstring& key : {L"CLSID\\" + GuidText(CLSID_QuorComDlg), std::wstring(kProgIdVersioned),
-                                    std::wstring(kProgId)}) {
+    std::vector<std::wstring> keys;
+    for (const ClassRow& row : ClassTable()) {
+        keys.push_back(L"CLSID\\" + GuidText(row.clsid));
+        if (row.progId) keys.insert(keys.end(), {row.versionedProgId, row.progId});
+    }
+    for (const std::wstring& key : keys) {
         LSTATUS s = RegDeleteTreeW(root, key.c_str());
         if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) result = HRESULT_FROM_WIN32(s);
     }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "control/properties.h"
+#include "base/properties.h"
 
 namespace qcd {
 

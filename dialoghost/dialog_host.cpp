@@ -1,7 +1,6 @@
 #include "dialoghost/dialog_host.h"
 
-#include <commdlg.h>
-
+#include "commands/panel_commands.h"
 #include "dialoghost/common_dialog.h"
 #include "dialoghost/dialog_record.h"
 #include "media/mci_platform.h"
@@ -14,16 +13,31 @@ namespace qcd {
 
 namespace {
 
-DialogHost* g_controlInstance = nullptr;
+// One dialog per process: the platform's dialogs are modal to the host's thread, and a second
+// one would run inside the first one's loop.
+bool g_dialogOpen = false;
 
-// Sets ControlInstance for the life of the dialog.
-class ControlInstanceScope {
-public:
-    explicit ControlInstanceScope(DialogHost* host) { g_controlInstance = host; }
-    ~ControlInstanceScope() { g_controlInstance = nullptr; }
-    ControlInstanceScope(const ControlInstanceScope&) = delete;
-    ControlInstanceScope& operator=(const ControlInstanceScope&) = delete;
+class DialogOpenScope {
+  public:
+    DialogOpenScope() { g_dialogOpen = true; }
+    ~DialogOpenScope() { g_dialogOpen = false; }
+    DialogOpenScope(const DialogOpenScope&) = delete;
+    DialogOpenScope& operator=(const DialogOpenScope&) = delete;
 };
+
+// The hook window's property naming its DialogHost, set at WM_INITDIALOG from lCustData.
+constexpr wchar_t kHostProperty[] = L"QuorComDlg.DialogHost";
+
+DialogHost* HostOf(HWND hookWindow, UINT msg, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        // Explorer-style hooks get the record as WM_INITDIALOG's parameter.
+        const auto* record = reinterpret_cast<const OPENFILENAMEA*>(lp);
+        auto* host = record ? reinterpret_cast<DialogHost*>(record->lCustData) : nullptr;
+        if (host) SetPropW(hookWindow, kHostProperty, host);
+        return host;
+    }
+    return static_cast<DialogHost*>(GetPropW(hookWindow, kHostProperty));
+}
 
 bool IsNonNTPlatform() {
     OSVERSIONINFOA info{};
@@ -36,9 +50,19 @@ bool IsNonNTPlatform() {
     return info.dwPlatformId != VER_PLATFORM_WIN32_NT;
 }
 
+// True (results cleared, as for a cancel) when a dialog is already open in the process.
+bool RefuseSecondDialog(Properties& props) {
+    if (!g_dialogOpen) return false;
+    ClearDialogResults(props);
+    return true;
+}
+
 }  // namespace
 
-OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, bool open) {
+bool DialogIsOpen() { return g_dialogOpen; }
+
+OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, bool open,
+                         DialogHost* host) {
     const int32_t n = FileBufferLength(props.MaxFileSize);
     const char16_t pad = BufferPadChar(IsNonNTPlatform());
     s.filter = win::ToAnsi(ConvertFilter(props.Filter));
@@ -62,6 +86,7 @@ OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, 
     // An empty title would give an empty caption; none gives the system's own.
     ofn.lpstrTitle = props.DialogTitle.empty() ? nullptr : s.title.c_str();
     ofn.Flags = open ? kOpenFlags : kSaveFlags;
+    ofn.lCustData = reinterpret_cast<LPARAM>(host);
     if (open) {
         ofn.lpfnHook = DialogHost::dlg_proc;
         ofn.lpTemplateName = "QRCOMDLG";
@@ -72,47 +97,34 @@ OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, 
     return ofn;
 }
 
-DialogHost* ControlInstance() { return g_controlInstance; }
-
-DialogHost::DialogHost(Properties& props, ControlTimers& timers, int16_t& abortEffects, HWND controlWindow)
-    : props_(props), preview_(props, timers, abortEffects, controlWindow, ProcessMci(), ProcessVbmp3()) {}
-
-bool DialogHost::RefuseSecondDialog() {
-    // A second dialog while one is open would take the hooks away from the first.
-    if (!g_controlInstance) return false;
-    ClearDialogResults(props_);
-    return true;
-}
+DialogHost::DialogHost(Properties& props, TimerOwner& timers, HWND controlWindow)
+    : props_(props),
+      media_(ProcessMci(), ProcessVbmp3()),
+      canvas_(props, timers, controlWindow),
+      preview_(canvas_, media_) {}
 
 bool DialogHost::ShowOpen(HWND owner) {
-    if (RefuseSecondDialog()) return false;
+    if (RefuseSecondDialog(props_)) return false;
     RecordStrings strings;
-    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, true);
+    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, true, this);
     preview_.BeginDialog();
-    MciLayer& mci = ProcessMci();
-    mci.WaveVolume(true);
-    mci.MciClose(MciSoundAlias);
-    Vbmp3& vbmp3 = ProcessVbmp3();
-    vbmp3.Init();
     BOOL chosen;
     {
-        ControlInstanceScope scope(this);
+        DialogOpenScope open;
         chosen = GetOpenFileNameA(&ofn);
     }
     preview_.EndDialog();
-    vbmp3.Free();
-    mci.WaveVolume(false);
     if (!chosen) ClearDialogResults(props_);
     return chosen != FALSE;
 }
 
 bool DialogHost::ShowSave(HWND owner) {
-    if (RefuseSecondDialog()) return false;
+    if (RefuseSecondDialog(props_)) return false;
     RecordStrings strings;
-    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, false);
+    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, false, this);
     BOOL chosen;
     {
-        ControlInstanceScope scope(this);
+        DialogOpenScope open;
         chosen = GetSaveFileNameA(&ofn);
     }
     if (chosen)
@@ -122,11 +134,63 @@ bool DialogHost::ShowSave(HWND owner) {
     return chosen != FALSE;
 }
 
+void DialogHost::StoreResult(HWND sender) {
+    props_.FileName = GetDlgFilePath(sender);
+    props_.FileTitle = GetDlgSpec(sender);
+    props_.InitDir = GetDlgFolderPath(sender);
+}
+
+INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
+    switch (ActionForNotification(static_cast<int32_t>(header.code))) {
+        case NotifyAction::PlaceDialog:
+            if (!PlaceDialog(panel, props_)) return 0;  // overflow ends the handler
+            canvas_.View().HideButtons();
+            break;
+        case NotifyAction::SelectionChange: {
+            preview_.StopPreviewMedia(true);
+            // The properties follow the selection as it moves.
+            props_.FileName = GetDlgFilePath(header.hwndFrom);
+            props_.FileTitle = GetDlgSpec(header.hwndFrom);
+            preview_.PreviewFile(props_.FileName, props_.FileTitle);
+            break;
+        }
+        case NotifyAction::Reset:
+            preview_.StopPreviewMedia(false);
+            SetDlgControlText(GetParent(panel), kFileNameBox, u"");
+            preview_.ClearPreviewPanel();
+            break;
+        case NotifyAction::FileOk:
+            preview_.StopPreviewMedia(false);
+            StoreResult(header.hwndFrom);
+            break;
+        case NotifyAction::Ignore:
+            break;
+    }
+    return -1;
+}
+
+INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            return preview_.InitPanel(hdlg) ? -1 : 0;
+        case WM_NOTIFY:
+            return PreviewNotify(hdlg, *reinterpret_cast<const NMHDR*>(lp));
+        case WM_COMMAND:
+            return OnPanelCommand(canvas_, preview_.Shown(), wp);
+        case WM_PAINT:
+            preview_.PaintPanel();
+            return 0;
+        case WM_DESTROY:
+            preview_.PanelDestroyed();
+            RemovePropW(hdlg, kHostProperty);
+            return 0;
+    }
+    return 0;
+}
+
 INT_PTR DialogHost::SaveHookNotify(HWND hookWindow, const NMHDR& header) {
     if (header.code == CDN_FILEOK) {
-        props_.FileName = GetDlgFilePath(header.hwndFrom);
-        props_.FileTitle = GetDlgSpec(header.hwndFrom);
-        props_.InitDir = GetDlgFolderPath(header.hwndFrom);
+        StoreResult(header.hwndFrom);
     } else if (header.code == CDN_INITDONE) {
         if (!PlaceDialog(hookWindow, props_)) return 0;
     }
@@ -134,29 +198,21 @@ INT_PTR DialogHost::SaveHookNotify(HWND hookWindow, const NMHDR& header) {
 }
 
 UINT_PTR CALLBACK DialogHost::dlg_proc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
-    DialogHost* host = g_controlInstance;
+    DialogHost* host = HostOf(hdlg, msg, lp);
     if (!host) return 0;
     INT_PTR result = 0;
     // A failure ends the handler; the hook returns what was set so far.
-    win::GuardedVoid([&] {
-        PreviewEngine& preview = host->preview_;
-        switch (msg) {
-            case WM_PAINT: result = preview.PaintPanel(hdlg); break;
-            case WM_NOTIFY: result = preview.Notify(hdlg, *reinterpret_cast<const NMHDR*>(lp)); break;
-            case WM_INITDIALOG: result = preview.InitPanel(hdlg); break;
-            case WM_COMMAND: result = preview.Command(hdlg, wp); break;
-            case WM_DESTROY: preview.PanelDestroyed(); break;
-        }
-    });
+    win::GuardedVoid([&] { result = host->OpenHookMessage(hdlg, msg, wp, lp); });
     return static_cast<UINT_PTR>(result);
 }
 
 UINT_PTR CALLBACK DialogHost::callback(HWND hdlg, UINT msg, WPARAM, LPARAM lp) {
-    if (msg != WM_NOTIFY) return 0;
-    DialogHost* host = g_controlInstance;
-    if (!host) return 0;
+    DialogHost* host = HostOf(hdlg, msg, lp);
+    if (msg == WM_DESTROY) RemovePropW(hdlg, kHostProperty);
+    if (msg != WM_NOTIFY || !host) return 0;
     INT_PTR result = 0;
-    win::GuardedVoid([&] { result = host->SaveHookNotify(hdlg, *reinterpret_cast<const NMHDR*>(lp)); });
+    win::GuardedVoid(
+        [&] { result = host->SaveHookNotify(hdlg, *reinterpret_cast<const NMHDR*>(lp)); });
     return static_cast<UINT_PTR>(result);
 }
 

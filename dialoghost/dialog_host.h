@@ -1,5 +1,5 @@
-// The Open and Save dialogs: the records handed to the platform, the hook procedures and
-// the preparation and teardown around a dialog.
+// The Open and Save dialogs: the records handed to the platform, the hook procedures, the
+// Open dialog's notifications and the preparation and teardown around a dialog.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +8,11 @@
 
 #include <string>
 
-#include "control/properties.h"
-#include "platform/timers.h"
-#include "preview/preview_engine.h"
+#include "base/properties.h"
+#include "base/timer_owner.h"
+#include "media/media_session.h"
+#include "preview/canvas.h"
+#include "preview/dispatcher.h"
 
 namespace qcd {
 
@@ -18,35 +20,42 @@ namespace qcd {
 struct RecordStrings {
     std::string filter, file, fileTitle, initialDir, title, defaultExt;
 };
-// The record of the Open (`open`) or Save dialog, filled from the properties.
-OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& strings, bool open);
+// The record of the Open (`open`) or Save dialog, filled from the properties; the hooks find
+// `host` through it.
+OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& strings, bool open,
+                         class DialogHost* host = nullptr);
+
+// A dialog of the control is open in this process: a second one would fail.
+bool DialogIsOpen();
 
 class DialogHost {
-public:
-    DialogHost(Properties& props, ControlTimers& timers, int16_t& abortEffects, HWND controlWindow);
+  public:
+    // The text box of the previews lives on `controlWindow` between dialogs.
+    DialogHost(Properties& props, TimerOwner& timers, HWND controlWindow);
 
     // Run a dialog owned by `owner`; true when a file was chosen. A cancel (or a dialog that
     // could not open) has already emptied FileName, InitDir and FileTitle.
     bool ShowOpen(HWND owner);
     bool ShowSave(HWND owner);
 
-    PreviewEngine& Preview() { return preview_; }
+    Canvas& PreviewCanvas() { return canvas_; }
+    PreviewDispatcher& Preview() { return preview_; }
 
     // Hook procedures, called by the common dialogs.
     static UINT_PTR CALLBACK dlg_proc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
     static UINT_PTR CALLBACK callback(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
 
-private:
-    // True (results cleared, as for a cancel) when a dialog is already open in the process.
-    bool RefuseSecondDialog();
+  private:
+    INT_PTR OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
+    INT_PTR PreviewNotify(HWND panel, const NMHDR& header);
     INT_PTR SaveHookNotify(HWND hookWindow, const NMHDR& header);
+    // CDN_FILEOK: FileName, FileTitle and InitDir from the dialog.
+    void StoreResult(HWND sender);
 
     Properties& props_;
-    PreviewEngine preview_;
+    MediaSession media_;
+    Canvas canvas_;
+    PreviewDispatcher preview_;
 };
-
-// The control whose dialog is open: the hooks have no other way to reach it. One dialog per
-// process at a time.
-DialogHost* ControlInstance();
 
 }  // namespace qcd

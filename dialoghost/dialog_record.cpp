@@ -1,6 +1,6 @@
 #include "dialoghost/dialog_record.h"
 
-#include "control/checked.h"
+#include "base/checked.h"
 
 namespace qcd {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/properties.h"
+#include "base/properties.h"
 
 namespace qcd {
 

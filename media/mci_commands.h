@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/decimal.h"
+#include "base/decimal.h"
 
 namespace qcd {
 

@@ -4,6 +4,7 @@
 
 #include <mmsystem.h>
 
+#include "platform/pump.h"
 #include "platform/text.h"
 
 // In winmm, but not declared by the mingw-w64 headers.
@@ -25,13 +26,7 @@ public:
         return mciGetErrorStringA(code, text.data(), static_cast<UINT>(text.size())) != FALSE;
     }
     void Execute(const std::string& command) override { mciExecute(command.c_str()); }
-    void PumpMessages() override {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    void PumpMessages() override { win::LetPendingMessagesRun(); }
     bool GetWaveVolume(uint32_t& volume) override {
         DWORD v = 0;
         if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &v) != MMSYSERR_NOERROR) return false;

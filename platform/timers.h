@@ -1,40 +1,25 @@
-// The control's eight timers: real window timers on the control's own window, created
-// disabled, with the design-time intervals.
+// The control's eight timers as real window timers on the control's own window.
 #pragma once
 
 #include <windows.h>
 
-#include <array>
+#include "base/timer_owner.h"
 
-namespace qcd {
+namespace qcd::win {
 
-class ControlTimers {
-public:
-    static constexpr size_t kCount = 8;
-    // Timer1 .. Timer8, in milliseconds.
-    static constexpr std::array<UINT, kCount> kIntervals = {100, 50, 3000, 3000, 500, 50, 100, 100};
-
+// Timer n is the window timer with id n; its WM_TIMER goes to TimerOwner::Tick(n).
+class WindowTimers final : public TimerClock {
+  public:
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
+    void Arm(int number, uint32_t milliseconds) override {
+        if (hwnd_) SetTimer(hwnd_, static_cast<UINT_PTR>(number), milliseconds, nullptr);
+    }
+    void Disarm(int number) override {
+        if (hwnd_) KillTimer(hwnd_, static_cast<UINT_PTR>(number));
+    }
 
-    // `number` is 1-based, as in Timer1 .. Timer8.
-    bool Enabled(int number) const { return slot(number).enabled; }
-    UINT Interval(int number) const { return slot(number).interval; }
-    void SetEnabled(int number, bool enabled);
-    // Changing the interval of a running timer restarts its period.
-    void SetInterval(int number, UINT interval);
-    void DisableAll();
-
-private:
-    struct Slot {
-        UINT interval;
-        bool enabled = false;
-    };
-    Slot& slot(int number) { return slots_.at(static_cast<size_t>(number - 1)); }
-    const Slot& slot(int number) const { return slots_.at(static_cast<size_t>(number - 1)); }
-    void Arm(int number);
-
+  private:
     HWND hwnd_ = nullptr;
-    std::array<Slot, kCount> slots_ = {{{100}, {50}, {3000}, {3000}, {500}, {50}, {100}, {100}}};
 };
 
-}  // namespace qcd
+}  // namespace qcd::win

@@ -175,17 +175,4 @@ int16_t BitmapBits(HBITMAP bitmap) {
     return static_cast<int16_t>(info.bmBitsPixel);
 }
 
-void LetPendingMessagesRun() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Not ours to take: the host's loop must see it.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
 }  // namespace qcd

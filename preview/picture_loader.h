@@ -68,7 +68,4 @@ class LoadedPicture {
 // Bits per pixel of a bitmap (0 when it cannot be read).
 int16_t BitmapBits(HBITMAP bitmap);
 
-// Lets the messages waiting in the thread's queue run once, as a long load must.
-void LetPendingMessagesRun();
-
 }  // namespace qcd

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "control/decimal.h"
+#include "base/decimal.h"
 
 namespace qcd {
 
@@ -10,20 +10,41 @@ namespace {
 
 struct RowKeys {
     PreviewRow row;
+    bool showsButtons;
+    bool media;
     std::array<std::u16string_view, 11> keys;
 };
 
+// Searched in this order; the first row with the key decides.
 constexpr RowKeys kRows[] = {
-    {PreviewRow::RasterPicture, {u".bmp", u".dib", u".gif", u".jpg"}},
-    {PreviewRow::Metafile, {u".wmf", u".emf"}},
-    {PreviewRow::IconFile, {u".ico", u".cur"}},
-    {PreviewRow::AnimatedCursor, {u".ani"}},
-    {PreviewRow::Video, {u".avi", u".mpg"}},
-    {PreviewRow::Vbmp3Sound, {u".wav", u".mp3"}},
-    {PreviewRow::MciSound, {u".mid", u".cda"}},
-    {PreviewRow::ProgramIcons, {u".exe", u".dll", u".cpl", u".scr", u".ocx", u".vbx"}},
-    {PreviewRow::Text,
+    {PreviewRow::RasterPicture, false, false, {u".bmp", u".dib", u".gif", u".jpg"}},
+    {PreviewRow::Metafile, false, false, {u".wmf", u".emf"}},
+    {PreviewRow::IconFile, true, false, {u".ico", u".cur"}},
+    {PreviewRow::AnimatedCursor, true, false, {u".ani"}},
+    {PreviewRow::Video, true, true, {u".avi", u".mpg"}},
+    {PreviewRow::Vbmp3Sound, true, true, {u".wav", u".mp3"}},
+    {PreviewRow::MciSound, true, true, {u".mid", u".cda"}},
+    {PreviewRow::ProgramIcons, true, false, {u".exe", u".dll", u".cpl", u".scr", u".ocx", u".vbx"}},
+    {PreviewRow::Text, false, false,
      {u".txt", u".doc", u".ini", u".vbp", u".csv", u".cnt", u".reg", u".bas", u".frm", u".vbw", u".vbg"}},
+};
+
+const RowKeys* FindRowKeys(PreviewRow row) {
+    for (const RowKeys& r : kRows)
+        if (r.row == row) return &r;
+    return nullptr;
+}
+
+using K = PreviewKind;
+constexpr KindFamily kFamilies[] = {
+    {K::None, K::None, false, false, false},
+    {K::Picture, K::Picture, false, false, false},
+    {K::Icon, K::Icon, false, false, false},
+    {K::IconSet, K::IconSet, false, false, false},
+    {K::AnimatedCursor, K::AnimatedCursorPaused, false, false, false},
+    {K::Mp3Sound, K::Mp3Backward, true, true, false},
+    {K::MciSound, K::MciPaused, true, false, false},
+    {K::Video, K::VideoBackward, false, false, true},
 };
 
 }  // namespace
@@ -43,10 +64,20 @@ PreviewRow RowForKey(std::u16string_view key) {
 }
 
 bool RowShowsButtons(PreviewRow row) {
-    return row >= PreviewRow::IconFile && row <= PreviewRow::ProgramIcons;
+    const RowKeys* r = FindRowKeys(row);
+    return r && r->showsButtons;
 }
 
-bool RowIsMedia(PreviewRow row) { return row >= PreviewRow::Video && row <= PreviewRow::MciSound; }
+bool RowIsMedia(PreviewRow row) {
+    const RowKeys* r = FindRowKeys(row);
+    return r && r->media;
+}
+
+const KindFamily& FamilyOf(PreviewKind kind) {
+    for (const KindFamily& f : kFamilies)
+        if (kind >= f.base && kind <= f.last) return f;
+    return kFamilies[0];
+}
 
 NotifyAction ActionForNotification(int32_t code) {
     switch (code) {

@@ -54,6 +54,20 @@ bool RowShowsButtons(PreviewRow row);
 // Media rows restore the status line and pointer right after their open call.
 bool RowIsMedia(PreviewRow row);
 
+// A kind's value and its play states, and what they are.
+struct KindFamily {
+    PreviewKind base;
+    PreviewKind last;  // the highest play state
+    bool sound;        // a sound plays behind the preview area
+    bool vbmp3;        // the sound is VBMP3's
+    bool video;        // the video window draws the area itself
+};
+// The family of `kind`; None's for a value outside every family.
+const KindFamily& FamilyOf(PreviewKind kind);
+inline bool IsSound(PreviewKind kind) { return FamilyOf(kind).sound; }
+inline bool IsVbmp3Sound(PreviewKind kind) { return FamilyOf(kind).vbmp3; }
+inline bool IsVideo(PreviewKind kind) { return FamilyOf(kind).video; }
+
 // The Open dialog's notifications, by code (compared as signed 32-bit numbers).
 enum class NotifyAction : uint8_t { Ignore, PlaceDialog, SelectionChange, Reset, FileOk };
 NotifyAction ActionForNotification(int32_t code);

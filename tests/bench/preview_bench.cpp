@@ -27,13 +27,13 @@
 #include <vector>
 
 #include "control/QuorComDlg.h"
-#include "dialoghost/fit_geometry.h"
-#include "dialoghost/panel.h"
+#include "preview/fit_geometry.h"
+#include "preview/panel.h"
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
 #include "preview/ani_file.h"
 #include "preview/icon_file.h"
-#include "preview/preview_engine.h"
+#include "preview/dispatcher.h"
 #include "preview/text_decode.h"
 
 namespace {
@@ -362,14 +362,14 @@ const qcd::AnsiCodePage& SystemCodePage() {
 
 // --- The panel -------------------------------------------------------------------------------
 
-qcd::PreviewEngine* g_engine = nullptr;
+qcd::PreviewDispatcher* g_engine = nullptr;
 
 // The panel's dialog procedure does what the control's hook does in the Open dialog.
 INT_PTR CALLBACK PanelProc(HWND panel, UINT msg, WPARAM, LPARAM) {
     if (!g_engine) return FALSE;
     switch (msg) {
         case WM_INITDIALOG: g_engine->InitPanel(panel); return TRUE;
-        case WM_PAINT: return g_engine->PaintPanel(panel);
+        case WM_PAINT: g_engine->PaintPanel(); return FALSE;
         case WM_DESTROY: g_engine->PanelDestroyed(); break;
     }
     return FALSE;
@@ -378,7 +378,7 @@ INT_PTR CALLBACK PanelProc(HWND panel, UINT msg, WPARAM, LPARAM) {
 // A visible top-level window holding the control's own "QRCOMDLG" panel.
 class Bed {
   public:
-    explicit Bed(qcd::PreviewEngine& engine) : engine_(engine) {
+    explicit Bed(qcd::PreviewDispatcher& engine) : engine_(engine) {
         WNDCLASSW wc{};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);
@@ -409,7 +409,7 @@ class Bed {
     }
 
   private:
-    qcd::PreviewEngine& engine_;
+    qcd::PreviewDispatcher& engine_;
     qcd::win::unique_hwnd top_;
     qcd::win::unique_hwnd spare_;
     HWND panel_ = nullptr;
@@ -481,7 +481,7 @@ Global LoadableBytes(const fs::path& path, int areaW, int areaH) {
 
 class Bench {
   public:
-    Bench(qcd::PreviewEngine& engine, Bed& bed, fs::path folder, int reps)
+    Bench(qcd::PreviewDispatcher& engine, Bed& bed, fs::path folder, int reps)
         : engine_(engine), bed_(bed), folder_(std::move(folder)), reps_(reps) {
         bed_.AreaSize(areaW_, areaH_);
         home_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
@@ -505,7 +505,7 @@ class Bench {
             const double t0 = NowMs();
             engine_.StopPreviewMedia(true);
             const double t1 = NowMs();
-            engine_.PreviewFile(bed_.Panel(), wpath, title);
+            engine_.PreviewFile(wpath, title);
             const double t2 = NowMs();
             Pump();
             return std::array<double, 3>{t2 - t0, t1 - t0, NowMs() - t2};
@@ -706,7 +706,7 @@ class Bench {
         return steps;
     }
 
-    qcd::PreviewEngine& engine_;
+    qcd::PreviewDispatcher& engine_;
     Bed& bed_;
     fs::path folder_;
     int reps_;
@@ -818,7 +818,7 @@ int Main(int argc, wchar_t** argv) {
         fprintf(stderr, "preview bench: the control could not be created\n");
         return 1;
     }
-    qcd::PreviewEngine& engine =
+    qcd::PreviewDispatcher& engine =
         static_cast<qcd::QuorComDlg*>(control.get())->Dialogs().Preview();
     int failures = 0;
     {

@@ -1,4 +1,4 @@
-#include "dialoghost/fit_geometry.h"
+#include "preview/fit_geometry.h"
 
 #include <gtest/gtest.h>
 

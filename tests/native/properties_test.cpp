@@ -1,10 +1,10 @@
-#include "control/properties.h"
+#include "base/properties.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "control/errors.h"
+#include "base/errors.h"
 
 namespace qcd {
 namespace {

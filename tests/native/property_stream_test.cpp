@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "control/errors.h"
+#include "base/errors.h"
 
 namespace qcd {
 namespace {

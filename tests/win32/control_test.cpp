@@ -317,16 +317,17 @@ TEST_F(ControlTest, InPlaceTheControlSnapsTo32By32Pixels) {
 }
 
 TEST_F(ControlTest, TimersAreRealWindowTimersDisabledOnCreateAndHide) {
-    ControlTimers& timers = Object().Timers();
+    TimerOwner& timers = Object().Timers();
+    const auto timer = [](int n) { return static_cast<TimerId>(n); };
     for (int n = 1; n <= 8; ++n) {
-        EXPECT_FALSE(timers.Enabled(n)) << n;
-        EXPECT_EQ(timers.Interval(n), ControlTimers::kIntervals[n - 1]);
+        EXPECT_FALSE(timers.Enabled(timer(n))) << n;
+        EXPECT_EQ(timers.Interval(timer(n)), TimerOwner::kIntervals[n - 1]);
     }
     EXPECT_TRUE(Object().AbortEffects());
 
     // An enabled timer really ticks on the control's window.
-    timers.SetInterval(2, 10);
-    timers.SetEnabled(2, true);
+    timers.SetInterval(TimerId::VideoPosition, 10);
+    timers.SetEnabled(TimerId::VideoPosition, true);
     MSG msg;
     bool ticked = false;
     const DWORD start = GetTickCount();
@@ -337,9 +338,9 @@ TEST_F(ControlTest, TimersAreRealWindowTimersDisabledOnCreateAndHide) {
     EXPECT_TRUE(ticked);
 
     Site();
-    for (int n = 1; n <= 8; ++n) timers.SetEnabled(n, true);
+    for (int n = 1; n <= 8; ++n) timers.SetEnabled(timer(n), true);
     ASSERT_HRESULT_SUCCEEDED(control_.query<IOleObject>(IID_IOleObject)->DoVerb(OLEIVERB_HIDE, nullptr, site_.get(), 0, parent_, nullptr));
-    for (int n = 1; n <= 8; ++n) EXPECT_FALSE(timers.Enabled(n)) << n;
+    for (int n = 1; n <= 8; ++n) EXPECT_FALSE(timers.Enabled(timer(n))) << n;
     // Killed for real: no tick arrives any more.
     while (PeekMessageW(&msg, Object().Window(), WM_TIMER, WM_TIMER, PM_REMOVE)) {}
     Sleep(50);

@@ -12,7 +12,7 @@
 #include "dialog_driver.h"
 #include "preview_fixture.h"
 #include "dialoghost/dialog_record.h"
-#include "dialoghost/panel.h"
+#include "preview/panel.h"
 #include "platform/com_ptr.h"
 
 namespace qcd::test {
@@ -88,7 +88,7 @@ TEST_F(DialogTest, CancelClearsTheResultsAndRaises2001WithCancelError) {
     EXPECT_EQ(p.FileName, u"");
     EXPECT_EQ(p.FileTitle, u"");
     EXPECT_EQ(p.InitDir, u"");
-    EXPECT_FALSE(ControlInstance());
+    EXPECT_FALSE(DialogIsOpen());
 
     p.CancelError = kVbTrue;
     p.InitDir = Folder();
@@ -148,7 +148,7 @@ TEST_F(DialogTest, SelectionNamesTheFileClassifiesItAndOkStoresTheResult) {
     EXPECT_EQ(p.FileTitle, u"PHOTO.JPG");
     EXPECT_EQ(p.FileName, Folder() + u"\\PHOTO.JPG");
     EXPECT_EQ(p.InitDir, Folder());
-    EXPECT_FALSE(Object().Timers().Enabled(1));
+    EXPECT_FALSE(Object().Timers().Enabled(TimerId::AniStep));
 }
 
 TEST_F(DialogTest, ATypeChangeEmptiesTheNameBoxAndThePanel) {

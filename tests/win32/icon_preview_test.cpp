@@ -182,7 +182,7 @@ TEST_F(PreviewTest, AnimatedCursorsPlayPauseStepAndStop) {
     EXPECT_EQ(single.index, L"1/1  Image");
     EXPECT_EQ(single.status, L"1/4  Frame");
     EXPECT_FALSE(single.playOn || single.forwardOn || single.backOn || single.pauseOn);
-    EXPECT_FALSE(Object().Timers().Enabled(1));
+    EXPECT_FALSE(Object().Timers().Enabled(TimerId::AniStep));
 }
 
 TEST_F(PreviewTest, ProgramFilesShowTheirIconsOrNoImage) {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialoghost/fit_geometry.h"
+#include "preview/fit_geometry.h"
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
 #include "preview/jpeg_decode.h"

@@ -67,7 +67,7 @@ class ControlDialogTest : public ::testing::Test {
         CoUninitialize();
     }
     QuorComDlg& Object() { return *static_cast<QuorComDlg*>(control_.get()); }
-    HWND TextView() { return Object().Dialogs().Preview().TextView(); }
+    HWND TextView() { return Object().Dialogs().PreviewCanvas().TextView(); }
     std::u16string Folder() const {
         return std::u16string(reinterpret_cast<const char16_t*>(folder_.c_str()));
     }

@@ -13,6 +13,7 @@
 
 #include "control/QuorComDlg.h"
 #include "picture_files.h"
+#include "preview/picture_kind.h"
 #include "preview_fixture.h"
 
 namespace qcd::test {
@@ -254,14 +255,14 @@ TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
     const std::vector<COLORREF> palette = {RGB(0, 0, 0), kRed, kBlue};
     WriteFile(folder_ / L"slide.bmp",
               Bitmap8(640, 480, palette, [](int, int y) -> uint8_t { return y < 240 ? 1 : 2; }));
-    PreviewEngine& engine = Object().Dialogs().Preview();
+    Canvas& canvas = Object().Dialogs().PreviewCanvas();
     bool loaded = false;
     int width = 0, height = 0;
     COLORREF top = 0, middle = 0, bottom = 0;
     // The slide is loaded on the dialog's thread, while the panel is up.
     OnDialogThread probe([&](HWND dlg, HWND) {
-        loaded = engine.LoadPictureFit(Folder() + u"\\slide.bmp");
-        const Surface& strip = engine.IconStrip();
+        loaded = LoadPictureFit(canvas, Folder() + u"\\slide.bmp");
+        const Surface& strip = canvas.IconStrip();
         width = strip.Width();
         height = strip.Height();
         top = GetPixel(strip.Dc(), width / 2, 2);
@@ -283,7 +284,7 @@ TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
 TEST_F(PreviewTest, ATypeChangeWhileATextLoadsLeavesThePanelEmpty) {
     Object().MutableProps().Filter = u"All|*.*|Text|*.txt";
     std::ofstream(folder_ / L"notes.txt") << "some text";
-    PreviewEngine& engine = Object().Dialogs().Preview();
+    PreviewDispatcher& preview = Object().Dialogs().Preview();
     HWND box = TextView();
     bool inArea = true;
     std::wstring title = L"?";
@@ -293,8 +294,8 @@ TEST_F(PreviewTest, ATypeChangeWhileATextLoadsLeavesThePanelEmpty) {
         SendMessageW(types, CB_SETCURSEL, 1, 0);
         PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(1136, CBN_SELENDOK),
                      reinterpret_cast<LPARAM>(types));
-        engine.StopPreviewMedia(true);
-        engine.PreviewFile(pnl, Folder() + u"\\notes.txt", u"notes.txt");
+        preview.StopPreviewMedia(true);
+        preview.PreviewFile(Folder() + u"\\notes.txt", u"notes.txt");
         inArea = GetParent(box) == GetDlgItem(pnl, 1000);
         title = WindowText(GetDlgItem(pnl, 1001));
         PostMessageW(dlg, WM_COMMAND, IDCANCEL, 0);

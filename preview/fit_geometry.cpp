@@ -1,6 +1,6 @@
-#include "dialoghost/fit_geometry.h"
+#include "preview/fit_geometry.h"
 
-#include "control/checked.h"
+#include "base/checked.h"
 
 namespace qcd {
 

@@ -1,4 +1,4 @@
-#include "dialoghost/surface.h"
+#include "platform/surface.h"
 
 namespace qcd {
 

@@ -1,6 +1,6 @@
-#include "properties.h"
+#include "base/properties.h"
 
-#include "errors.h"
+#include "base/errors.h"
 
 namespace qcd {
 

@@ -1,8 +1,11 @@
+#include "preview/image_steps.h"
+
 #include "commands/panel_commands.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -18,12 +21,11 @@ std::string Id(auto value) {
 
 // Records every call in order. Image n of the strip is 16 × n pixels square, 4 bits for
 // image 1 and 8 bits for the others.
-class RecordingPanel : public PanelActions {
+class RecordingPanel : public PanelActions, public ImageStrip {
   public:
     Calls calls;
 
-    void StopAllTimers() override { calls.push_back("timers off"); }
-    void AbortEffects() override { calls.push_back("abort"); }
+    void StopTimersAndAbort() override { calls.push_back("timers off and abort"); }
     void ClearCopy() override { calls.push_back("clear"); }
     void Repaint() override { calls.push_back("repaint"); }
     StripImage DrawImage(int32_t image) override {
@@ -39,11 +41,27 @@ class RecordingPanel : public PanelActions {
     void SetPlayCaption(PlayCaption caption) override {
         calls.push_back(caption == PlayCaption::Play ? "caption play" : "caption stop");
     }
-    void SetInterval(PanelTimer timer, int32_t ms) override {
+    void SetInterval(TimerId timer, int32_t ms) override {
         calls.push_back("interval" + Id(timer) + Id(ms));
     }
-    void StartTimer(PanelTimer timer) override { calls.push_back("start" + Id(timer)); }
+    void StartTimer(TimerId timer) override { calls.push_back("start" + Id(timer)); }
     void FocusFileList() override { calls.push_back("focus"); }
+};
+
+// The shown kind as the icon and animated-cursor previews are: their rows of the table.
+class ImageKind : public ButtonTarget {
+  public:
+    explicit ImageKind(std::function<ImageSetContext()> context) : context_(std::move(context)) {}
+    void Press(PanelButton button) override {
+        const ImageSetContext c = context_();
+        if (c.state.kind == PreviewKind::IconSet)
+            PressIconSet(c, button);
+        else
+            PressAnimatedCursor(c, button);
+    }
+
+  private:
+    std::function<ImageSetContext()> context_;
 };
 
 class PanelCommand : public ::testing::Test {
@@ -53,8 +71,9 @@ class PanelCommand : public ::testing::Test {
     std::vector<int32_t> rates, images;
 
     int32_t displayRate = 0;
+    ImageKind shown{[this] { return Context(); }};
 
-    PanelContext Context() { return {panel, state, {rates, images, displayRate}}; }
+    ImageSetContext Context() { return {panel, panel, state, {rates, images, displayRate}}; }
 
     void Show(PreviewKind kind, int32_t imageCount, int32_t imageIndex, int32_t frameCount = 0,
               int32_t frameIndex = 0) {
@@ -68,15 +87,15 @@ class PanelCommand : public ::testing::Test {
     // The calls of a press between its common steps, which every press must make.
     Calls Press(uintptr_t wParam) {
         panel.calls.clear();
-        EXPECT_EQ(OnPanelCommand(Context(), wParam), -1);
+        EXPECT_EQ(OnPanelCommand(panel, &shown, wParam), -1);
         const Calls& all = panel.calls;
-        const Calls head = {"clear", "timers off", "abort"};
-        if (all.size() < 4 || !std::equal(head.begin(), head.end(), all.begin()) ||
+        const Calls head = {"clear", "timers off and abort"};
+        if (all.size() < 3 || !std::equal(head.begin(), head.end(), all.begin()) ||
             all.back() != "focus") {
             ADD_FAILURE() << "common steps missing";
             return all;
         }
-        return Calls(all.begin() + 3, all.end() - 1);
+        return Calls(all.begin() + 2, all.end() - 1);
     }
 
     Calls Tick() {
@@ -89,7 +108,7 @@ class PanelCommand : public ::testing::Test {
 TEST_F(PanelCommand, OtherCommandsOnlyClearTheCopyAndRefocus) {
     Show(PreviewKind::AnimatedCursorRunning, 3, 1, 5, 2);
     for (uintptr_t wParam : {1000u, 1001u, 1119u, (1005u << 16) | 1u})
-        EXPECT_EQ(OnPanelCommand(Context(), wParam), -1);
+        EXPECT_EQ(OnPanelCommand(panel, &shown, wParam), -1);
     EXPECT_EQ(panel.calls,
               Calls({"clear", "focus", "clear", "focus", "clear", "focus", "clear", "focus"}));
     EXPECT_EQ(state.kind, PreviewKind::AnimatedCursorRunning);

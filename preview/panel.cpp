@@ -1,6 +1,6 @@
-#include "dialoghost/panel.h"
+#include "preview/panel.h"
 
-#include "control/checked.h"
+#include "base/checked.h"
 #include "platform/text.h"
 
 namespace qcd {

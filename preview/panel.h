@@ -6,19 +6,21 @@
 
 #include <string>
 
+#include "resources/resource_ids.h"
+
 namespace qcd {
 
 enum PanelId : int {
-    kPreviewArea = 1000,
-    kTitleLabel = 1001,
-    kSizeLabel = 1002,
-    kIndexLabel = 1003,
-    kStatusLabel = 1004,
-    kPlayButton = 1005,
-    kForwardButton = 1006,
-    kBackButton = 1007,
-    kPauseButton = 1008,
-    kFileNameBox = 1152,  // the common dialog's own file-name box
+    kPreviewArea = IDC_PREVIEW_AREA,
+    kTitleLabel = IDC_TITLE_LABEL,
+    kSizeLabel = IDC_SIZE_LABEL,
+    kIndexLabel = IDC_INDEX_LABEL,
+    kStatusLabel = IDC_STATUS_LABEL,
+    kPlayButton = IDC_PLAY_BUTTON,
+    kForwardButton = IDC_FORWARD_BUTTON,
+    kBackButton = IDC_BACK_BUTTON,
+    kPauseButton = IDC_PAUSE_BUTTON,
+    kFileNameBox = IDC_FILE_NAME_BOX,
 };
 
 inline constexpr wchar_t kPlayCaption[] = L"＞";
@@ -37,7 +39,7 @@ public:
     void Enable(int id, bool enabled) const { EnableWindow(Item(id), enabled); }
     void ClearLabels() const;
 
-    // Shows or hides 1005..1008 where they are.
+    // Shows or hides the four buttons where they are.
     void ShowButtons() const;
     void HideButtons() const;
 

@@ -1,0 +1,36 @@
+#include "media/media_session.h"
+
+#include "media/mci_commands.h"
+#include "media/vbmp3.h"
+
+namespace qcd {
+
+void MediaSession::BeginDialog() {
+    videoAlias_ = u"msfile";
+    mp3Open_ = false;
+    mci_.WaveVolume(true);
+    mci_.MciClose(MciSoundAlias);
+    vbmp3_.Init();
+}
+
+void MediaSession::EndDialog() {
+    videoAlias_.clear();
+    vbmp3_.Free();
+    mci_.WaveVolume(false);
+}
+
+void MediaSession::StopMp3() {
+    vbmp3_.Stop();
+    mp3Open_ = false;
+}
+
+void MediaSession::StopDevices() {
+    if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
+    if (mp3Open_) StopMp3();
+    mci_.MciStop(MciSoundAlias);
+    mci_.MciClose(MciSoundAlias);
+}
+
+void MediaSession::RestoreVolume() { mci_.WaveVolume(false); }
+
+}  // namespace qcd

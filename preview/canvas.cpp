@@ -1,0 +1,126 @@
+#include "preview/canvas.h"
+
+#include <commctrl.h>
+
+#include "platform/pump.h"
+#include "preview/fit_geometry.h"
+
+namespace qcd {
+
+Canvas::Canvas(const Properties& props, TimerOwner& timers, HWND home)
+    : props_(props), timers_(timers) {
+    textView_.reset(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                                    WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+                                        ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                                    0, 0, 100, 100, home, nullptr, nullptr, nullptr));
+    textViewHome_ = home;
+}
+
+void Canvas::AttachPanel(HWND panel) {
+    panel_ = panel;
+    if (HWND area = Area()) {
+        // The text box and the video live inside the area: painting the area leaves them be.
+        SetWindowLongPtrW(area, GWL_STYLE, GetWindowLongPtrW(area, GWL_STYLE) | WS_CLIPCHILDREN);
+        SetWindowSubclass(area, AreaProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+}
+
+void Canvas::DetachPanel() {
+    GiveTextViewBack();
+    if (HWND area = Area()) RemoveWindowSubclass(area, AreaProc, 0);
+    panel_ = nullptr;
+}
+
+bool Canvas::MeasureArea() {
+    int w = 0, h = 0;
+    if (!panel_ || !View().AreaSize(w, h)) return false;
+    areaWidth_ = w;
+    areaHeight_ = h;
+    return true;
+}
+
+bool Canvas::BlankArea() {
+    if (!MeasureArea()) return false;
+    picCopy_.Resize(areaWidth_, areaHeight_);
+    picCopy_.Cls();
+    ShowCopy();
+    return true;
+}
+
+void Canvas::ShowCopy() const { picCopy_.CopyToWindow(Area(), areaWidth_, areaHeight_); }
+
+void Canvas::ClearCopy() {
+    if (!MeasureArea()) return;
+    picCopy_.Resize(areaWidth_, areaHeight_);
+    picCopy_.Cls();
+}
+
+void Canvas::DrawWorkFit() {
+    if (!picWork_) return;
+    const auto place =
+        FitIntoBox(state_.pictureWidth, state_.pictureHeight, picCopy_.Width(), picCopy_.Height());
+    if (place) picWork_->Draw(picCopy_.Dc(), place->x, place->y, place->width, place->height);
+}
+
+bool Canvas::LetMessagesRun() {
+    const uint32_t generation = generation_;
+    win::LetPendingMessagesRun();
+    return generation == generation_ && panel_;
+}
+
+void Canvas::RememberTextViewHome() {
+    textViewHome_ = GetParent(textView_.get());
+    textViewMoved_ = false;
+}
+
+void Canvas::PlaceTextView() {
+    HWND box = textView_.get();
+    SetParent(box, Area());
+    textViewMoved_ = true;
+    SetWindowPos(box, HWND_TOP, 0, 0, areaWidth_, areaHeight_, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+}
+
+void Canvas::GiveTextViewBack() {
+    if (!textViewMoved_) return;
+    ShowWindow(textView_.get(), SW_HIDE);
+    SetParent(textView_.get(), textViewHome_);
+    textViewMoved_ = false;
+}
+
+void Canvas::SetPlayCaption(PlayCaption caption) {
+    View().SetText(kPlayButton, caption == PlayCaption::Play ? kPlayCaption : kStopCaption);
+}
+
+const Surface* Canvas::AreaSource() const {
+    if (IsVideo(state_.kind)) return nullptr;
+    const bool spectrum =
+        IsVbmp3Sound(state_.kind) && props_.BackGroundSlide == static_cast<int32_t>(BGSType::Builtin);
+    return spectrum ? &picWave_ : &picCopy_;
+}
+
+LRESULT CALLBACK Canvas::AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                  DWORD_PTR data) {
+    const auto* canvas = reinterpret_cast<const Canvas*>(data);
+    switch (msg) {
+        case WM_ERASEBKGND:
+            if (canvas->AreaSource()) return 1;
+            break;
+        case WM_PAINT: {
+            const Surface* source = canvas->AreaSource();
+            if (!source) break;
+            // The static would paint its own blank face over the preview where the area was
+            // covered: the area is always what the surface holds.
+            win::paint_dc dc(hwnd);
+            RECT r{};
+            GetClientRect(hwnd, &r);
+            BitBlt(dc.get(), 0, 0, r.right, r.bottom, source->Dc(), 0, 0, SRCCOPY);
+            return 0;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(hwnd, AreaProc, 0);
+            break;
+    }
+    return DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+}  // namespace qcd

@@ -1,0 +1,118 @@
+// What every preview kind draws on and reads: the panel and its measured preview area, the
+// off-screen pictures, the shown state, the text box, the timers, and the generation that
+// tells a routine which let messages run whether its preview was overtaken meanwhile.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+
+#include "base/properties.h"
+#include "base/timer_owner.h"
+#include "platform/handles.h"
+#include "platform/surface.h"
+#include "preview/button_rows.h"
+#include "preview/panel.h"
+#include "preview/picture_loader.h"
+#include "preview/preview_kind.h"
+
+namespace qcd {
+
+class Canvas final : public PanelActions {
+  public:
+    // The text box lives on `home` (the control's own window) between previews.
+    Canvas(const Properties& props, TimerOwner& timers, HWND home);
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    // The panel the previews go to from now on; its area is painted from the surfaces.
+    void AttachPanel(HWND panel);
+    // The panel's windows are going: the text box leaves before it is destroyed with them.
+    void DetachPanel();
+    HWND Panel() const { return panel_; }
+    PanelView View() const { return PanelView(panel_); }
+    HWND Area() const { return View().Item(kPreviewArea); }
+
+    // Measures the preview area; false (the size kept) when it cannot be measured.
+    bool MeasureArea();
+    int AreaWidth() const { return areaWidth_; }
+    int AreaHeight() const { return areaHeight_; }
+    // The area measured, picCopy sized to it and blank, and copied onto it.
+    bool BlankArea();
+    // picCopy onto the preview area.
+    void ShowCopy() const;
+
+    Surface& Copy() { return picCopy_; }
+    Surface& IconStrip() { return picIcon_; }
+    const Surface& IconStrip() const { return picIcon_; }
+    Surface& Wave() { return picWave_; }
+    // A loaded picture at its natural size.
+    std::optional<LoadedPicture>& Work() { return picWork_; }
+    // The picture in picWork fitted into picCopy, as its shown size says.
+    void DrawWorkFit();
+
+    PreviewState& State() { return state_; }
+    const PreviewState& State() const { return state_; }
+    TimerOwner& Timers() { return timers_; }
+    const Properties& Props() const { return props_; }
+
+    // Raised by every stop of the preview; a button press leaves it.
+    uint32_t Generation() const { return generation_; }
+    void Overtake() { ++generation_; }
+    // Lets pending messages run; false when the preview was stopped (a new selection, a
+    // folder or type change, OK) or the panel went meanwhile: the caller then leaves the
+    // panel, the surfaces and the state as the newer event left them.
+    bool LetMessagesRun();
+
+    HWND TextView() const { return textView_.get(); }
+    bool TextViewMoved() const { return textViewMoved_; }
+    // Before a dialog: where the text box goes back to.
+    void RememberTextViewHome();
+    // The text box over the whole preview area, shown.
+    void PlaceTextView();
+    void GiveTextViewBack();
+
+    // What the preview area shows: picCopy, picWave behind a sound with the spectrum, nothing
+    // for a video, which draws itself.
+    const Surface* AreaSource() const;
+
+    // PanelActions
+    void StopTimersAndAbort() override { timers_.StopAll(); }
+    void ClearCopy() override;
+    void Repaint() override { ShowCopy(); }
+    void SetText(PanelLabel label, std::u16string_view text) override {
+        View().SetText(static_cast<int>(label), text);
+    }
+    void Enable(PanelButton button, bool enabled) override {
+        View().Enable(static_cast<int>(button), enabled);
+    }
+    void SetPlayCaption(PlayCaption caption) override;
+    void SetInterval(TimerId timer, int32_t milliseconds) override {
+        timers_.SetInterval(timer, static_cast<uint32_t>(milliseconds));
+    }
+    void StartTimer(TimerId timer) override { timers_.SetEnabled(timer, true); }
+    void FocusFileList() override { View().FocusFileList(); }
+
+  private:
+    static LRESULT CALLBACK AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id,
+                                     DWORD_PTR data);
+
+    const Properties& props_;
+    TimerOwner& timers_;
+    HWND panel_ = nullptr;
+    int areaWidth_ = 0, areaHeight_ = 0;
+    uint32_t generation_ = 0;
+    PreviewState state_;
+
+    win::unique_hwnd textView_;
+    HWND textViewHome_ = nullptr;
+    bool textViewMoved_ = false;
+
+    Surface picCopy_;
+    std::optional<LoadedPicture> picWork_;
+    Surface picIcon_;
+    Surface picWave_;
+};
+
+}  // namespace qcd

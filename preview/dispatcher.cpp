@@ -1,0 +1,124 @@
+#include "preview/dispatcher.h"
+
+#include "media/media_session.h"
+
+namespace qcd {
+
+namespace {
+
+// The wait cursor for the length of a load; the previous pointer comes back on scope exit.
+class WaitCursor {
+  public:
+    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursor() { SetCursor(previous_); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    HCURSOR previous_;
+};
+
+}  // namespace
+
+PreviewDispatcher::PreviewDispatcher(Canvas& canvas, MediaSession& media)
+    : canvas_(canvas), media_(media) {
+    for (const KindTableRow& row : KindTable()) kinds_.emplace_back(row.row, row.make(canvas));
+}
+
+PreviewDispatcher::~PreviewDispatcher() = default;
+
+Kind* PreviewDispatcher::KindFor(PreviewRow row) const {
+    for (const auto& [r, kind] : kinds_)
+        if (r == row) return kind.get();
+    return nullptr;
+}
+
+void PreviewDispatcher::BeginDialog() {
+    canvas_.RememberTextViewHome();
+    media_.BeginDialog();
+}
+
+void PreviewDispatcher::EndDialog() {
+    StopPreviewMedia(false);
+    canvas_.DetachPanel();
+    shown_ = nullptr;
+    media_.EndDialog();
+}
+
+bool PreviewDispatcher::InitPanel(HWND panel) {
+    canvas_.AttachPanel(panel);
+    canvas_.StopTimersAndAbort();
+    media_.StopDevices();
+
+    const PanelView view = canvas_.View();
+    view.ClearLabels();
+    view.SetText(kPlayButton, kPlayCaption);
+    view.SetText(kForwardButton, L">>");
+    view.SetText(kBackButton, L"<<");
+    view.SetText(kPauseButton, L"||");
+    for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) view.Enable(id, false);
+
+    if (!canvas_.BlankArea()) return false;
+    canvas_.Work().reset();
+    canvas_.IconStrip().Resize(32, 32);
+    canvas_.IconStrip().Cls();
+    canvas_.State().ResetShown();
+    return true;
+}
+
+void PreviewDispatcher::PanelDestroyed() { canvas_.DetachPanel(); }
+
+void PreviewDispatcher::PaintPanel() {
+    const Surface* source = canvas_.AreaSource();
+    if (!source || !canvas_.Panel()) return;
+    int w = 0, h = 0;
+    if (!canvas_.View().AreaSize(w, h)) return;
+    source->CopyToWindow(canvas_.Area(), w, h);
+}
+
+void PreviewDispatcher::StopPreviewMedia(bool withVolume) {
+    // Whatever a routine that lets messages run was doing is over too: a selection, a folder
+    // or type change and OK all stop the previous preview here.
+    canvas_.Overtake();
+    canvas_.StopTimersAndAbort();
+    for (const auto& entry : kinds_) entry.second->Stop();
+    media_.StopDevices();
+    if (withVolume) media_.RestoreVolume();
+    canvas_.GiveTextViewBack();
+}
+
+bool PreviewDispatcher::ClearPreviewPanel() {
+    if (!canvas_.Panel()) return false;
+    shown_ = nullptr;
+    const PanelView view = canvas_.View();
+    view.HideButtons();
+    view.ClearLabels();
+    if (!canvas_.BlankArea()) return false;
+    canvas_.State().ResetShown();
+    return true;
+}
+
+void PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16string& title) {
+    canvas_.Overtake();
+    if (!ClearPreviewPanel()) return;
+    const PanelView view = canvas_.View();
+    view.SetText(kTitleLabel, title);
+
+    const PreviewRow row = RowForKey(ExtensionKey(title));
+    if (row == PreviewRow::Unknown) return;
+    if (RowShowsButtons(row)) view.ShowButtons();
+    WaitCursor wait;
+    view.SetText(kStatusLabel, kLoadingText);
+    UpdateWindow(view.Item(kStatusLabel));
+
+    StartResult result = StartResult::Shown;
+    if (Kind* kind = KindFor(row)) {
+        shown_ = kind;
+        result = kind->Start(path);
+    }
+    if (result == StartResult::Overtaken) return;
+    canvas_.ShowCopy();
+    if (result != StartResult::KeepStatus) view.SetText(kStatusLabel, L"");
+}
+
+}  // namespace qcd

@@ -1,0 +1,66 @@
+// The selection's preview: the panel's set-up, the teardown between previews, and the choice
+// of a kind by the file's extension. Which kinds exist is the kind table's business alone.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "preview/canvas.h"
+#include "preview/kind.h"
+
+namespace qcd {
+
+class MediaSession;
+
+class PreviewDispatcher {
+  public:
+    PreviewDispatcher(Canvas& canvas, MediaSession& media);
+    PreviewDispatcher(const PreviewDispatcher&) = delete;
+    PreviewDispatcher& operator=(const PreviewDispatcher&) = delete;
+    ~PreviewDispatcher();
+
+    // Before the Open dialog: remembers where the text box lives.
+    void BeginDialog();
+    // After it: everything stopped and closed, the text box back home.
+    void EndDialog();
+
+    // The panel is made: buttons captioned and disabled, labels empty, the area blank. False
+    // when the area cannot be measured.
+    bool InitPanel(HWND panel);
+    // The panel's windows are going.
+    void PanelDestroyed();
+    // WM_PAINT of the panel: the area repainted from the surface it shows.
+    void PaintPanel();
+
+    // Stops whatever a preview may have started; with `withVolume` also puts the wave-out
+    // volume back. Every routine that let messages run meanwhile sees it was overtaken.
+    void StopPreviewMedia(bool withVolume);
+    // Hides the buttons, empties the labels, blanks the area and resets the shown state.
+    bool ClearPreviewPanel();
+    // The preview of a newly selected file: the panel cleared, the file's kind chosen by the
+    // name's extension and started. Stop the previous preview first.
+    void PreviewFile(const std::u16string& path, const std::u16string& title);
+
+    // The kind whose preview is shown, for the buttons; none before the first.
+    ButtonTarget* Shown() { return shown_; }
+
+  private:
+    Kind* KindFor(PreviewRow row) const;
+
+    Canvas& canvas_;
+    MediaSession& media_;
+    std::vector<std::pair<PreviewRow, std::unique_ptr<Kind>>> kinds_;
+    Kind* shown_ = nullptr;
+};
+
+// The kinds of the extension table's rows; a row without a kind (yet) only runs the frame.
+struct KindTableRow {
+    PreviewRow row;
+    KindMaker make;
+};
+std::span<const KindTableRow> KindTable();
+
+}  // namespace qcd

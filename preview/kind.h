@@ -1,0 +1,35 @@
+// A preview kind: how one sort of file is shown on the canvas, stopped, and driven by the
+// panel's buttons and its own timers. A kind registers the handlers of the timers it owns
+// with the canvas's timer owner when it is made.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "preview/button_rows.h"
+
+namespace qcd {
+
+class Canvas;
+
+enum class StartResult {
+    Shown,       // done; the status line goes back to ""
+    KeepStatus,  // done, and the status line holds what the kind wrote there
+    Overtaken,   // a newer event took the panel while messages ran: leave it alone
+};
+
+class Kind : public ButtonTarget {
+  public:
+    // Loads `path` and draws it into picCopy, writing the labels and the shown state. The
+    // caller has cleared the panel and copies picCopy onto the area afterwards.
+    virtual StartResult Start(const std::u16string& path) = 0;
+    // Ends whatever the kind started (devices, animation); the timers are already off.
+    virtual void Stop() {}
+    // Kinds without buttons ignore presses.
+    void Press(PanelButton) override {}
+};
+
+// Makes the kind of one row of the extension table.
+using KindMaker = std::unique_ptr<Kind> (*)(Canvas& canvas);
+
+}  // namespace qcd

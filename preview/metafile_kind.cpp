@@ -1,0 +1,73 @@
+// Metafiles (.wmf .emf): stretched over the whole preview area. A plain WMF has no size of its
+// own and gets the area's, in memory.
+#include "preview/canvas.h"
+#include "preview/kind.h"
+#include "preview/picture_headers.h"
+#include "preview/picture_loader.h"
+
+namespace qcd {
+
+namespace {
+
+class MetafileKind final : public Kind {
+  public:
+    explicit MetafileKind(Canvas& canvas) : canvas_(canvas) {}
+
+    StartResult Start(const std::u16string& path) override {
+        const auto file = FileBytes::Read(path);
+        if (!file) return StartResult::Shown;
+        bool hasOwnSize = true;
+        std::optional<FileBytes> placeable;
+        if (ExtensionKey(path) == u".wmf" && !IsPlaceableMetafile(file->Bytes())) {
+            const auto copy =
+                MakePlaceableCopy(file->Bytes(), canvas_.AreaWidth(), canvas_.AreaHeight());
+            if (!copy) return StartResult::Shown;
+            placeable = FileBytes::Copy(*copy);
+            if (!placeable) return StartResult::Shown;
+            hasOwnSize = false;
+            if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+        }
+        if (!Load(placeable ? *placeable : *file)) return StartResult::Shown;
+        PreviewState& state = canvas_.State();
+        if (!hasOwnSize) state.pictureWidth = state.pictureHeight = 0;
+        state.kind = PreviewKind::Picture;
+        state.imageCount = state.imageIndex = 1;
+        canvas_.SetText(PanelLabel::Size,
+                        state.pictureWidth != 0 && state.pictureHeight != 0
+                            ? SizeCaption(state.pictureWidth, state.pictureHeight,
+                                          state.pictureBits)
+                            : UnknownSizeCaption(state.pictureBits));
+        return StartResult::Shown;
+    }
+
+  private:
+    // Loads a metafile into picWork and stretches it over picCopy; false (picCopy blank) when
+    // the platform cannot load it.
+    bool Load(const FileBytes& file) {
+        Surface& copy = canvas_.Copy();
+        auto picture = LoadedPicture::FromBytes(file);
+        if (!picture) {
+            copy.Cls();
+            return false;
+        }
+        // Stretched over the whole area: a metafile has no pixels to keep in proportion.
+        picture->Draw(copy.Dc(), 0, 0, copy.Width(), copy.Height());
+        PreviewState& state = canvas_.State();
+        state.pictureWidth = picture->Width();
+        state.pictureHeight = picture->Height();
+        // The depth of the surface it was drawn on: a metafile has none of its own.
+        state.pictureBits = BitmapBits(copy.Bitmap());
+        canvas_.Work() = std::move(picture);
+        return true;
+    }
+
+    Canvas& canvas_;
+};
+
+}  // namespace
+
+std::unique_ptr<Kind> MakeMetafileKind(Canvas& canvas) {
+    return std::make_unique<MetafileKind>(canvas);
+}
+
+}  // namespace qcd

@@ -1,0 +1,26 @@
+// Raster pictures (.bmp .dib .gif .jpg): fitted into the preview area with their size caption.
+// The icon kinds fall back to the same drawing for a bitmap under an icon's name, and the
+// slideshow loads its next slide through it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "preview/kind.h"
+#include "preview/picture_headers.h"
+#include "preview/picture_loader.h"
+
+namespace qcd {
+
+class Canvas;
+
+std::unique_ptr<Kind> MakePictureKind(Canvas& canvas);
+
+// A picture whose header is read as `kind`, fitted into picCopy with its size caption; a
+// picture that cannot be loaded leaves picCopy blank.
+void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind);
+
+// Loads a picture file fitted into picIcon at the preview area's size (the next slide).
+bool LoadPictureFit(Canvas& canvas, const std::u16string& path);
+
+}  // namespace qcd
