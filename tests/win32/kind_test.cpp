@@ -1,0 +1,194 @@
+// The preview kinds started on a canvas of their own, without the Open dialog: the panel is
+// made from the control's template in a hidden window, and what a kind drew is read from the
+// off-screen copy, not from the screen.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "base/timer_owner.h"
+#include "commands/panel_commands.h"
+#include "media/mci_platform.h"
+#include "media/media_session.h"
+#include "media/vbmp3.h"
+#include "picture_files.h"
+#include "platform/handles.h"
+#include "preview/canvas.h"
+#include "preview/dispatcher.h"
+#include "preview/fit_geometry.h"
+#include "resources/resource_ids.h"
+
+namespace qcd::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
+
+// Timers that never reach the platform: the test ticks them itself.
+class QuietClock : public TimerClock {
+  public:
+    void Arm(int, uint32_t) override {}
+    void Disarm(int) override {}
+};
+
+INT_PTR CALLBACK PanelProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+std::wstring Text(HWND window) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(window, buffer, 256);
+    return buffer;
+}
+
+class KindTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        holder_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 400, nullptr,
+                                      nullptr, nullptr, nullptr));
+        panel_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"QRCOMDLG", holder_.get(),
+                                    PanelProc, 0);
+        ASSERT_NE(panel_, nullptr);
+        preview_.BeginDialog();
+        ASSERT_TRUE(preview_.InitPanel(panel_));
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = fs::path(temp) / (L"qcd-kinds-" + std::to_wstring(GetCurrentProcessId()));
+        fs::create_directories(folder_);
+    }
+    void TearDown() override {
+        preview_.EndDialog();
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+
+  public:
+    // Selects `name` as the dialog would.
+    void Select(const wchar_t* name) {
+        preview_.StopPreviewMedia(true);
+        preview_.PreviewFile((folder_ / name).u16string(), fs::path(name).u16string());
+    }
+  protected:
+    std::wstring Label(int id) const { return Text(GetDlgItem(panel_, id)); }
+    void Press(int id) { OnPanelCommand(canvas_, preview_.Shown(), static_cast<uintptr_t>(id)); }
+    COLORREF CopyPixel(int x, int y) { return GetPixel(canvas_.Copy().Dc(), x, y); }
+    COLORREF CopyCentre() { return CopyPixel(canvas_.Copy().Width() / 2, canvas_.Copy().Height() / 2); }
+
+    // Where the text box lives between previews, as the control's window.
+    win::unique_hwnd home_{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                           nullptr, nullptr, nullptr)};
+    win::unique_hwnd holder_;
+    HWND panel_ = nullptr;
+    Properties props_;
+    QuietClock clock_;
+    TimerOwner timers_{clock_};
+    Canvas canvas_{props_, timers_, home_.get()};
+    MediaSession media_{ProcessMci(), ProcessVbmp3()};
+    PreviewDispatcher preview_{canvas_, media_};
+    fs::path folder_;
+};
+
+TEST_F(KindTest, APictureIsFittedIntoTheCopyWithItsCaption) {
+    WriteFile(folder_ / L"wide.bmp", Bitmap8(640, 480, {0, kRed, kBlue},
+                                             [](int, int y) -> uint8_t { return y < 240 ? 1 : 2; }));
+    Select(L"wide.bmp");
+    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"wide.bmp");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"640x480x256");
+    EXPECT_EQ(Label(IDC_STATUS_LABEL), L"");
+    EXPECT_EQ(canvas_.State().kind, PreviewKind::Picture);
+    const int w = canvas_.Copy().Width(), h = canvas_.Copy().Height();
+    const auto place = FitIntoBox(640, 480, w, h);
+    ASSERT_TRUE(place);
+    ASSERT_GT(place->y, 0);
+    EXPECT_EQ(CopyPixel(w / 2, place->y - 1), canvas_.Copy().BackColor());
+    EXPECT_TRUE(Near(CopyPixel(w / 2, place->y + 2), kRed));
+    EXPECT_TRUE(Near(CopyPixel(w / 2, place->y + place->height - 3), kBlue));
+}
+
+TEST_F(KindTest, AnIconFileStepsThroughItsImagesWithTheButtons) {
+    WriteFile(folder_ / L"three.ico", IconFile({{16, kRed}, {32, kGreen}, {48, kBlue}}));
+    Select(L"three.ico");
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"1/3  Image");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"16x16xFull");
+    EXPECT_TRUE(Near(CopyCentre(), kRed));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(panel_, IDC_FORWARD_BUTTON)));
+    Press(IDC_FORWARD_BUTTON);
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"2/3  Image");
+    EXPECT_TRUE(Near(CopyCentre(), kGreen));
+    Press(IDC_BACK_BUTTON);
+    Press(IDC_BACK_BUTTON);
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"3/3  Image");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"48x48xFull");
+    EXPECT_TRUE(Near(CopyCentre(), kBlue));
+    // A press is no new selection: what a load would compare stays as it was.
+    const uint32_t generation = canvas_.Generation();
+    Press(IDC_FORWARD_BUTTON);
+    EXPECT_EQ(canvas_.Generation(), generation);
+}
+
+TEST_F(KindTest, AnAnimatedCursorRunsOnItsOwnTimerUntilTheNextSelection) {
+    WriteFile(folder_ / L"two.ani", AniFile({kRed, kBlue}, 4, 5));
+    Select(L"two.ani");
+    EXPECT_EQ(Label(IDC_STATUS_LABEL), L"1/4  Frame");
+    EXPECT_EQ(canvas_.State().kind, PreviewKind::AnimatedCursor);
+    Press(IDC_PLAY_BUTTON);
+    EXPECT_EQ(canvas_.State().kind, PreviewKind::AnimatedCursorRunning);
+    EXPECT_TRUE(timers_.Enabled(TimerId::AniStep));
+    EXPECT_EQ(timers_.Interval(TimerId::AniStep), 50u);
+    timers_.Tick(1);
+    timers_.Tick(1);
+    EXPECT_EQ(Label(IDC_STATUS_LABEL), L"2/4  Frame");
+    EXPECT_TRUE(Near(CopyCentre(), kBlue));
+
+    WriteFile(folder_ / L"plain.txt", {'a'});
+    Select(L"plain.txt");
+    EXPECT_FALSE(timers_.Enabled(TimerId::AniStep));
+    EXPECT_TRUE(timers_.AbortRequested());
+    timers_.Tick(1);  // a tick queued before the stop
+    EXPECT_EQ(Label(IDC_STATUS_LABEL), L"");
+}
+
+TEST_F(KindTest, TextFillsTheBoxOverTheAreaUntilTheNextStop) {
+    std::ofstream(folder_ / L"notes.txt", std::ios::binary) << "first line\r\nsecond line";
+    Select(L"notes.txt");
+    HWND box = canvas_.TextView();
+    EXPECT_EQ(GetParent(box), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    EXPECT_EQ(Text(box), L"first line\r\nsecond line");
+    RECT r{};
+    GetClientRect(GetParent(box), &r);
+    RECT b{};
+    GetWindowRect(box, &b);
+    EXPECT_EQ(b.right - b.left, r.right);
+    preview_.StopPreviewMedia(false);
+    EXPECT_EQ(GetParent(box), home_.get());
+    EXPECT_FALSE(GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE);
+}
+
+// A selection handled while a text load lets messages run takes the panel: the load must not
+// put its box over the newer preview.
+TEST_F(KindTest, ASelectionMadeWhileATextLoadsWins) {
+    std::ofstream(folder_ / L"notes.txt") << "text";
+    WriteFile(folder_ / L"red.bmp", Bitmap8(8, 8, {0, kRed}, [](int, int) -> uint8_t { return 1; }));
+    struct Selector {
+        static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+            if (msg == WM_APP)
+                reinterpret_cast<KindTest*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))->Select(L"red.bmp");
+            return DefWindowProcW(hwnd, msg, wp, lp);
+        }
+    };
+    win::unique_hwnd selector(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                              nullptr, nullptr, nullptr));
+    SetWindowLongPtrW(selector.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(selector.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Selector::Proc));
+    PostMessageW(selector.get(), WM_APP, 0, 0);
+    Select(L"notes.txt");
+    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"red.bmp");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"8x8x256");
+    EXPECT_NE(GetParent(canvas_.TextView()), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    EXPECT_TRUE(Near(CopyCentre(), kRed));
+}
+
+}  // namespace
+}  // namespace qcd::test
