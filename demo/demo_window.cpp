@@ -19,6 +19,7 @@
 #include "platform/com_object.h"
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
+#include "resources/resource_ids.h"
 
 namespace demo {
 
@@ -72,7 +73,7 @@ HWND OpenDialogOfThisThread() {
 // The control's preview panel inside the dialog: the child dialog with the preview area.
 HWND PreviewPanelOf(HWND dialog) {
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (GetDlgItem(child, 1000)) return child;
+        if (GetDlgItem(child, IDC_PREVIEW_AREA)) return child;
     return nullptr;
 }
 
@@ -548,11 +549,11 @@ bool DemoWindow::PreviewShown() {
     HWND dialog = OpenDialogOfThisThread();
     HWND panel = dialog ? PreviewPanelOf(dialog) : nullptr;
     if (!panel) return false;
-    if (TextOf(GetDlgItem(panel, 1001)) != options_.previewFile) {
+    if (TextOf(GetDlgItem(panel, IDC_TITLE_LABEL)) != options_.previewFile) {
         SelectInFileList(dialog, options_.previewFile);
         return false;
     }
-    return TextOf(GetDlgItem(panel, 1004)) != L"Loading...";
+    return TextOf(GetDlgItem(panel, IDC_STATUS_LABEL)) != L"Loading...";
 }
 
 void DemoWindow::Ready() {
