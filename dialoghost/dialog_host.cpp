@@ -147,11 +147,19 @@ INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
             canvas_.View().HideButtons();
             break;
         case NotifyAction::SelectionChange: {
+            // A keyboard move notifies the same selection twice.
+            std::u16string path = GetDlgFilePath(header.hwndFrom);
+            if (path == previewedPath_ && previewedGeneration_ == canvas_.Generation()) break;
             preview_.StopPreviewMedia(true);
             // The properties follow the selection as it moves.
-            props_.FileName = GetDlgFilePath(header.hwndFrom);
+            props_.FileName = std::move(path);
             props_.FileTitle = GetDlgSpec(header.hwndFrom);
-            preview_.PreviewFile(props_.FileName, props_.FileTitle);
+            const std::u16string previewed = props_.FileName;
+            // An overtaken preview leaves the record to the selection that overtook it.
+            if (preview_.PreviewFile(props_.FileName, props_.FileTitle)) {
+                previewedPath_ = previewed;
+                previewedGeneration_ = canvas_.Generation();
+            }
             break;
         }
         case NotifyAction::Reset:

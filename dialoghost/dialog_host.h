@@ -6,6 +6,7 @@
 
 #include <commdlg.h>
 
+#include <optional>
 #include <string>
 
 #include "base/properties.h"
@@ -53,6 +54,10 @@ class DialogHost {
     void StoreResult(HWND sender);
 
     Properties& props_;
+    // The file whose preview stands, and the canvas's generation when it was made: the same
+    // file notified again with nothing in between is not stopped and loaded again.
+    std::u16string previewedPath_;
+    std::optional<uint32_t> previewedGeneration_;
     MediaSession media_;
     Canvas canvas_;
     PreviewDispatcher preview_;

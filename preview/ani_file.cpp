@@ -48,10 +48,15 @@ size_t NextChunk(size_t dataAt, size_t size, size_t end) {
     return std::min(end, dataAt + size + (size & 1));
 }
 
-// `frames` "icon" chunks from the start of `list` (the "fram" list's data after its type).
-std::optional<std::vector<IconImageInfo>> ReadFrames(std::span<const uint8_t> list,
-                                                     int32_t frames) {
+struct Frames {
     std::vector<IconImageInfo> images;
+    std::vector<IconImagePlace> places;
+};
+
+// `frames` "icon" chunks from the start of `list` (the "fram" list's data after its type),
+// which lies at `listAt` in the file.
+std::optional<Frames> ReadFrames(std::span<const uint8_t> list, size_t listAt, int32_t frames) {
+    Frames read;
     size_t at = 0;
     for (int32_t f = 0; f < frames; ++f) {
         if (list.size() - at < kChunkHeaderSize || !IdAt(list, at, "icon")) return std::nullopt;
@@ -60,10 +65,11 @@ std::optional<std::vector<IconImageInfo>> ReadFrames(std::span<const uint8_t> li
         if (size > list.size() - dataAt) return std::nullopt;
         const IconFileInfo icon = ReadIconFile(list.subspan(dataAt, size));
         if (icon.count < 1) return std::nullopt;
-        images.push_back(icon.images.front());
+        read.images.push_back(icon.images.front());
+        read.places.push_back({listAt + dataAt, size});
         at = NextChunk(dataAt, size, list.size());
     }
-    return images;
+    return read;
 }
 
 }  // namespace
@@ -99,9 +105,11 @@ AniFileInfo ReadAniFile(std::span<const uint8_t> file) {
         } else if (IdAt(file, at, "LIST") && std::min(size, data.size()) >= 4 &&
                    IdAt(data, 0, "fram") && !haveFrames) {
             // A list cut short by the end of the file still gives the frames that are there.
-            auto images = ReadFrames(data.subspan(4, std::min(size, data.size()) - 4), frameCount);
-            if (!images) return {};
-            info.images = std::move(*images);
+            auto frames =
+                ReadFrames(data.subspan(4, std::min(size, data.size()) - 4), dataAt + 4, frameCount);
+            if (!frames) return {};
+            info.images = std::move(frames->images);
+            info.frames = std::move(frames->places);
             haveFrames = true;
         }
         // Other chunks and lists (an information list after the header, say) are stepped over.

@@ -1,7 +1,6 @@
 // What the animated-cursor preview reads from a RIFF "ACON" file: one image per frame with
-// its size and depth, and the steps of the animation with their rates and images. The frames
-// themselves are drawn by the platform from the file. Portable code; every count, size and
-// offset is checked against the bytes present.
+// its size, depth and place, and the steps of the animation with their rates and images.
+// Portable code; every count, size and offset is checked against the bytes present.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +21,8 @@ struct AniFileInfo {
     int32_t count = kIconInvalid;
     // Image n (1-based) at n - 1: the first image of frame n's embedded icon.
     std::vector<IconImageInfo> images;
+    // Frame n's embedded icon or cursor file within the file, at n - 1.
+    std::vector<IconImagePlace> frames;
     int32_t stepCount = 0;
     // The header's rate, for every step when there is no "rate" chunk.
     int32_t displayRate = 0;

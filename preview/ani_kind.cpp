@@ -1,9 +1,7 @@
-// Animated cursors (.ani): the images rendered once into the strip, played at the file's own
-// rates by Timer1, paused and stepped with the buttons.
+// Animated cursors (.ani): each frame drawn from the icon our reader found for it, played at
+// the file's own rates by Timer1, paused and stepped with the buttons.
 #include <windows.h>
 
-#include "platform/handles.h"
-#include "platform/text.h"
 #include "preview/ani_file.h"
 #include "preview/canvas.h"
 #include "preview/icon_strip.h"
@@ -14,8 +12,8 @@ namespace qcd {
 
 namespace {
 
-// A size from the file, for drawing into a 32-pixel cell: nonsense sizes draw at the cell's.
-int DrawingSize(int32_t size) { return size >= 1 && size <= 256 ? size : IconStrip::kCell; }
+// Larger files are not read beyond this: frames said to lie there make the file invalid.
+constexpr size_t kAniReadLimit = 16 << 20;
 
 class AniKind final : public Kind {
   public:
@@ -28,19 +26,20 @@ class AniKind final : public Kind {
             Timer1_Timer(Context());
         });
     }
-
     ~AniKind() override { canvas_.Timers().Register(TimerId::AniStep, nullptr); }
 
     StartResult Start(const std::u16string& path) override {
-        const auto file = FileBytes::Read(path);
-        if (!file) return StartResult::Shown;
-        const int32_t n = Load(path, *file);
-        if (n == kIconNotThisFormat) {
-            ShowPicture(canvas_, *file, PictureHeaderKind::Bitmap);
+        file_ = FileBytes::Read(path, kAniReadLimit);
+        if (!file_) return StartResult::Shown;
+        info_ = ReadAniFile(file_->Bytes());
+        if (info_.count == kIconNotThisFormat) {
+            ShowPicture(canvas_, *file_, PictureHeaderKind::Bitmap);
             return StartResult::Shown;
         }
-        if (n < 1) return StartResult::Shown;
+        if (info_.count < 1 || !Prepare()) return StartResult::Shown;
+        const int32_t n = info_.count;
         PreviewState& state = canvas_.State();
+        state.frameCount = info_.stepCount;
         state.frameIndex = 1;
         strip_.ShowFirstImage(n > 1 ? PreviewKind::AnimatedCursor : PreviewKind::Icon);
         canvas_.SetText(PanelLabel::Status, FrameLine(state.frameIndex, state.frameCount));
@@ -54,41 +53,26 @@ class AniKind final : public Kind {
 
   private:
     ImageSetContext Context() {
-        return {canvas_, strip_, canvas_.State(), {stepRates_, stepImages_, displayRate_}};
+        return {canvas_, strip_, canvas_.State(), {info_.rates, info_.sequence, info_.displayRate}};
     }
 
-    // The image count, 0 for a bitmap under the name, or -1.
-    int32_t Load(const std::u16string& path, const FileBytes& file) {
-        const AniFileInfo info = ReadAniFile(file.Bytes());
-        if (info.count < 1) return info.count;
+    bool Prepare() {
         std::vector<StripImage> images;
-        for (const IconImageInfo& image : info.images)
+        for (const IconImageInfo& image : info_.images)
             images.push_back({image.width, image.height, image.bits});
-        if (!strip_.Prepare(std::move(images))) return kIconInvalid;
-        win::unique_hcursor cursor(LoadCursorFromFileW(win::Wide(path)));
-        if (!cursor) return kIconInvalid;
-        stepRates_ = info.rates;
-        stepImages_ = info.sequence;
-        displayRate_ = info.displayRate;
-        canvas_.State().frameCount = info.stepCount;
-        for (int32_t n = 1; n <= info.count; ++n) {
-            const IconImageInfo& image = info.images[static_cast<size_t>(n - 1)];
-            const auto cell = strip_.CellOf(n);
-            // The platform indexes an animated cursor's pictures by step, in sequence order:
-            // an image no step shows cannot be drawn and keeps a blank cell.
-            const int32_t step = info.FirstStepShowing(n);
-            if (step < 1) continue;
-            DrawIconEx(cell.Dc(), cell.X(), 0, cursor.get(), DrawingSize(image.width),
-                       DrawingSize(image.height), static_cast<UINT>(step - 1), nullptr,
-                       DI_NORMAL);
-        }
-        return info.count;
+        return strip_.Prepare(std::move(images), [this](int32_t n, HDC dc, int x) {
+            if (!file_ || n < 1 || static_cast<size_t>(n) > info_.frames.size()) return;
+            const IconImagePlace& frame = info_.frames[static_cast<size_t>(n - 1)];
+            const auto icon = file_->Bytes().subspan(frame.offset, frame.size);
+            DrawIconImage(icon, ReadIconFile(icon), 1, dc, x);
+        });
     }
 
     Canvas& canvas_;
     IconStrip strip_;
-    std::vector<int32_t> stepRates_, stepImages_;
-    int32_t displayRate_ = 0;
+    // The file shown and what was read from it, kept for the frames drawn as they come.
+    std::optional<FileBytes> file_;
+    AniFileInfo info_;
 };
 
 }  // namespace

@@ -98,14 +98,14 @@ bool PreviewDispatcher::ClearPreviewPanel() {
     return true;
 }
 
-void PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16string& title) {
+bool PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16string& title) {
     canvas_.Overtake();
-    if (!ClearPreviewPanel()) return;
+    if (!ClearPreviewPanel()) return false;
     const PanelView view = canvas_.View();
     view.SetText(kTitleLabel, title);
 
     const PreviewRow row = RowForKey(ExtensionKey(title));
-    if (row == PreviewRow::Unknown) return;
+    if (row == PreviewRow::Unknown) return true;
     if (RowShowsButtons(row)) view.ShowButtons();
     WaitCursor wait;
     view.SetText(kStatusLabel, kLoadingText);
@@ -116,9 +116,10 @@ void PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16st
         shown_ = kind;
         result = kind->Start(path);
     }
-    if (result == StartResult::Overtaken) return;
+    if (result == StartResult::Overtaken) return false;
     canvas_.ShowCopy();
     if (result != StartResult::KeepStatus) view.SetText(kStatusLabel, L"");
+    return true;
 }
 
 }  // namespace qcd

@@ -41,8 +41,9 @@ class PreviewDispatcher {
     // Hides the buttons, empties the labels, blanks the area and resets the shown state.
     bool ClearPreviewPanel();
     // The preview of a newly selected file: the panel cleared, the file's kind chosen by the
-    // name's extension and started. Stop the previous preview first.
-    void PreviewFile(const std::u16string& path, const std::u16string& title);
+    // name's extension and started. Stop the previous preview first. False when the panel
+    // could not be cleared or a newer event took it while the kind let messages run.
+    bool PreviewFile(const std::u16string& path, const std::u16string& title);
 
     // The kind whose preview is shown, for the buttons; none before the first.
     ButtonTarget* Shown() { return shown_; }

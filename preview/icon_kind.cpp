@@ -12,18 +12,29 @@ namespace {
 
 StripImage ToStrip(const IconImageInfo& image) { return {image.width, image.height, image.bits}; }
 
+// An icon file larger than this is not one a user would keep: what lies beyond is not read,
+// and images said to lie there make the file invalid.
+constexpr size_t kIconReadLimit = 16 << 20;
+
 class IconKind final : public Kind {
   public:
     explicit IconKind(Canvas& canvas) : canvas_(canvas), strip_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
-        const auto file = FileBytes::Read(path);
-        if (!file) return StartResult::Shown;
-        const int32_t n = Load(*file);
-        if (n == kIconNotThisFormat)
-            ShowPicture(canvas_, *file, PictureHeaderKind::Bitmap);
-        else if (n >= 1)
-            strip_.ShowImageSet();
+        file_ = FileBytes::Read(path, kIconReadLimit);
+        if (!file_) return StartResult::Shown;
+        info_ = ReadIconFile(file_->Bytes());
+        if (info_.count == kIconNotThisFormat) {
+            ShowPicture(canvas_, *file_, PictureHeaderKind::Bitmap);
+            return StartResult::Shown;
+        }
+        if (info_.count < 1) return StartResult::Shown;
+        std::vector<StripImage> images;
+        for (const IconImageInfo& image : info_.images) images.push_back(ToStrip(image));
+        const bool ready = strip_.Prepare(std::move(images), [this](int32_t n, HDC dc, int x) {
+            if (file_) DrawIconImage(file_->Bytes(), info_, n, dc, x);
+        });
+        if (ready) strip_.ShowImageSet();
         return StartResult::Shown;
     }
 
@@ -32,31 +43,11 @@ class IconKind final : public Kind {
     }
 
   private:
-    // The image count, 0 for a bitmap under the name, or -1.
-    int32_t Load(const FileBytes& file) {
-        const IconFileInfo info = ReadIconFile(file.Bytes());
-        if (info.count < 1) return info.count;
-        std::vector<StripImage> images;
-        for (const IconImageInfo& image : info.images) images.push_back(ToStrip(image));
-        if (!strip_.Prepare(std::move(images))) return kIconInvalid;
-        for (int32_t n = 1; n <= info.count; ++n) {
-            // The loader draws the first 32-pixel entry of a many-image file whatever is
-            // asked, and wants the header's reserved field 0: each image goes to it as a
-            // clean file of its own.
-            const auto bytes = SingleImageIcon(file.Bytes(), info, n);
-            const auto single = bytes ? FileBytes::Copy(*bytes) : std::nullopt;
-            if (!single) continue;
-            const auto picture = LoadedPicture::FromBytes(*single);
-            // An image the platform cannot draw leaves its cell blank; the others still show.
-            if (!picture) continue;
-            const auto cell = strip_.CellOf(n);
-            picture->Draw(cell.Dc(), cell.X(), 0, picture->Width(), picture->Height());
-        }
-        return info.count;
-    }
-
     Canvas& canvas_;
     IconStrip strip_;
+    // The file shown, kept for the images drawn as they are stepped to.
+    std::optional<FileBytes> file_;
+    IconFileInfo info_;
 };
 
 }  // namespace

@@ -1,12 +1,17 @@
-// The strip picIcon of the icon kinds: every image rendered once into a 32-pixel cell of its
-// own; showing an image is then one cell copy into picCopy.
+// The strip picIcon of the icon kinds: an image is rendered into a 32-pixel cell of its own
+// the first time it is shown, and showing it again is one cell copy into picCopy. The strip
+// holds a few cells, however many images the file has: a file of 32767 icons costs what the
+// shown ones cost.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
+#include "preview/icon_file.h"
 #include "preview/image_steps.h"
 #include "preview/preview_kind.h"
 
@@ -18,32 +23,21 @@ class Surface;
 class IconStrip final : public ImageStrip {
   public:
     static constexpr int kCell = 32;
+    // Cells kept rendered: an animation's frames, or the images stepped through lately.
+    static constexpr int32_t kMaxCells = 64;
+
+    // Draws image n (1-based) at (x, 0) of `dc`, clipped to its 32-pixel cell.
+    using Render = std::function<void(int32_t n, HDC dc, int x)>;
 
     explicit IconStrip(Canvas& canvas) : canvas_(canvas) {}
 
-    // picIcon as a blank strip of `count` cells, for the images described; false when the
-    // strip cannot be made that large.
-    bool Prepare(std::vector<StripImage> images);
+    // The images of the file now shown and how each is drawn; picIcon becomes a blank strip
+    // of up to kMaxCells cells. False when the strip cannot be made.
+    bool Prepare(std::vector<StripImage> images, Render render);
     int32_t Count() const { return static_cast<int32_t>(images_.size()); }
-    // The DC drawing of image n goes to, confined to its cell on the strip's back colour (a
-    // bigger image must not spill into its neighbour), and the cell's left edge.
-    class Cell {
-      public:
-        Cell(const Surface& strip, int32_t n);
-        ~Cell() { RestoreDC(dc_, saved_); }
-        Cell(const Cell&) = delete;
-        Cell& operator=(const Cell&) = delete;
-        HDC Dc() const { return dc_; }
-        int X() const { return x_; }
 
-      private:
-        HDC dc_;
-        int saved_;
-        int x_;
-    };
-    Cell CellOf(int32_t n) const;
-
-    // Image n's cell centred into picCopy; the shown size and depth become image n's.
+    // Image n's cell centred into picCopy, rendered first if the cell holds another image;
+    // the shown size and depth become image n's.
     StripImage DrawImage(int32_t n) override;
 
     // Image 1 of the strip shown as `kind`, with its size caption and image line.
@@ -52,8 +46,20 @@ class IconStrip final : public ImageStrip {
     void ShowImageSet();
 
   private:
+    void RenderCell(int32_t n, size_t cell);
+
     Canvas& canvas_;
     std::vector<StripImage> images_;
+    Render render_;
+    // The image each cell holds, 0 for none.
+    std::vector<int32_t> cellImages_;
 };
+
+// Image n of an icon or cursor file drawn at its own size at (x, 0) of `dc` by the platform's
+// picture loader, given the one image as a file of its own: it draws the first 32-pixel entry
+// of a many-image file whatever is asked, and wants the header's reserved field 0. An image
+// it cannot draw leaves nothing.
+void DrawIconImage(std::span<const uint8_t> file, const IconFileInfo& info, int32_t n, HDC dc,
+                   int x);
 
 }  // namespace qcd

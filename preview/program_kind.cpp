@@ -38,28 +38,21 @@ class ProgramKind final : public Kind {
         const auto count =
             static_cast<int32_t>(ExtractIconExW(win::Wide(path), -1, nullptr, nullptr, 0));
         if (count < 1) return count;
-        if (!strip_.Prepare(std::vector<StripImage>(static_cast<size_t>(count), kProgramIcon)))
-            return -1;
-        // One call extracts them all: the file is opened once, not once per icon.
-        // Owners ready before the icons exist: nothing can fail between their making and owning.
-        std::vector<HICON> handles(static_cast<size_t>(count), nullptr);
-        std::vector<win::unique_hicon> icons;
-        icons.reserve(handles.size());
-        const UINT extracted =
-            ExtractIconExW(win::Wide(path), 0, handles.data(), nullptr, static_cast<UINT>(count));
-        for (HICON h : handles) icons.emplace_back(h);
-        if (extracted == 0 || extracted == UINT_MAX) return -1;
-        for (int32_t n = 1; n <= count; ++n) {
-            const HICON icon = icons[static_cast<size_t>(n - 1)].get();
-            if (!icon) continue;
-            const auto cell = strip_.CellOf(n);
-            DrawIcon(cell.Dc(), cell.X(), 0, icon);
-        }
-        return count;
+        path_ = path;
+        const bool ready = strip_.Prepare(
+            std::vector<StripImage>(static_cast<size_t>(count), kProgramIcon),
+            [this](int32_t n, HDC dc, int x) {
+                HICON handle = nullptr;
+                ExtractIconExW(win::Wide(path_), n - 1, &handle, nullptr, 1);
+                win::unique_hicon icon(handle);
+                if (icon) DrawIcon(dc, x, 0, icon.get());
+            });
+        return ready ? count : -1;
     }
 
     Canvas& canvas_;
     IconStrip strip_;
+    std::u16string path_;
 };
 
 }  // namespace

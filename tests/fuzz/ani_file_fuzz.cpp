@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the animated-cursor reader: it must never read past the data, and
-// every step of a valid file must show one of its images for a rate the timer can take.
+// every step of a valid file must show one of its images for a rate the timer can take, and
+// every frame must be found where the reader says it is.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (info.count < 1) return 0;
 
     Check(info.images.size() == static_cast<size_t>(info.count));
+    Check(info.frames.size() == info.images.size());
+    // Each frame's place holds the icon file its image was read from.
+    for (size_t f = 0; f < info.frames.size(); ++f) {
+        const qcd::IconImagePlace& frame = info.frames[f];
+        Check(frame.offset <= size && frame.size <= size - frame.offset);
+        const qcd::IconFileInfo icon = qcd::ReadIconFile({data + frame.offset, frame.size});
+        Check(icon.count >= 1 && icon.images.front() == info.images[f]);
+    }
     Check(info.stepCount >= 1 && info.displayRate >= 1);
     Check(info.rates.empty() || info.rates.size() == static_cast<size_t>(info.stepCount));
     Check(info.sequence.empty() || info.sequence.size() == static_cast<size_t>(info.stepCount));

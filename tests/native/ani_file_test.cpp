@@ -1,5 +1,6 @@
 #include "preview/ani_file.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <string_view>
@@ -229,6 +230,20 @@ TEST(AniFile, OddSizedFramesAreFollowedByTheirPadding) {
         ReadAniFile(Riff({Header(2, 2, 6), FramList({Cursor(32, 1, 1), Cursor(16, 4, 3)})}));
     ASSERT_EQ(info.count, 2);
     EXPECT_EQ(info.images[1], (IconImageInfo{16, 16, 4}));
+}
+
+TEST(AniFile, EachFrameIsFoundWhereItsIconFileLies) {
+    const Bytes first = Cursor(32, 1, 1), second = Cursor(16, 4, 3);
+    const Bytes file = Riff({Header(2, 2, 6), FramList({first, second})});
+    const AniFileInfo info = ReadAniFile(file);
+    ASSERT_EQ(info.frames.size(), 2u);
+    for (size_t f = 0; f < 2; ++f) {
+        const Bytes& icon = f == 0 ? first : second;
+        const IconImagePlace& place = info.frames[f];
+        ASSERT_EQ(place.size, icon.size());
+        EXPECT_TRUE(std::equal(icon.begin(), icon.end(),
+                               file.begin() + static_cast<std::ptrdiff_t>(place.offset)));
+    }
 }
 
 TEST(AniFile, OtherChunksAfterTheHeaderAreSteppedOver) {
