@@ -1,5 +1,7 @@
 #include "preview/picture_headers.h"
 
+#include <utility>
+
 namespace qcd {
 
 namespace {
@@ -67,6 +69,71 @@ PictureInfo ReadGifInfo(std::span<const uint8_t> file) {
     const int r = (file[10] >> 4) & 7;
     const int16_t bits = r == 1 ? 1 : (r == 2 || r == 3) ? 4 : 8;
     return Measured(width, height, bits);
+}
+
+namespace {
+
+// The first image's right and bottom edges, walking the blocks before it; nothing when the
+// walk leaves the bytes read.
+std::optional<std::pair<int64_t, int64_t>> GifFirstImageExtent(std::span<const uint8_t> head) {
+    size_t at = kGifHeaderSize;
+    if (head[10] & 0x80) at += size_t{3} << ((head[10] & 7) + 1);
+    // Extensions are a label and a chain of sub-blocks, each a length byte and its data.
+    auto skipSubBlocks = [&](size_t from) -> std::optional<size_t> {
+        while (from < head.size()) {
+            const size_t n = head[from];
+            if (n == 0) return from + 1;
+            from += n + 1;
+        }
+        return std::nullopt;
+    };
+    while (at < head.size()) {
+        if (head[at] == 0x2C) {
+            if (head.size() - at < 10) return std::nullopt;
+            return std::pair<int64_t, int64_t>{int64_t{U16(head, at + 1)} + U16(head, at + 5),
+                                               int64_t{U16(head, at + 3)} + U16(head, at + 7)};
+        }
+        if (head[at] != 0x21 || head.size() - at < 2) return std::nullopt;
+        const auto next = skipSubBlocks(at + 2);
+        if (!next) return std::nullopt;
+        at = *next;
+    }
+    return std::nullopt;
+}
+
+bool GifMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
+    if (fileSize > kMaxGifFileSize) return false;
+    const PictureInfo screen = ReadGifInfo(head);
+    // Not a GIF at all: the loader judges it by its content, within the general limit.
+    if (screen.result != PictureInfoResult::Measured) return true;
+    if (int64_t{screen.width} * screen.height > kMaxGifPixels) return false;
+    const auto image = GifFirstImageExtent(head);
+    return !image || image->first * image->second <= kMaxGifPixels;
+}
+
+bool BitmapMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
+    const PictureInfo info = ReadBitmapInfo(head);
+    if (info.result != PictureInfoResult::Measured) return true;  // the loader refuses it
+    if (info.width <= 0 || info.height <= 0 ||
+        int64_t{info.width} * info.height > kMaxBitmapPixels)
+        return false;
+    // Uncompressed rows must all be there: the loader would read (or make up) the rest.
+    const bool core = head.size() >= 18 && U32(head, 14) == 12;
+    const uint32_t compression = !core && head.size() >= 34 ? U32(head, 30) : 0;
+    if (compression != 0 && compression != 3) return true;
+    const uint64_t stride = (uint64_t{static_cast<uint32_t>(info.width)} *
+                                 static_cast<uint16_t>(info.bits) + 31) / 32 * 4;
+    const uint64_t offset = head.size() >= 14 ? U32(head, 10) : 0;
+    return offset + stride * static_cast<uint64_t>(info.height) <= fileSize;
+}
+
+}  // namespace
+
+bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize) {
+    if (kind == PictureHeaderKind::Gif) return GifMayBeLoaded(head, fileSize);
+    if (fileSize > kMaxPictureFileSize) return false;
+    if (kind == PictureHeaderKind::Bitmap) return BitmapMayBeLoaded(head, fileSize);
+    return true;
 }
 
 int16_t JpegBits(std::span<const uint8_t> file) {

@@ -38,12 +38,22 @@ bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind ki
     return true;
 }
 
+// The whole file when the platform's loader may be given it, judged from its first bytes and
+// its size before the rest is read.
+std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind) {
+    uint64_t size = 0;
+    auto head = FileBytes::Read(path, kPictureHeadSize, &size);
+    if (!head || !LoaderMayTake(kind, head->Bytes(), size)) return std::nullopt;
+    if (head->Bytes().size() == size) return head;
+    return FileBytes::Read(path);
+}
+
 class PictureKind final : public Kind {
   public:
     explicit PictureKind(Canvas& canvas) : canvas_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
-        if (const auto file = FileBytes::Read(path))
+        if (const auto file = ReadPictureFile(path, HeaderKindForPath(path)))
             ShowPicture(canvas_, *file, HeaderKindForPath(path));
         return StartResult::Shown;
     }
@@ -59,6 +69,7 @@ std::unique_ptr<Kind> MakePictureKind(Canvas& canvas) {
 }
 
 void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
+    if (!LoaderMayTake(kind, file.Bytes(), file.Bytes().size())) return;
     if (!LoadPictureInfo(canvas, file, kind)) return;
     PreviewState& state = canvas.State();
     state.kind = PreviewKind::Picture;
@@ -74,7 +85,7 @@ bool LoadPictureFit(Canvas& canvas, const std::u16string& path) {
     Surface& strip = canvas.IconStrip();
     strip.Resize(w, h);
     strip.Cls();
-    const auto file = FileBytes::Read(path);
+    const auto file = ReadPictureFile(path, HeaderKindForPath(path));
     if (!file) return false;
     const auto picture = LoadPicture(*file, HeaderKindForPath(path), w, h);
     if (!picture) return false;

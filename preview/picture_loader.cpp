@@ -43,16 +43,18 @@ FileBytes::~FileBytes() {
     if (data_) GlobalUnlock(memory_.get());
 }
 
-std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limit) {
+std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limit,
+                                         uint64_t* fileSize) {
     win::unique_file file(CreateFileW(win::Wide(path), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return std::nullopt;
-    LARGE_INTEGER fileSize{};
-    if (!GetFileSizeEx(file.get(), &fileSize) || fileSize.QuadPart < 0) return std::nullopt;
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) return std::nullopt;
+    if (fileSize) *fileSize = static_cast<uint64_t>(length.QuadPart);
     // One ReadFile takes a DWORD count; a 32-bit process could not hold more anyway.
     const auto wanted =
-        std::min<unsigned long long>({static_cast<unsigned long long>(fileSize.QuadPart), limit,
+        std::min<unsigned long long>({static_cast<unsigned long long>(length.QuadPart), limit,
                                       std::numeric_limits<DWORD>::max() / 2});
     const auto size = static_cast<size_t>(wanted);
     win::unique_hglobal memory(GlobalAlloc(GMEM_MOVEABLE, size ? size : 1));

@@ -22,7 +22,9 @@ namespace qcd {
 class FileBytes {
   public:
     // At most `limit` bytes from the start; nothing when the file cannot be opened or read.
-    static std::optional<FileBytes> Read(const std::u16string& path, size_t limit = SIZE_MAX);
+    // `fileSize`, when given, receives the whole file's size.
+    static std::optional<FileBytes> Read(const std::u16string& path, size_t limit = SIZE_MAX,
+                                         uint64_t* fileSize = nullptr);
     static std::optional<FileBytes> Copy(std::span<const uint8_t> bytes);
 
     FileBytes(FileBytes&& other) noexcept;

@@ -22,6 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(size >= qcd::kGifHeaderSize && gif.width >= 0 && gif.height >= 0 &&
               (gif.bits == 1 || gif.bits == 4 || gif.bits == 8));
 
+    // Whatever the header says, the loader never gets a file beyond its kind's size limit.
+    for (auto kind : {qcd::PictureHeaderKind::Bitmap, qcd::PictureHeaderKind::Gif,
+                      qcd::PictureHeaderKind::Jpeg}) {
+        qcd::LoaderMayTake(kind, bytes, size);
+        Check(!qcd::LoaderMayTake(kind, bytes, qcd::kMaxPictureFileSize + 1));
+    }
+    Check(!qcd::LoaderMayTake(qcd::PictureHeaderKind::Gif, bytes, qcd::kMaxGifFileSize + 1));
+
     const int16_t jpegBits = qcd::JpegBits(bytes);
     Check(jpegBits == 8 || jpegBits == 24);
 

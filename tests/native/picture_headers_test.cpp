@@ -218,3 +218,60 @@ TEST(PictureHeaders, PlaceableCopyIsTheHeaderThenTheWholeMetafile) {
 
 }  // namespace
 }  // namespace qcd
+
+namespace qcd {
+namespace {
+
+// A bitmap of w x h at `bits` whose pixel rows start at 54, with `rows` of them present.
+Bytes BitmapWithRows(int32_t w, int32_t h, uint16_t bits, int32_t rows) {
+    Bytes b = BitmapHeader(w, h, bits);
+    Put32(b, 10, 54);
+    const size_t stride = (static_cast<size_t>(w) * bits + 31) / 32 * 4;
+    b.resize(54 + stride * static_cast<size_t>(rows), 0);
+    return b;
+}
+
+TEST(PictureHeaders, BitmapsGoToTheLoaderOnlyWithAllTheirRowsAndWithinThePixelLimit) {
+    const Bytes whole = BitmapWithRows(33, 5, 24, 5);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Bitmap, whole, whole.size()));
+    const Bytes cut = BitmapWithRows(33, 5, 24, 4);
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, cut, cut.size()));
+    // A top-down bitmap counts its rows the same; 1-bit rows are padded to four bytes.
+    Bytes topDown = BitmapWithRows(33, 5, 1, 5);
+    Put32(topDown, 22, static_cast<uint32_t>(-5));
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Bitmap, topDown, topDown.size()));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, topDown, topDown.size() - 1));
+    // The header of an 8000 x 8000 picture: the file would have to be 192 MB.
+    const Bytes claim = BitmapHeader(8000, 8000, 24);
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, claim, 54));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, claim, 192'000'054));
+    // Compressed rows cannot be counted from the header: the loader decides.
+    Bytes rle = BitmapHeader(100, 100, 8);
+    Put32(rle, 30, 1);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Bitmap, rle, rle.size()));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, BitmapHeader(0, 10, 8), 100));
+}
+
+TEST(PictureHeaders, GifsGoToTheLoaderWithinTheirPixelAndFileLimits) {
+    Bytes gif = GifHeader(100, 100, 0);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Gif, gif, gif.size()));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Gif, gif, kMaxGifFileSize + 1));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Gif, GifHeader(32768, 32768, 0), 13));
+    // A small screen whose first image, after a comment, claims far more.
+    gif.insert(gif.end(), {0x21, 0xFE, 3, 'a', 'b', 'c', 0});
+    const size_t image = gif.size();
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    Put16(gif, image + 5, 40000);
+    Put16(gif, image + 7, 40000);
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Gif, gif, gif.size()));
+    Put16(gif, image + 5, 2000);
+    Put16(gif, image + 7, 2000);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Gif, gif, gif.size()));
+    // Something else under a .gif name is the loader's to judge.
+    const Bytes other = Jpeg({0xFF, 0xD9});
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Gif, other, other.size()));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Jpeg, other, kMaxPictureFileSize + 1));
+}
+
+}  // namespace
+}  // namespace qcd
