@@ -80,15 +80,15 @@ inline bool SelectFile(HWND dialog, const wchar_t* name) {
     return true;
 }
 
-// Cancels every dialog box the thread shows: the common dialogs and any message box over them.
-// Only top-level windows are listed, so the preview panel (a #32770 child) is left to its
-// dialog.
 inline BOOL CALLBACK CancelIfDialog(HWND window, LPARAM) {
     wchar_t name[16] = {};
     if (GetClassNameW(window, name, 16) && lstrcmpW(name, L"#32770") == 0)
         PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
     return TRUE;
 }
+// Cancels every dialog box the thread shows: the common dialogs and any message box over them.
+// Only top-level windows are listed, so the preview panel (a #32770 child) is left to its
+// dialog.
 inline void CancelDialogsOf(DWORD thread) { EnumThreadWindows(thread, CancelIfDialog, 0); }
 
 // How long a dialog a test opens may stay open, driving included: every case takes a few
@@ -170,8 +170,9 @@ private:
 
 // Runs `body(dialog, panel)` once on the dialog's own thread, inside its modal loop, as soon as
 // the dialog is up: for what only that thread can do or see (its focus, the control's
-// surfaces). Thread timers carry no data, so one probe at a time per thread. The dialog is
-// cancelled once the body has run, or if it is not up within 10 s.
+// surfaces). Thread timers carry no data, so one probe at a time per thread. The thread's
+// dialogs are cancelled once the body has run, or if none is up within 10 s, until the probe
+// goes: one probe for one ShowOpen.
 class OnDialogThread {
 public:
     explicit OnDialogThread(std::function<void(HWND, HWND)> body)
