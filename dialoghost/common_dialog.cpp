@@ -6,10 +6,31 @@
 
 #include "dialoghost/dialog_record.h"
 #include "platform/text.h"
+#include "preview/preview_kind.h"
 
 namespace qcd {
 
+// The portable code spells the platform's flags and notification codes as numbers.
+static_assert(kOpenFlags == (OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE |
+                             OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
+static_assert(kSaveFlags == (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK |
+                             OFN_PATHMUSTEXIST | OFN_EXPLORER));
+// A Save As dialog must accept the name of a file that does not exist yet.
+static_assert((kSaveFlags & OFN_FILEMUSTEXIST) == 0);
+
 namespace {
+
+constexpr NotifyAction ActionFor(UINT code) {
+    return ActionForNotification(static_cast<int32_t>(code));
+}
+static_assert(ActionFor(CDN_INITDONE) == NotifyAction::PlaceDialog);
+static_assert(ActionFor(CDN_SELCHANGE) == NotifyAction::SelectionChange);
+static_assert(ActionFor(CDN_FOLDERCHANGE) == NotifyAction::Reset);
+static_assert(ActionFor(CDN_SHAREVIOLATION) == NotifyAction::Reset);
+static_assert(ActionFor(CDN_TYPECHANGE) == NotifyAction::Reset);
+static_assert(ActionFor(CDN_FILEOK) == NotifyAction::FileOk);
+static_assert(ActionFor(CDN_HELP) == NotifyAction::Ignore);
+static_assert(ActionFor(CDN_INCLUDEITEM) == NotifyAction::Ignore);
 
 // 261 zeroed bytes of which the dialog may fill 260, so the last is always a NUL.
 std::u16string QueryText(HWND dialog, UINT message) {

@@ -79,18 +79,6 @@ const KindFamily& FamilyOf(PreviewKind kind) {
     return kFamilies[0];
 }
 
-NotifyAction ActionForNotification(int32_t code) {
-    switch (code) {
-        case -601: return NotifyAction::PlaceDialog;      // CDN_INITDONE
-        case -602: return NotifyAction::SelectionChange;  // CDN_SELCHANGE
-        case -603:                                         // CDN_FOLDERCHANGE
-        case -604:                                         // CDN_SHAREVIOLATION
-        case -607: return NotifyAction::Reset;            // CDN_TYPECHANGE
-        case -606: return NotifyAction::FileOk;           // CDN_FILEOK
-        default: return NotifyAction::Ignore;             // CDN_HELP and anything else
-    }
-}
-
 std::u16string ColorDepthText(int16_t bits) {
     switch (bits) {
         case 1: return u"2";

@@ -70,7 +70,19 @@ inline bool IsVideo(PreviewKind kind) { return FamilyOf(kind).video; }
 
 // The Open dialog's notifications, by code (compared as signed 32-bit numbers).
 enum class NotifyAction : uint8_t { Ignore, PlaceDialog, SelectionChange, Reset, FileOk };
-NotifyAction ActionForNotification(int32_t code);
+// Constant, so the cross build checks it against the platform's CDN_* values
+// (dialoghost/common_dialog.cpp).
+constexpr NotifyAction ActionForNotification(int32_t code) {
+    switch (code) {
+        case -601: return NotifyAction::PlaceDialog;      // CDN_INITDONE
+        case -602: return NotifyAction::SelectionChange;  // CDN_SELCHANGE
+        case -603:                                         // CDN_FOLDERCHANGE
+        case -604:                                         // CDN_SHAREVIOLATION
+        case -607: return NotifyAction::Reset;            // CDN_TYPECHANGE
+        case -606: return NotifyAction::FileOk;           // CDN_FILEOK
+        default: return NotifyAction::Ignore;             // CDN_HELP and anything else
+    }
+}
 
 struct PreviewState {
     PreviewKind kind = PreviewKind::None;

@@ -28,13 +28,6 @@ TEST(DialogRecord, SaveBufferStartsWithTheNameCutToFit) {
     EXPECT_EQ(SaveFileBuffer(u"abc", 1, u'\0'), u"\0"s);
 }
 
-TEST(DialogRecord, FlagsOfBothDialogs) {
-    EXPECT_EQ(kOpenFlags, 530532u);
-    // The Save dialog asks before overwriting but accepts new names.
-    EXPECT_EQ(kSaveFlags & 0x1000u, 0u);
-    EXPECT_EQ(kSaveFlags | 0x1000u, 530470u);
-}
-
 TEST(DialogRecord, DefaultExtIsAppendedOnlyToANameWithoutADot) {
     Properties p;
     p.DefaultExt = u"txt";

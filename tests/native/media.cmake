@@ -3,4 +3,4 @@ add_executable(qcd_media_tests
   ${CMAKE_CURRENT_LIST_DIR}/mci_commands_test.cpp
 )
 target_link_libraries(qcd_media_tests PRIVATE qcd_media_core GTest::gtest_main)
-gtest_discover_tests(qcd_media_tests)
+gtest_discover_tests(qcd_media_tests PROPERTIES TIMEOUT 30)

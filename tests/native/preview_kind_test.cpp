@@ -38,18 +38,6 @@ TEST(PreviewKind, RowsByExtension) {
     EXPECT_FALSE(RowIsMedia(PreviewRow::ProgramIcons));
 }
 
-TEST(PreviewKind, NotificationActions) {
-    EXPECT_EQ(ActionForNotification(-601), NotifyAction::PlaceDialog);
-    EXPECT_EQ(ActionForNotification(-602), NotifyAction::SelectionChange);
-    EXPECT_EQ(ActionForNotification(-603), NotifyAction::Reset);
-    EXPECT_EQ(ActionForNotification(-604), NotifyAction::Reset);
-    EXPECT_EQ(ActionForNotification(-605), NotifyAction::Ignore);
-    EXPECT_EQ(ActionForNotification(-606), NotifyAction::FileOk);
-    EXPECT_EQ(ActionForNotification(-607), NotifyAction::Reset);
-    EXPECT_EQ(ActionForNotification(-608), NotifyAction::Ignore);
-    EXPECT_EQ(ActionForNotification(-600), NotifyAction::Ignore);
-}
-
 TEST(PreviewKind, Captions) {
     EXPECT_EQ(SizeCaption(640, 480, 8), u"640x480x256");
     EXPECT_EQ(SizeCaption(16, 16, 4), u"16x16x16");

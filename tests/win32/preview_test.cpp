@@ -41,7 +41,7 @@ TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
 
     const COLORREF blank = GetSysColor(COLOR_BTNFACE);
     struct Seen {
-        std::wstring caption;
+        std::wstring title, caption;
         Span across, down;
         COLORREF top = 0, bottom = 0;
     };
@@ -53,6 +53,7 @@ TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
                                     L"progressive.jpg", L"gray.jpg", L"notbm.bmp"}) {
             if (!Preview(dlg, pnl, name)) continue;
             Seen& s = seen[name];
+            s.title = WindowText(GetDlgItem(pnl, 1001));
             s.caption = SizeCaption(pnl);
             s.across = ColouredSpan(area, true, area.height / 2, blank);
             s.down = ColouredSpan(area, false, area.width / 2, blank);
@@ -104,8 +105,10 @@ TEST_F(PreviewTest, RasterPicturesAreFittedAndCaptioned) {
     }
     EXPECT_EQ(seen[L"gray.jpg"].caption, L"640x480x256");
 
-    // Not a bitmap by its own header: only the title.
+    // Not a bitmap by its own header: only the title. The blank area and caption are also what
+    // a panel that never saw the file shows, so the title is what tells it was previewed.
     const Seen& bad = seen[L"notbm.bmp"];
+    EXPECT_EQ(bad.title, L"notbm.bmp");
     EXPECT_EQ(bad.caption, L"");
     EXPECT_EQ(bad.across.first, -1);
     EXPECT_EQ(bad.down.first, -1);
