@@ -254,3 +254,32 @@ TEST(DialogRecordTest, RecordsOfBothDialogs) {
 
 }  // namespace
 }  // namespace qcd::test
+
+namespace qcd::test {
+namespace {
+
+// Under Wine a keyboard move in the list notifies the new selection twice: it is previewed once.
+TEST_F(DialogTest, AKeyboardMovePreviewsTheNewSelectionOnce) {
+    const Canvas& canvas = Object().Dialogs().PreviewCanvas();
+    uint32_t before = 0, after = 0;
+    std::wstring title;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"icon.cur")) return;
+        // The dialog's thread is idle once the preview ended; its counter is read from here.
+        before = canvas.Generation();
+        HWND list = FileList(dlg);
+        PostMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(list, WM_KEYUP, VK_DOWN, 0);
+        WaitFor([&] { return WindowText(GetDlgItem(pnl, 1001)) == L"notes.txt"; });
+        Sleep(300);  // both notifications of the move handled
+        SendMessageW(dlg, WM_NULL, 0, 0);
+        title = WindowText(GetDlgItem(pnl, 1001));
+        after = canvas.Generation();
+    });
+    EXPECT_EQ(title, L"notes.txt");
+    // One stop of the old preview and one start of the new one.
+    EXPECT_EQ(after - before, 2u);
+}
+
+}  // namespace
+}  // namespace qcd::test
