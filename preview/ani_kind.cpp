@@ -13,7 +13,7 @@ namespace qcd {
 namespace {
 
 // Larger files are not read beyond this: frames said to lie there make the file invalid.
-constexpr size_t kAniReadLimit = 16 << 20;
+constexpr size_t kAniReadLimit = 4 << 20;
 
 class AniKind final : public Kind {
   public:

@@ -14,7 +14,7 @@ StripImage ToStrip(const IconImageInfo& image) { return {image.width, image.heig
 
 // An icon file larger than this is not one a user would keep: what lies beyond is not read,
 // and images said to lie there make the file invalid.
-constexpr size_t kIconReadLimit = 16 << 20;
+constexpr size_t kIconReadLimit = 4 << 20;
 
 class IconKind final : public Kind {
   public:

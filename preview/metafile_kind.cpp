@@ -9,13 +9,17 @@ namespace qcd {
 
 namespace {
 
+// The platform's player takes seconds over a metafile this large; a larger one is not shown.
+constexpr size_t kMaxMetafileSize = 16 << 20;
+
 class MetafileKind final : public Kind {
   public:
     explicit MetafileKind(Canvas& canvas) : canvas_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
-        const auto file = FileBytes::Read(path);
-        if (!file) return StartResult::Shown;
+        uint64_t size = 0;
+        const auto file = FileBytes::Read(path, kMaxMetafileSize, &size);
+        if (!file || size > kMaxMetafileSize) return StartResult::Shown;
         bool hasOwnSize = true;
         std::optional<FileBytes> placeable;
         if (ExtensionKey(path) == u".wmf" && !IsPlaceableMetafile(file->Bytes())) {

@@ -58,7 +58,7 @@ inline constexpr size_t kPictureHeadSize = 64 << 10;
 inline constexpr int64_t kMaxGifPixels = 16 << 20;
 inline constexpr int64_t kMaxBitmapPixels = 64 << 20;
 inline constexpr uint64_t kMaxGifFileSize = 16 << 20;
-inline constexpr uint64_t kMaxPictureFileSize = 64 << 20;
+inline constexpr uint64_t kMaxPictureFileSize = 32 << 20;
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize);
 
 // Placeable metafiles start with this key; plain ones get a header first.
