@@ -197,16 +197,14 @@ std::optional<BmpSampler> BmpSampler::Make(const BmpLayout& layout, int32_t targ
     const auto tw = static_cast<uint64_t>(targetWidth);
     const auto th = static_cast<uint64_t>(targetHeight);
 
-    // (file row, target row), grouped by file row in file order.
-    std::vector<std::pair<int32_t, int32_t>> rows;
-    rows.reserve(th);
-    for (uint64_t ty = 0; ty < th; ++ty) {
-        const auto sy = static_cast<int32_t>((2 * ty + 1) * h / (2 * th));
-        rows.emplace_back(layout.topDown ? sy : layout.height - 1 - sy, static_cast<int32_t>(ty));
-    }
-    std::sort(rows.begin(), rows.end());
+    // In file order: from the bottom target row up when the file stores its rows bottom-up.
+    // The source rows then never go back, so target rows sharing one are neighbours.
     const auto rowBytes = static_cast<uint32_t>(RowBytes(layout));
-    for (const auto& [fileRow, targetRow] : rows) {
+    s.targetRows_.reserve(th);
+    for (uint64_t i = 0; i < th; ++i) {
+        const uint64_t ty = layout.topDown ? i : th - 1 - i;
+        const auto sy = static_cast<int32_t>((2 * ty + 1) * h / (2 * th));
+        const int32_t fileRow = layout.topDown ? sy : layout.height - 1 - sy;
         if (s.reads_.empty() || s.reads_.back().fileRow != fileRow) {
             // Inside the file: rowsInFile bounds offset + stride * height.
             const uint64_t offset =
@@ -214,7 +212,7 @@ std::optional<BmpSampler> BmpSampler::Make(const BmpLayout& layout, int32_t targ
             s.reads_.push_back({fileRow, offset, rowBytes});
             s.firstTargetRow_.push_back(s.targetRows_.size());
         }
-        s.targetRows_.push_back(targetRow);
+        s.targetRows_.push_back(static_cast<int32_t>(ty));
     }
     s.firstTargetRow_.push_back(s.targetRows_.size());
     s.put_.assign(s.reads_.size(), false);
@@ -237,7 +235,6 @@ std::optional<BmpSampler> BmpSampler::Make(const BmpLayout& layout, int32_t targ
     s.out_.width = targetWidth;
     s.out_.height = targetHeight;
     s.out_.pixels.assign(tw * th * 4, 0);
-    for (size_t i = 3; i < s.out_.pixels.size(); i += 4) s.out_.pixels[i] = 0xFF;
     return s;
 }
 
@@ -260,6 +257,7 @@ bool BmpSampler::Put(size_t index, std::span<const uint8_t> bytes) {
         first[tx * 4] = static_cast<uint8_t>((b + count / 2) / count);
         first[tx * 4 + 1] = static_cast<uint8_t>((g + count / 2) / count);
         first[tx * 4 + 2] = static_cast<uint8_t>((r + count / 2) / count);
+        first[tx * 4 + 3] = 0xFF;
     }
     for (size_t i = firstTargetRow_[index] + 1; i < firstTargetRow_[index + 1]; ++i) {
         std::copy_n(first, rowSize,
