@@ -70,14 +70,14 @@ struct BmpSample {
 class BmpSampler {
   public:
     // Nothing when the layout's rows are not all in the file or either side of the target is
-    // outside 1..kBmpMaxTarget.
+    // outside 1..kBmpMaxTarget (FitIntoBox scales a very long picture's short side to 0).
     static std::optional<BmpSampler> Make(const BmpLayout& layout, int32_t targetWidth,
                                           int32_t targetHeight);
 
     // The rows to read, each once, in file order.
     const std::vector<BmpRowRead>& Reads() const { return reads_; }
     // The bytes of Reads()[index] (extra bytes are ignored): the target rows showing it are
-    // filled. False for an index out of range or fewer bytes than the read's size.
+    // filled. False for an index out of range, fewer bytes than the read's size, or after Take.
     bool Put(size_t index, std::span<const uint8_t> bytes);
     // The picture once every read was put; nothing before, or when it was taken already.
     std::optional<BmpSample> Take();
@@ -91,7 +91,7 @@ class BmpSampler {
     // For each read, the first of its target rows in targetRows_ (one past the end last).
     std::vector<size_t> firstTargetRow_;
     std::vector<int32_t> targetRows_;
-    // For each target column, kSamples source columns (the unused ones repeat the last).
+    // For each target column, four source columns (the unused ones repeat the last).
     std::vector<int32_t> columns_;
     std::vector<uint8_t> sampleCounts_;
     std::vector<bool> put_;
