@@ -9,6 +9,7 @@
 
 #include "platform/com_ptr.h"
 #include "preview/jpeg_dc.h"
+#include "preview/picture_loader.h"
 
 namespace qcd {
 
@@ -34,30 +35,7 @@ int64_t CeilDiv(int64_t a, int64_t b) {
     return (a + b - 1) / b;
 }
 
-struct Dib {
-    win::unique_hbitmap bitmap;
-    uint8_t* bits = nullptr;
-};
-
-std::optional<Dib> CreateTopDownDib(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0 || int64_t{width} * height > INT32_MAX / 4) return std::nullopt;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    Dib dib{
-        win::unique_hbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)),
-        nullptr};
-    if (!dib.bitmap || !bits) return std::nullopt;
-    dib.bits = static_cast<uint8_t*>(bits);
-    return dib;
-}
-
-DecodedPicture Finish(Dib dib, int32_t width, int32_t height, UINT naturalWidth,
+DecodedPicture Finish(TopDownDib dib, int32_t width, int32_t height, UINT naturalWidth,
                       UINT naturalHeight) {
     return DecodedPicture{std::move(dib.bitmap), width, height, static_cast<int32_t>(naturalWidth),
                           static_cast<int32_t>(naturalHeight)};

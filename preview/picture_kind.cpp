@@ -1,5 +1,11 @@
 #include "preview/picture_kind.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "platform/handles.h"
+#include "platform/text.h"
+#include "preview/bmp_sample.h"
 #include "preview/canvas.h"
 #include "preview/fit_geometry.h"
 #include "preview/jpeg_decode.h"
@@ -38,6 +44,51 @@ bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind ki
     return true;
 }
 
+// Bitmaps above this are read a row at a time, only the rows the preview area shows.
+constexpr uint64_t kSampleBitmapsAbove = 2 << 20;
+
+// A large uncompressed bitmap sampled down to the area from the rows it shows, into picWork
+// with its header's size and depth; false when the sampler does not take it.
+bool LoadSampledBitmap(Canvas& canvas, const std::u16string& path, std::span<const uint8_t> head,
+                       uint64_t fileSize) {
+    const auto layout = ReadBmpLayout(head.first(std::min(head.size(), kBmpHeadSize)), fileSize);
+    const PictureInfo info = ReadBitmapInfo(head);
+    if (!layout || info.result != PictureInfoResult::Measured) return false;
+    const auto place =
+        FitIntoBox(layout->width, layout->height, canvas.AreaWidth(), canvas.AreaHeight());
+    if (!place) return false;
+    // A very long picture's short side can fit to nothing.
+    auto sampler = BmpSampler::Make(*layout, std::max(place->width, 1), std::max(place->height, 1));
+    if (!sampler) return false;
+    win::unique_file file(CreateFileW(win::Wide(path), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS, nullptr));
+    if (!file) return false;
+    std::vector<uint8_t> row;
+    const auto& reads = sampler->Reads();
+    for (size_t i = 0; i < reads.size(); ++i) {
+        row.resize(reads[i].size);
+        LARGE_INTEGER at{};
+        at.QuadPart = static_cast<LONGLONG>(reads[i].offset);
+        DWORD got = 0;
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+            !ReadFile(file.get(), row.data(), reads[i].size, &got, nullptr) ||
+            !sampler->Put(i, std::span(row).first(got)))
+            return false;
+    }
+    const auto sample = sampler->Take();
+    if (!sample) return false;
+    auto dib = CreateTopDownDib(sample->width, sample->height);
+    if (!dib) return false;
+    std::memcpy(dib->bits, sample->pixels.data(), sample->pixels.size());
+    PreviewState& state = canvas.State();
+    state.pictureWidth = info.width;
+    state.pictureHeight = info.height;
+    state.pictureBits = info.bits;
+    canvas.Work() = LoadedPicture::FromBitmap(std::move(dib->bitmap), layout->width, layout->height);
+    return true;
+}
+
 // The whole file when the platform's loader may be given it, judged from its first bytes and
 // its size before the rest is read.
 std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind) {
@@ -53,12 +104,23 @@ class PictureKind final : public Kind {
     explicit PictureKind(Canvas& canvas) : canvas_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
-        if (const auto file = ReadPictureFile(path, HeaderKindForPath(path)))
-            ShowPicture(canvas_, *file, HeaderKindForPath(path));
+        const PictureHeaderKind kind = HeaderKindForPath(path);
+        if (kind == PictureHeaderKind::Bitmap && ShowLargeBitmap(path)) return StartResult::Shown;
+        if (const auto file = ReadPictureFile(path, kind)) ShowPicture(canvas_, *file, kind);
         return StartResult::Shown;
     }
 
   private:
+    // True when the file was a large bitmap the sampler took: shown, or not at all.
+    bool ShowLargeBitmap(const std::u16string& path) {
+        uint64_t size = 0;
+        const auto head = FileBytes::Read(path, kBmpHeadSize, &size);
+        if (!head || size <= kSampleBitmapsAbove) return false;
+        if (!LoadSampledBitmap(canvas_, path, head->Bytes(), size)) return false;
+        ShowWorkPicture(canvas_);
+        return true;
+    }
+
     Canvas& canvas_;
 };
 
@@ -71,6 +133,10 @@ std::unique_ptr<Kind> MakePictureKind(Canvas& canvas) {
 void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
     if (!LoaderMayTake(kind, file.Bytes(), file.Bytes().size())) return;
     if (!LoadPictureInfo(canvas, file, kind)) return;
+    ShowWorkPicture(canvas);
+}
+
+void ShowWorkPicture(Canvas& canvas) {
     PreviewState& state = canvas.State();
     state.kind = PreviewKind::Picture;
     state.imageCount = state.imageIndex = 1;

@@ -20,6 +20,9 @@ std::unique_ptr<Kind> MakePictureKind(Canvas& canvas);
 // picture that cannot be loaded leaves picCopy blank.
 void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind);
 
+// picWork, loaded with its shown size and depth, fitted into picCopy with its size caption.
+void ShowWorkPicture(Canvas& canvas);
+
 // Loads a picture file fitted into picIcon at the preview area's size (the next slide).
 bool LoadPictureFit(Canvas& canvas, const std::u16string& path);
 

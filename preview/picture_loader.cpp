@@ -124,6 +124,24 @@ std::optional<LoadedPicture> LoadedPicture::FromBytes(const FileBytes& bytes) {
     return loaded;
 }
 
+std::optional<TopDownDib> CreateTopDownDib(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || int64_t{width} * height > INT32_MAX / 4) return std::nullopt;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    TopDownDib dib{
+        win::unique_hbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)),
+        nullptr};
+    if (!dib.bitmap || !bits) return std::nullopt;
+    dib.bits = static_cast<uint8_t*>(bits);
+    return dib;
+}
+
 LoadedPicture LoadedPicture::FromBitmap(win::unique_hbitmap bitmap, int32_t naturalWidth,
                                         int32_t naturalHeight) {
     LoadedPicture loaded;

@@ -42,6 +42,14 @@ class FileBytes {
     uint8_t* data_ = nullptr;
 };
 
+// A top-down 32-bpp DIB section and its pixels, rows of B, G, R, unused.
+struct TopDownDib {
+    win::unique_hbitmap bitmap;
+    uint8_t* bits = nullptr;
+};
+// Nothing for an empty size, one beyond what a 32-bit process could map, or no memory.
+std::optional<TopDownDib> CreateTopDownDib(int32_t width, int32_t height);
+
 // A loaded picture: the platform's picture object, or a bitmap decoded at a reduced size.
 class LoadedPicture {
   public:

@@ -192,3 +192,43 @@ TEST_F(KindTest, ASelectionMadeWhileATextLoadsWins) {
 
 }  // namespace
 }  // namespace qcd::test
+
+namespace qcd::test {
+namespace {
+
+// A bitmap of 3.6 MB is read a row at a time, only the rows the area shows.
+TEST_F(KindTest, ALargeBitmapIsSampledWithItsOwnSizeInTheCaption) {
+    WriteFile(folder_ / L"large.bmp",
+              Bitmap8(2400, 1500, {0, kRed, kBlue}, [](int, int y) -> uint8_t { return y < 750 ? 1 : 2; }));
+    Select(L"large.bmp");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"2400x1500x256");
+    const int w = canvas_.Copy().Width(), h = canvas_.Copy().Height();
+    const auto place = FitIntoBox(2400, 1500, w, h);
+    ASSERT_TRUE(place);
+    EXPECT_EQ(CopyPixel(w / 2, place->y - 1), canvas_.Copy().BackColor());
+    EXPECT_TRUE(Near(CopyPixel(w / 2, place->y + 2), kRed));
+    EXPECT_TRUE(Near(CopyPixel(w / 2, place->y + place->height - 3), kBlue));
+}
+
+// The header of an 8000 x 8000 picture over a file of that size that holds nothing.
+TEST_F(KindTest, AHugeSparseBitmapShowsWhatItHolds) {
+    Bytes header = {'B', 'M'};
+    for (uint32_t v : {0u, 0u, 54u, 40u, 8000u, 8000u}) Put32(header, v);
+    Put16(header, 1);
+    Put16(header, 24);
+    for (int i = 0; i < 6; ++i) Put32(header, 0);
+    WriteFile(folder_ / L"huge.bmp", header);
+    {
+        win::unique_file file(CreateFileW((folder_ / L"huge.bmp").c_str(), GENERIC_WRITE, 0,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = 54 + 8000LL * 24000;
+        ASSERT_TRUE(SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+    }
+    Select(L"huge.bmp");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"8000x8000xFull");
+    EXPECT_EQ(CopyCentre(), RGB(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace qcd::test
