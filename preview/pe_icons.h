@@ -5,6 +5,7 @@
 // bytes present.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
