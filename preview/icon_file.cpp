@@ -82,17 +82,6 @@ std::optional<IconImageInfo> MeasurePng(std::span<const uint8_t> image) {
                          static_cast<int16_t>(image[24] * channels)};
 }
 
-std::optional<IconImageInfo> MeasureImage(std::span<const uint8_t> image) {
-    // Newer icons store large images as PNG, whose bytes at the bitmap header's offsets are
-    // the signature and chunk names.
-    if (image.size() >= kPngSignature.size() &&
-        std::equal(kPngSignature.begin(), kPngSignature.end(), image.begin()))
-        return MeasurePng(image);
-    if (image.size() < kBitmapInfoSize) return std::nullopt;
-    const auto width = static_cast<int32_t>(U32(image, 4));
-    return IconImageInfo{width, width, static_cast<int16_t>(U16(image, 14))};
-}
-
 void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
     out[at] = static_cast<uint8_t>(v);
     out[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -105,6 +94,17 @@ void Put32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
 
 }  // namespace
 
+std::optional<IconImageInfo> MeasureIconImage(std::span<const uint8_t> image) {
+    // Newer icons store large images as PNG, whose bytes at the bitmap header's offsets are
+    // the signature and chunk names.
+    if (image.size() >= kPngSignature.size() &&
+        std::equal(kPngSignature.begin(), kPngSignature.end(), image.begin()))
+        return MeasurePng(image);
+    if (image.size() < kBitmapInfoSize) return std::nullopt;
+    const auto width = static_cast<int32_t>(U32(image, 4));
+    return IconImageInfo{width, width, static_cast<int16_t>(U16(image, 14))};
+}
+
 IconFileInfo ReadIconFile(std::span<const uint8_t> file) {
     const Directory dir = ReadDirectory(file);
     if (dir.count < 1) return {dir.count, {}, {}};
@@ -112,7 +112,7 @@ IconFileInfo ReadIconFile(std::span<const uint8_t> file) {
     info.images.reserve(dir.entries.size());
     info.places.reserve(dir.entries.size());
     for (const Entry& e : dir.entries) {
-        const auto image = MeasureImage(file.subspan(e.offset, e.size));
+        const auto image = MeasureIconImage(file.subspan(e.offset, e.size));
         if (!image) return {};
         info.images.push_back(*image);
         info.places.push_back({e.offset, e.size});

@@ -40,11 +40,16 @@ struct IconFileInfo {
     std::vector<IconImagePlace> places;
 };
 
+// An icon or cursor image's size and depth from its own header: a bitmap header (at least 40
+// bytes) gives the width at +4 for both width and height (its own height counts the mask too)
+// and the bits at +14; a PNG image gives the size and depth of its IHDR. Nothing for anything
+// else.
+std::optional<IconImageInfo> MeasureIconImage(std::span<const uint8_t> image);
+
 // The header's image count (int16, at least 1), then for each directory entry its image at the
-// entry's offset, which must lie wholly inside the file; the images together are no larger than
-// the file, so entries that share bytes cannot make the work outgrow the file. A bitmap-header image gives the width
-// at +4 for both width and height (its own height counts the mask too) and the bits at +14; a
-// PNG image gives the size and depth of its IHDR.
+// entry's offset, which must lie wholly inside the file and be measured by MeasureIconImage;
+// the images together are no larger than the file, so entries that share bytes cannot make the
+// work outgrow the file.
 IconFileInfo ReadIconFile(std::span<const uint8_t> file);
 
 // Image n (1-based) of a valid icon or cursor file as a file of its own: the header with a
