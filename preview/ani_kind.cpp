@@ -49,6 +49,9 @@ class AniKind final : public Kind {
         return StartResult::KeepStatus;
     }
 
+    // The file is let go: the next preview is another's, and the file may be deleted.
+    void Stop() override { file_.reset(); }
+
     void Press(PanelButton button) override { PressAnimatedCursor(Context(), button); }
 
   private:

@@ -38,6 +38,9 @@ class IconKind final : public Kind {
         return StartResult::Shown;
     }
 
+    // The file is let go: the next preview is another's, and the file may be deleted.
+    void Stop() override { file_.reset(); }
+
     void Press(PanelButton button) override {
         PressIconSet({canvas_, strip_, canvas_.State(), {}}, button);
     }
