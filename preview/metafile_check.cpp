@@ -1,0 +1,1059 @@
+#include "preview/metafile_check.h"
+
+#include <algorithm>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <queue>
+#include <vector>
+
+#include "base/checked.h"
+#include "preview/little_endian.h"
+#include "preview/picture_headers.h"
+
+namespace qcd {
+
+namespace {
+
+using le::U16;
+using le::U32;
+using Bytes = std::span<const uint8_t>;
+
+int16_t S16(Bytes b, size_t at) { return static_cast<int16_t>(U16(b, at)); }
+int32_t S32(Bytes b, size_t at) { return static_cast<int32_t>(U32(b, at)); }
+
+// Whether `count` items of `unit` bytes from `offset` end within `size` bytes.
+bool Fits(uint64_t size, uint64_t offset, uint64_t count, uint64_t unit) {
+    const auto bytes = CheckedMul(count, unit);
+    const auto end = bytes ? CheckedAdd(offset, *bytes) : std::nullopt;
+    return end && *end <= size;
+}
+
+bool Within(int64_t v, int64_t limit) { return v >= -limit && v <= limit; }
+
+class Budget {
+  public:
+    bool AddPoints(uint64_t n) {
+        points_ += n;
+        return points_ <= kMaxMetafilePoints;
+    }
+    bool AddBitmap(uint64_t bytes) {
+        bitmapBytes_ += bytes;
+        return bitmapBytes_ <= kMaxMetafileBitmapBytes;
+    }
+    // Each saved state is a copy of the whole drawing state in the player.
+    bool Save() { return ++depth_ <= kMaxMetafileSaveDepth; }
+    void Restore(int32_t level) {
+        if (level < 0)
+            depth_ -= std::min<uint32_t>(depth_, static_cast<uint32_t>(-static_cast<int64_t>(level)));
+        else if (level > 0 && static_cast<uint32_t>(level) <= depth_)
+            depth_ = static_cast<uint32_t>(level) - 1;
+    }
+
+  private:
+    uint64_t points_ = 0;
+    uint64_t bitmapBytes_ = 0;
+    uint32_t depth_ = 0;
+};
+
+// Bitmaps: a BITMAPINFO (header, masks, colour table) and its bits.
+
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiRle8 = 1;
+constexpr uint32_t kBiRle4 = 2;
+constexpr uint32_t kBiBitfields = 3;
+// Colour table entries: RGB quads, 16-bit palette indices, or none (indices into the device's
+// palette, or a monochrome brush).
+constexpr uint32_t kDibRgbColours = 0;
+constexpr uint32_t kDibNoColours = 2;
+
+struct DibLayout {
+    uint64_t infoSize = 0;  // header, masks and colour table
+    uint64_t stride = 0;
+    uint64_t lines = 0;
+    bool runLength = false;
+};
+
+std::optional<DibLayout> ReadDibInfo(Bytes info, uint32_t usage) {
+    if (info.size() < 4 || usage > kDibNoColours) return std::nullopt;
+    const uint32_t headerSize = U32(info, 0);
+    int64_t width = 0, height = 0;
+    uint32_t planes = 0, bits = 0, compression = kBiRgb, used = 0;
+    uint64_t rgbSize = 4;
+    if (headerSize == 12) {
+        if (info.size() < 12) return std::nullopt;
+        width = U16(info, 4);
+        height = U16(info, 6);
+        planes = U16(info, 8);
+        bits = U16(info, 10);
+        rgbSize = 3;
+    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+               headerSize == 124) {
+        if (info.size() < headerSize) return std::nullopt;
+        width = S32(info, 4);
+        height = S32(info, 8);
+        planes = U16(info, 12);
+        bits = U16(info, 14);
+        compression = U32(info, 16);
+        used = U32(info, 32);
+    } else {
+        return std::nullopt;
+    }
+    if (planes != 1) return std::nullopt;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return std::nullopt;
+    if (width < 1 || width > kMaxMetafileExtent || height == 0 ||
+        !Within(height, kMaxMetafileExtent))
+        return std::nullopt;
+    switch (compression) {
+        case kBiRgb:
+            break;
+        case kBiRle8:
+        case kBiRle4:
+            // Run-length bitmaps are bottom-up only.
+            if (bits != (compression == kBiRle8 ? 8u : 4u) || height < 0) return std::nullopt;
+            break;
+        case kBiBitfields:
+            if (bits != 16 && bits != 32) return std::nullopt;
+            break;
+        default:  // JPEG and PNG are for printers
+            return std::nullopt;
+    }
+    uint64_t colours = used;
+    if (bits <= 8) {
+        if (used > (1u << bits)) return std::nullopt;
+        if (used == 0) colours = 1u << bits;
+    } else if (used > 256) {
+        return std::nullopt;
+    }
+    const uint64_t entry = usage == kDibRgbColours ? rgbSize : usage == kDibNoColours ? 0 : 2;
+    const uint64_t masks = compression == kBiBitfields && headerSize == 40 ? 12 : 0;
+    DibLayout dib;
+    dib.infoSize = headerSize + masks + colours * entry;
+    if (dib.infoSize > info.size()) return std::nullopt;
+    dib.stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+    dib.lines = static_cast<uint64_t>(height < 0 ? -height : height);
+    dib.runLength = compression == kBiRle8 || compression == kBiRle4;
+    return dib;
+}
+
+// `lines` rows of bits are read from `bitsSize` bytes.
+MetafileFault CheckDibBits(const DibLayout& dib, uint64_t bitsSize, uint64_t lines,
+                           Budget& budget) {
+    if (dib.runLength ? bitsSize == 0 : !Fits(bitsSize, 0, lines, dib.stride))
+        return MetafileFault::Bitmap;
+    // Runs and skips decode to any size: what bounds the work is the decoded picture.
+    return budget.AddBitmap(dib.stride * dib.lines) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// A bitmap packed behind its header, as plain metafiles keep them.
+MetafileFault CheckPackedDib(Bytes dib, uint32_t usage, std::optional<uint64_t> lines,
+                             Budget& budget) {
+    const auto layout = ReadDibInfo(dib, usage);
+    if (!layout) return MetafileFault::Bitmap;
+    const uint64_t rows = lines.value_or(layout->lines);
+    if (rows > layout->lines) return MetafileFault::Bitmap;
+    return CheckDibBits(*layout, dib.size() - layout->infoSize, rows, budget);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Plain metafiles: 16-bit words, records of (size in words, function, parameters).
+
+constexpr size_t kWmfHeaderSize = 18;
+constexpr size_t kWmfRecordHeader = 6;
+
+namespace wmf {
+enum Function : uint16_t {
+    kEof = 0x0000,
+    kSaveDc = 0x001E,
+    kRealizePalette = 0x0035,
+    kSetPalEntries = 0x0037,
+    kCreatePalette = 0x00F7,
+    kCreateBrush = 0x00F8,
+    kSetBkMode = 0x0102,
+    kSetMapMode = 0x0103,
+    kSetRop2 = 0x0104,
+    kSetRelAbs = 0x0105,
+    kSetPolyFillMode = 0x0106,
+    kSetStretchBltMode = 0x0107,
+    kSetTextCharExtra = 0x0108,
+    kRestoreDc = 0x0127,
+    kInvertRegion = 0x012A,
+    kPaintRegion = 0x012B,
+    kSelectClipRegion = 0x012C,
+    kSelectObject = 0x012D,
+    kSetTextAlign = 0x012E,
+    kResizePalette = 0x0139,
+    kDibCreatePatternBrush = 0x0142,
+    kSetLayout = 0x0149,
+    kDeleteObject = 0x01F0,
+    kCreatePatternBrush = 0x01F9,
+    kSetBkColor = 0x0201,
+    kSetTextColor = 0x0209,
+    kSetTextJustification = 0x020A,
+    kSetWindowOrg = 0x020B,
+    kSetWindowExt = 0x020C,
+    kSetViewportOrg = 0x020D,
+    kSetViewportExt = 0x020E,
+    kOffsetWindowOrg = 0x020F,
+    kOffsetViewportOrg = 0x0211,
+    kLineTo = 0x0213,
+    kMoveTo = 0x0214,
+    kOffsetClipRgn = 0x0220,
+    kFillRegion = 0x0228,
+    kSetMapperFlags = 0x0231,
+    kSelectPalette = 0x0234,
+    kCreatePenIndirect = 0x02FA,
+    kCreateFontIndirect = 0x02FB,
+    kCreateBrushIndirect = 0x02FC,
+    kCreateBitmapIndirect = 0x02FD,
+    kPolygon = 0x0324,
+    kPolyline = 0x0325,
+    kScaleWindowExt = 0x0410,
+    kScaleViewportExt = 0x0412,
+    kExcludeClipRect = 0x0415,
+    kIntersectClipRect = 0x0416,
+    kEllipse = 0x0418,
+    kFloodFill = 0x0419,
+    kRectangle = 0x041B,
+    kSetPixel = 0x041F,
+    kFrameRegion = 0x0429,
+    kAnimatePalette = 0x0436,
+    kTextOut = 0x0521,
+    kPolyPolygon = 0x0538,
+    kExtFloodFill = 0x0548,
+    kRoundRect = 0x061C,
+    kPatBlt = 0x061D,
+    kEscape = 0x0626,
+    kDrawText = 0x062F,
+    kCreateBitmap = 0x06FE,
+    kCreateRegion = 0x06FF,
+    kArc = 0x0817,
+    kPie = 0x081A,
+    kChord = 0x0830,
+    kBitBlt = 0x0922,
+    kDibBitBlt = 0x0940,
+    kExtTextOut = 0x0A32,
+    kStretchBlt = 0x0B23,
+    kDibStretchBlt = 0x0B41,
+    kSetDibToDev = 0x0D33,
+    kStretchDib = 0x0F43,
+};
+}  // namespace wmf
+
+// Parameter words the player reads from records of a fixed layout; 0 for others.
+uint32_t WmfFixedWords(uint16_t function) {
+    using namespace wmf;
+    switch (function) {
+        case kSetBkMode:
+        case kSetMapMode:
+        case kSetRop2:
+        case kSetRelAbs:
+        case kSetPolyFillMode:
+        case kSetStretchBltMode:
+        case kSetTextCharExtra:
+        case kRestoreDc:
+        case kInvertRegion:
+        case kPaintRegion:
+        case kSelectClipRegion:
+        case kSelectObject:
+        case kSetTextAlign:
+        case kResizePalette:
+        case kDeleteObject:
+        case kSelectPalette:
+            return 1;
+        case kSetLayout:
+        case kSetBkColor:
+        case kSetTextColor:
+        case kSetTextJustification:
+        case kSetWindowOrg:
+        case kSetWindowExt:
+        case kSetViewportOrg:
+        case kSetViewportExt:
+        case kOffsetWindowOrg:
+        case kOffsetViewportOrg:
+        case kLineTo:
+        case kMoveTo:
+        case kOffsetClipRgn:
+        case kFillRegion:
+        case kSetMapperFlags:
+            return 2;
+        case kScaleWindowExt:
+        case kScaleViewportExt:
+        case kExcludeClipRect:
+        case kIntersectClipRect:
+        case kEllipse:
+        case kFloodFill:
+        case kRectangle:
+        case kSetPixel:
+        case kFrameRegion:
+        case kCreateBrushIndirect:
+            return 4;
+        case kExtFloodFill:
+        case kCreatePenIndirect:
+            return 5;
+        case kRoundRect:
+        case kPatBlt:
+            return 6;
+        case kArc:
+        case kPie:
+        case kChord:
+            return 8;
+        case kCreateFontIndirect:
+            return 9;
+        default:
+            return 0;
+    }
+}
+
+class WmfObjects {
+  public:
+    explicit WmfObjects(uint16_t size) : used_(size, false) {}
+
+    // The player puts a new object in the lowest free slot.
+    bool Create() {
+        size_t slot = next_;
+        if (!freed_.empty()) {
+            slot = freed_.top();
+            freed_.pop();
+        } else if (next_ < used_.size()) {
+            ++next_;
+        } else {
+            return false;
+        }
+        used_[slot] = true;
+        return true;
+    }
+    bool Has(uint16_t index) const { return index < used_.size() && used_[index]; }
+    bool Delete(uint16_t index) {
+        if (!Has(index)) return false;
+        used_[index] = false;
+        freed_.push(index);
+        return true;
+    }
+
+  private:
+    std::vector<bool> used_;
+    size_t next_ = 0;  // no slot from here on was ever used
+    std::priority_queue<size_t, std::vector<size_t>, std::greater<>> freed_;
+};
+
+// Region: 22 bytes of header (scan count at 10), then scans of (count, top, bottom,
+// count x-coordinates, count again).
+MetafileFault CheckWmfRegion(Bytes p, Budget& budget) {
+    if (p.size() < 22) return MetafileFault::RecordSize;
+    const uint16_t scans = U16(p, 10);
+    size_t at = 22;
+    for (uint16_t i = 0; i < scans; ++i) {
+        if (!Fits(p.size(), at, 3, 2)) return MetafileFault::Parameters;
+        const uint16_t count = U16(p, at);
+        const size_t end = at + 6 + size_t{count} * 2;
+        if (count % 2 != 0 || !Fits(p.size(), end, 1, 2) || U16(p, end) != count)
+            return MetafileFault::Parameters;
+        if (!budget.AddPoints(count)) return MetafileFault::Budget;
+        at = end + 2;
+    }
+    return MetafileFault::None;
+}
+
+// Text at `at`: `length` bytes padded to a word, then, when anything follows, one spacing word
+// per byte (two with ETO_PDY).
+MetafileFault CheckWmfExtTextOut(Bytes p, Budget& budget) {
+    if (p.size() < 8) return MetafileFault::RecordSize;
+    const int16_t length = S16(p, 4);
+    const uint16_t options = U16(p, 6);
+    if (length < 0) return MetafileFault::Text;
+    const size_t at = (options & 0x0006) != 0 ? 16 : 8;  // ETO_OPAQUE, ETO_CLIPPED: a rectangle
+    const uint64_t text = (static_cast<uint64_t>(length) + 1) / 2 * 2;
+    if (!Fits(p.size(), at, text, 1)) return MetafileFault::Text;
+    const uint64_t rest = p.size() - at - text;
+    const uint64_t spacing = static_cast<uint64_t>(length) * ((options & 0x2000) != 0 ? 4 : 2);
+    if (rest != 0 && rest < spacing) return MetafileFault::Text;
+    return budget.AddPoints(static_cast<uint64_t>(length)) ? MetafileFault::None
+                                                           : MetafileFault::Budget;
+}
+
+// Escapes reach the device driver; only comments and line styles are passed on.
+bool IsPlainEscape(uint16_t escape) {
+    return escape == 15 ||                     // MFCOMMENT
+           (escape >= 21 && escape <= 23) ||   // line cap, join, miter limit
+           (escape >= 4096 && escape <= 4098);  // path begin, clip, end
+}
+
+// An old device-dependent pattern: width, height, bytes per row, planes, bits per pixel, then
+// 18 reserved bytes before the rows.
+MetafileFault CheckWmfPatternBitmap(Bytes p, Budget& budget) {
+    if (p.size() < 32) return MetafileFault::RecordSize;
+    const int16_t width = S16(p, 2);
+    const int16_t height = S16(p, 4);
+    const uint16_t rowBytes = U16(p, 6);
+    const uint8_t planes = p[8];
+    const uint8_t bits = p[9];
+    if (width < 1 || height < 1 || planes != 1 ||
+        (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
+        return MetafileFault::Bitmap;
+    const uint64_t minRow = (static_cast<uint64_t>(width) * bits + 15) / 16 * 2;
+    if (rowBytes < minRow || !Fits(p.size(), 32, static_cast<uint64_t>(height), rowBytes))
+        return MetafileFault::Bitmap;
+    return budget.AddBitmap(uint64_t{rowBytes} * static_cast<uint64_t>(height))
+               ? MetafileFault::None
+               : MetafileFault::Budget;
+}
+
+MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Budget& budget) {
+    using namespace wmf;
+    using F = MetafileFault;
+    if (p.size() / 2 < WmfFixedWords(function)) return F::RecordSize;
+    switch (function) {
+        case kSelectObject:
+        case kSelectPalette:
+        case kSelectClipRegion:
+        case kInvertRegion:
+        case kPaintRegion:
+            return objects.Has(U16(p, 0)) ? F::None : F::ObjectIndex;
+        case kDeleteObject:
+            return objects.Delete(U16(p, 0)) ? F::None : F::ObjectIndex;
+        case kFillRegion:
+            return objects.Has(U16(p, 0)) && objects.Has(U16(p, 2)) ? F::None : F::ObjectIndex;
+        case kFrameRegion:  // width and height first, then the brush and the region
+            return objects.Has(U16(p, 4)) && objects.Has(U16(p, 6)) ? F::None : F::ObjectIndex;
+
+        case kCreatePenIndirect:
+            break;
+        case kCreateBrushIndirect:
+            // Pattern styles take the hatch field as a handle or a pointer.
+            if (U16(p, 0) > 2) return F::Unsupported;
+            break;
+        case kCreateFontIndirect: {
+            // The face name runs to its terminator or the full 32 bytes.
+            const Bytes face = p.subspan(18);
+            bool ended = face.size() >= 32;
+            for (size_t i = 0; i < face.size() && !ended; ++i) ended = face[i] == 0;
+            if (!ended) return F::Parameters;
+            break;
+        }
+        case kCreatePalette:
+            if (p.size() < 4) return F::RecordSize;
+            if (!Fits(p.size(), 4, U16(p, 2), 4)) return F::Parameters;
+            break;
+        case kCreatePatternBrush:
+            if (const F f = CheckWmfPatternBitmap(p, budget); f != F::None) return f;
+            break;
+        case kDibCreatePatternBrush: {
+            if (p.size() < 4) return F::RecordSize;
+            // A BS_PATTERN brush's bitmap always has RGB colours.
+            const uint32_t usage = U16(p, 0) == 3 ? kDibRgbColours : U16(p, 2);
+            if (const F f = CheckPackedDib(p.subspan(4), usage, std::nullopt, budget); f != F::None)
+                return f;
+            break;
+        }
+        case kCreateRegion:
+            if (const F f = CheckWmfRegion(p, budget); f != F::None) return f;
+            break;
+        case kCreateBrush:
+        case kCreateBitmapIndirect:
+        case kCreateBitmap:
+            return F::Unsupported;
+
+        case kSetPalEntries:
+        case kAnimatePalette:
+            if (p.size() < 4) return F::RecordSize;
+            return Fits(p.size(), 4, U16(p, 2), 4) ? F::None : F::Parameters;
+
+        case kPolygon:
+        case kPolyline: {
+            if (p.size() < 2) return F::RecordSize;
+            const int16_t count = S16(p, 0);
+            if (count < 0 || !Fits(p.size(), 2, static_cast<uint64_t>(count), 4)) return F::Points;
+            return budget.AddPoints(static_cast<uint64_t>(count)) ? F::None : F::Budget;
+        }
+        case kPolyPolygon: {
+            if (p.size() < 2) return F::RecordSize;
+            const uint16_t polygons = U16(p, 0);
+            if (!Fits(p.size(), 2, polygons, 2)) return F::Points;
+            uint64_t total = 0;
+            for (size_t i = 0; i < polygons; ++i) {
+                const int16_t count = S16(p, 2 + 2 * i);
+                if (count < 0) return F::Points;
+                total += static_cast<uint64_t>(count);
+            }
+            if (!Fits(p.size(), 2 + 2 * uint64_t{polygons}, total, 4)) return F::Points;
+            return budget.AddPoints(total) ? F::None : F::Budget;
+        }
+
+        case kTextOut: {
+            if (p.size() < 2) return F::RecordSize;
+            const int16_t length = S16(p, 0);
+            // The string padded to a word, then the position.
+            if (length < 0 || !Fits(p.size(), 2 + (static_cast<uint64_t>(length) + 1) / 2 * 2, 2, 2))
+                return F::Text;
+            return budget.AddPoints(static_cast<uint64_t>(length)) ? F::None : F::Budget;
+        }
+        case kExtTextOut:
+            return CheckWmfExtTextOut(p, budget);
+        case kDrawText:
+            return F::Unsupported;
+
+        // Blits without a bitmap are as long as the function's high byte says.
+        case kBitBlt:
+        case kStretchBlt:
+            return p.size() == 2u * (function >> 8) ? F::None : F::Unsupported;
+        case kDibBitBlt:
+        case kDibStretchBlt: {
+            const size_t alone = 2u * (function >> 8);
+            if (p.size() == alone) return F::None;
+            const size_t dibAt = alone - 2;  // no reserved word when a bitmap follows
+            if (p.size() < dibAt) return F::RecordSize;
+            return CheckPackedDib(p.subspan(dibAt), kDibRgbColours, std::nullopt, budget);
+        }
+        case kStretchDib:
+            if (p.size() < 22) return F::RecordSize;
+            return CheckPackedDib(p.subspan(22), U16(p, 4), std::nullopt, budget);
+        case kSetDibToDev:
+            if (p.size() < 18) return F::RecordSize;
+            return CheckPackedDib(p.subspan(18), U16(p, 0), U16(p, 2), budget);
+
+        case kEscape:
+            if (p.size() < 4) return F::RecordSize;
+            if (!IsPlainEscape(U16(p, 0))) return F::Unsupported;
+            return Fits(p.size(), 4, U16(p, 2), 1) ? F::None : F::Parameters;
+        case kSaveDc:
+            return budget.Save() ? F::None : F::Budget;
+        case kRestoreDc:
+            budget.Restore(S16(p, 0));
+            return F::None;
+        default:
+            return F::None;
+    }
+    return objects.Create() ? F::None : F::ObjectIndex;
+}
+
+MetafileFault CheckPlainMetafile(Bytes meta) {
+    using F = MetafileFault;
+    if (meta.size() < kWmfHeaderSize) return F::Header;
+    const uint16_t type = U16(meta, 0);
+    const uint16_t version = U16(meta, 4);
+    const uint32_t sizeWords = U32(meta, 6);
+    const uint16_t objectCount = U16(meta, 10);
+    const uint32_t maxRecord = U32(meta, 12);
+    if ((type != 1 && type != 2) || U16(meta, 2) != kWmfHeaderSize / 2 ||
+        (version != 0x100 && version != 0x300) || maxRecord < 3 || maxRecord > sizeWords)
+        return F::Header;
+    if (uint64_t{sizeWords} * 2 != meta.size()) return F::End;
+
+    WmfObjects objects(objectCount);
+    Budget budget;
+    uint32_t records = 0;
+    size_t at = kWmfHeaderSize;
+    while (meta.size() - at >= kWmfRecordHeader) {
+        const uint32_t words = U32(meta, at);
+        const uint16_t function = U16(meta, at + 4);
+        if (words < 3 || !Fits(meta.size(), at, words, 2)) return F::RecordSize;
+        if (words > maxRecord) return F::Header;
+        if (++records > kMaxMetafileRecords) return F::TooLarge;
+        const size_t bytes = size_t{words} * 2;
+        if (function == wmf::kEof) {
+            if (words != 3 || at + bytes != meta.size()) return F::End;
+            return F::None;
+        }
+        const F f = CheckWmfRecord(function, meta.subspan(at + kWmfRecordHeader,
+                                                          bytes - kWmfRecordHeader),
+                                   objects, budget);
+        if (f != F::None) return f;
+        at += bytes;
+    }
+    return F::End;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Enhanced metafiles: records of (type, size in bytes, fields), sizes a multiple of 4.
+
+constexpr size_t kEmfHeaderSize = 88;
+constexpr uint32_t kEmfSignature = 0x464D4520;
+constexpr uint32_t kStockObject = 0x80000000;
+constexpr uint32_t kLastStockObject = 19;  // DC_PEN
+
+namespace emr {
+enum Type : uint32_t {
+    kHeader = 1,
+    kPolyBezier = 2,
+    kPolygon = 3,
+    kPolyline = 4,
+    kPolyBezierTo = 5,
+    kPolylineTo = 6,
+    kPolyPolyline = 7,
+    kPolyPolygon = 8,
+    kEof = 14,
+    kSaveDc = 33,
+    kRestoreDc = 34,
+    kSelectObject = 37,
+    kCreatePen = 38,
+    kCreateBrushIndirect = 39,
+    kDeleteObject = 40,
+    kSelectPalette = 48,
+    kCreatePalette = 49,
+    kSetPaletteEntries = 50,
+    kResizePalette = 51,
+    kPolyDraw = 56,
+    kGdiComment = 70,
+    kFillRgn = 71,
+    kFrameRgn = 72,
+    kInvertRgn = 73,
+    kPaintRgn = 74,
+    kExtSelectClipRgn = 75,
+    kBitBlt = 76,
+    kStretchBlt = 77,
+    kMaskBlt = 78,
+    kPlgBlt = 79,
+    kSetDiBitsToDevice = 80,
+    kStretchDiBits = 81,
+    kExtCreateFontIndirectW = 82,
+    kExtTextOutA = 83,
+    kExtTextOutW = 84,
+    kPolyBezier16 = 85,
+    kPolygon16 = 86,
+    kPolyline16 = 87,
+    kPolyBezierTo16 = 88,
+    kPolylineTo16 = 89,
+    kPolyPolyline16 = 90,
+    kPolyPolygon16 = 91,
+    kPolyDraw16 = 92,
+    kCreateMonoBrush = 93,
+    kCreateDibPatternBrushPt = 94,
+    kExtCreatePen = 95,
+    kPolyTextOutA = 96,
+    kPolyTextOutW = 97,
+    kCreateColorSpace = 99,
+    kSetColorSpace = 100,
+    kDeleteColorSpace = 101,
+    kGlsRecord = 102,
+    kGlsBoundedRecord = 103,
+    kDrawEscape = 105,
+    kExtEscape = 106,
+    kSmallTextOut = 108,
+    kNamedEscape = 110,
+    kColorCorrectPalette = 111,
+    kSetIcmProfileA = 112,
+    kSetIcmProfileW = 113,
+    kAlphaBlend = 114,
+    kTransparentBlt = 116,
+    kGradientFill = 118,
+    kSetLinkedUfis = 119,
+    kColorMatchToTargetW = 121,
+    kCreateColorSpaceW = 122,
+};
+}  // namespace emr
+
+// The fixed part of each record type the player knows; 8 for the rest.
+uint32_t EmfFixedSize(uint32_t type) {
+    static constexpr uint16_t kSizes[] = {
+        8,   88,  28,  28,  28,  28,  28,  32,  32,  16,   // 0..9
+        16,  16,  16,  16,  20,  20,  12,  12,  12,  12,   // 10..19
+        12,  12,  12,  32,  12,  12,  16,  16,  8,   24,   // 20..29
+        24,  24,  24,  8,   12,  32,  36,  12,  28,  24,   // 30..39
+        12,  28,  24,  24,  32,  40,  40,  40,  12,  16,   // 40..49
+        20,  16,  8,   24,  16,  40,  28,  12,  12,  8,    // 50..59
+        8,   8,   24,  24,  24,  8,   8,   12,  8,   8,    // 60..69
+        12,  32,  40,  28,  28,  16,  100, 108, 128, 140,  // 70..79
+        76,  80,  104, 76,  76,  28,  28,  28,  28,  28,   // 80..89
+        32,  32,  28,  32,  32,  52,  40,  40,  12,  340,  // 90..99
+        12,  12,  12,  28,  48,  16,  16,  8,   36,  16,   // 100..109
+        20,  24,  20,  20,  108, 12,  108, 8,   36,  12,   // 110..119
+        16,  24,  608,                                     // 120..122
+    };
+    return type < std::size(kSizes) ? kSizes[type] : 8;
+}
+
+class EmfRecord {
+  public:
+    EmfRecord(Bytes bytes, uint16_t handles) : b_(bytes), handles_(handles) {}
+
+    uint32_t Size() const { return static_cast<uint32_t>(b_.size()); }
+    uint32_t U(size_t at) const { return U32(b_, at); }
+    int32_t S(size_t at) const { return S32(b_, at); }
+    Bytes At(size_t at, size_t n) const { return b_.subspan(at, n); }
+    bool Holds(uint64_t offset, uint64_t count, uint64_t unit) const {
+        return Fits(b_.size(), offset, count, unit);
+    }
+
+    // Table slot 0 is the metafile itself.
+    bool Creates(size_t at) const { return U(at) >= 1 && U(at) < handles_; }
+    bool Deletes(size_t at) const { return Creates(at); }
+    bool Uses(size_t at) const {
+        const uint32_t index = U(at);
+        return (index & kStockObject) != 0 ? (index & ~kStockObject) <= kLastStockObject
+                                           : Creates(at);
+    }
+
+  private:
+    Bytes b_;
+    uint16_t handles_;
+};
+
+// Points at 28 after a count at 24, of `unit` bytes each (and a type byte each for PolyDraw).
+MetafileFault CheckEmfPoints(const EmfRecord& r, uint64_t unit, Budget& budget) {
+    const uint32_t count = r.U(24);
+    if (!r.Holds(28, count, unit)) return MetafileFault::Points;
+    return budget.AddPoints(count) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// Polygon count at 24, point count at 28, the polygons' counts at 32, then the points.
+MetafileFault CheckEmfPolyPoints(const EmfRecord& r, uint64_t unit, Budget& budget) {
+    const uint32_t polygons = r.U(24);
+    const uint32_t points = r.U(28);
+    if (!r.Holds(32, polygons, 4) || !r.Holds(32 + uint64_t{polygons} * 4, points, unit))
+        return MetafileFault::Points;
+    uint64_t total = 0;
+    for (uint64_t i = 0; i < polygons; ++i) total += r.U(32 + 4 * i);
+    if (total != points) return MetafileFault::Points;
+    return budget.AddPoints(points) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// An EmrText at `at`: reference point, character count, string offset, options, rectangle,
+// spacing offset. Offsets count from the record's start and must lie behind its fixed part.
+MetafileFault CheckEmfText(const EmfRecord& r, size_t at, uint64_t charSize, uint32_t fixedEnd,
+                           Budget& budget) {
+    const uint32_t chars = r.U(at + 8);
+    const uint32_t options = r.U(at + 16);
+    // Without its rectangle the text's fields move: the player reads them where they were.
+    if ((options & 0x0100) != 0) return MetafileFault::Text;  // ETO_NO_RECT
+    if (chars == 0) return MetafileFault::None;
+    const uint32_t text = r.U(at + 12);
+    const uint32_t spacing = r.U(at + 36);
+    const uint64_t spacingUnit = (options & 0x2000) != 0 ? 8 : 4;  // ETO_PDY: x and y
+    if (text < fixedEnd || spacing < fixedEnd || !r.Holds(text, chars, charSize) ||
+        !r.Holds(spacing, chars, spacingUnit))
+        return MetafileFault::Text;
+    return budget.AddPoints(chars) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+MetafileFault CheckEmfSmallText(const EmfRecord& r, Budget& budget) {
+    const uint32_t chars = r.U(16);
+    const uint32_t options = r.U(20);
+    const uint64_t textAt = (options & 0x0100) != 0 ? 36 : 52;         // ETO_NO_RECT
+    const uint64_t charSize = (options & 0x0200) != 0 ? 1 : 2;         // ETO_SMALL_CHARS
+    if (!r.Holds(textAt, chars, charSize)) return MetafileFault::Text;
+    return budget.AddPoints(chars) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// Region data of `size` bytes at `at`: a 32-byte header (its own size, type 1 for rectangles,
+// the rectangle count) and the rectangles.
+MetafileFault CheckEmfRegion(const EmfRecord& r, size_t at, uint32_t size, Budget& budget) {
+    if (!r.Holds(at, size, 1)) return MetafileFault::Parameters;
+    if (size < 32 || r.U(at) != 32 || r.U(at + 4) != 1 || !Fits(size, 32, r.U(at + 8), 16))
+        return MetafileFault::Parameters;
+    return budget.AddPoints(r.U(at + 8)) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// A bitmap whose offsets and sizes (info, then bits) are the four fields at `fields`. With
+// `required` false, all four 0 means none.
+MetafileFault CheckEmfBitmap(const EmfRecord& r, size_t fields, uint32_t fixed, uint32_t usage,
+                             std::optional<uint64_t> lines, bool required, Budget& budget) {
+    const uint32_t infoAt = r.U(fields);
+    const uint32_t infoSize = r.U(fields + 4);
+    const uint32_t bitsAt = r.U(fields + 8);
+    const uint32_t bitsSize = r.U(fields + 12);
+    if ((infoAt | infoSize | bitsAt | bitsSize) == 0)
+        return required ? MetafileFault::Bitmap : MetafileFault::None;
+    if (infoAt < fixed || bitsAt < fixed || !r.Holds(infoAt, infoSize, 1) ||
+        !r.Holds(bitsAt, bitsSize, 1))
+        return MetafileFault::Bitmap;
+    const auto dib = ReadDibInfo(r.At(infoAt, infoSize), usage);
+    if (!dib) return MetafileFault::Bitmap;
+    const uint64_t rows = lines.value_or(dib->lines);
+    if (rows > dib->lines) return MetafileFault::Bitmap;
+    return CheckDibBits(*dib, bitsSize, rows, budget);
+}
+
+// Positions and extents of a blit, as offsets of their fields.
+bool Coordinates(const EmfRecord& r, std::initializer_list<size_t> fields) {
+    for (const size_t at : fields)
+        if (!Within(r.S(at), kMaxMetafileCoordinate)) return false;
+    return true;
+}
+bool Extents(const EmfRecord& r, std::initializer_list<size_t> fields) {
+    for (const size_t at : fields)
+        if (!Within(r.S(at), kMaxMetafileExtent)) return false;
+    return true;
+}
+
+MetafileFault CheckEmfBlit(uint32_t type, const EmfRecord& r, Budget& budget) {
+    using namespace emr;
+    using F = MetafileFault;
+    const uint32_t fixed = EmfFixedSize(type);
+    switch (type) {
+        case kBitBlt:  // destination x, y, cx, cy at 24; source x, y at 44; bitmap at 84
+        case kStretchBlt:
+        case kAlphaBlend:
+        case kTransparentBlt: {
+            const bool stretched = type != kBitBlt;
+            if (!Coordinates(r, {24, 28}) || !Extents(r, {32, 36, 44, 48}) ||
+                (stretched && !Extents(r, {100, 104})))
+                return F::Extent;
+            const bool required = type == kAlphaBlend || type == kTransparentBlt;
+            return CheckEmfBitmap(r, 84, fixed, r.U(80), std::nullopt, required, budget);
+        }
+        case kMaskBlt: {
+            if (!Coordinates(r, {24, 28}) || !Extents(r, {32, 36, 44, 48, 100, 104}))
+                return F::Extent;
+            if (const F f = CheckEmfBitmap(r, 84, fixed, r.U(80), std::nullopt, true, budget);
+                f != F::None)
+                return f;
+            return CheckEmfBitmap(r, 112, fixed, r.U(108), std::nullopt, false, budget);
+        }
+        case kPlgBlt: {  // three destination points at 24, source x, y, cx, cy at 48
+            if (!Coordinates(r, {24, 28, 32, 36, 40, 44}) || !Extents(r, {48, 52, 56, 60, 112, 116}))
+                return F::Extent;
+            if (const F f = CheckEmfBitmap(r, 96, fixed, r.U(92), std::nullopt, true, budget);
+                f != F::None)
+                return f;
+            return CheckEmfBitmap(r, 124, fixed, r.U(120), std::nullopt, false, budget);
+        }
+        case kSetDiBitsToDevice:  // destination x, y; source x, y, cx, cy; the bitmap's scans
+            if (!Coordinates(r, {24, 28}) || !Extents(r, {32, 36, 40, 44})) return F::Extent;
+            return CheckEmfBitmap(r, 48, fixed, r.U(64), r.U(72), true, budget);
+        case kStretchDiBits:
+            if (!Coordinates(r, {24, 28}) || !Extents(r, {32, 36, 40, 44, 72, 76}))
+                return F::Extent;
+            return CheckEmfBitmap(r, 48, fixed, r.U(64), std::nullopt, true, budget);
+        default:
+            return F::None;
+    }
+}
+
+MetafileFault CheckEmfRecord(uint32_t type, const EmfRecord& r, Budget& budget) {
+    using namespace emr;
+    using F = MetafileFault;
+    switch (type) {
+        case kPolyBezier:
+        case kPolygon:
+        case kPolyline:
+        case kPolyBezierTo:
+        case kPolylineTo:
+            return CheckEmfPoints(r, 8, budget);
+        case kPolyBezier16:
+        case kPolygon16:
+        case kPolyline16:
+        case kPolyBezierTo16:
+        case kPolylineTo16:
+            return CheckEmfPoints(r, 4, budget);
+        case kPolyDraw:
+            return CheckEmfPoints(r, 9, budget);
+        case kPolyDraw16:
+            return CheckEmfPoints(r, 5, budget);
+        case kPolyPolyline:
+        case kPolyPolygon:
+            return CheckEmfPolyPoints(r, 8, budget);
+        case kPolyPolyline16:
+        case kPolyPolygon16:
+            return CheckEmfPolyPoints(r, 4, budget);
+        case kGradientFill: {
+            const uint32_t vertices = r.U(24);
+            const uint32_t shapes = r.U(28);
+            const uint32_t mode = r.U(32);
+            if (mode > 2) return F::Parameters;
+            const uint64_t corners = mode == 2 ? 3 : 2;  // triangles, else rectangles
+            const uint64_t shapesAt = 36 + uint64_t{vertices} * 16;
+            if (!r.Holds(36, vertices, 16) || !r.Holds(shapesAt, shapes, corners * 4))
+                return F::Points;
+            for (uint64_t i = 0; i < uint64_t{shapes} * corners; ++i)
+                if (r.U(shapesAt + 4 * i) >= vertices) return F::Points;
+            return budget.AddPoints(uint64_t{vertices} + shapes) ? F::None : F::Budget;
+        }
+
+        case kExtTextOutA:
+        case kExtTextOutW:
+            return CheckEmfText(r, 36, type == kExtTextOutW ? 2 : 1, EmfFixedSize(type), budget);
+        case kPolyTextOutA:
+        case kPolyTextOutW: {
+            const uint32_t strings = r.U(36);
+            if (!r.Holds(40, strings, 40)) return F::Text;
+            const auto fixedEnd = static_cast<uint32_t>(40 + uint64_t{strings} * 40);
+            for (uint64_t i = 0; i < strings; ++i)
+                if (const F f = CheckEmfText(r, 40 + 40 * i, type == kPolyTextOutW ? 2 : 1,
+                                             fixedEnd, budget);
+                    f != F::None)
+                    return f;
+            return F::None;
+        }
+        case kSmallTextOut:
+            return CheckEmfSmallText(r, budget);
+
+        case kSelectObject:
+        case kSelectPalette:
+        case kSetPaletteEntries:
+        case kResizePalette:
+        case kSetColorSpace:
+        case kColorCorrectPalette:
+            if (!r.Uses(8)) return F::ObjectIndex;
+            if (type == kSetPaletteEntries && !r.Holds(20, r.U(16), 4)) return F::Parameters;
+            if (type == kResizePalette && r.U(12) > 0xFFFF) return F::Parameters;
+            return F::None;
+        case kDeleteObject:
+        case kDeleteColorSpace:
+            return r.Deletes(8) ? F::None : F::ObjectIndex;
+
+        case kCreatePen:
+        case kCreateColorSpace:
+            return r.Creates(8) ? F::None : F::ObjectIndex;
+        case kExtCreateFontIndirectW:
+            if (!r.Creates(8)) return F::ObjectIndex;
+            // Longer than a font with its full name, style and PANOSE (320 bytes), it carries
+            // a design vector of at most 16 axes after the 348-byte font.
+            if (r.Size() <= 12 + 320) return F::None;
+            return r.Holds(12 + 348, 2, 4) && r.U(364) <= 16 && r.Holds(368, r.U(364), 4)
+                       ? F::None
+                       : F::Parameters;
+        case kCreateBrushIndirect:
+            if (!r.Creates(8)) return F::ObjectIndex;
+            // Pattern styles take the hatch field as a handle or a pointer.
+            return r.U(12) <= 2 ? F::None : F::Unsupported;
+        case kCreatePalette:
+            if (!r.Creates(8)) return F::ObjectIndex;
+            return r.Holds(16, U16(r.At(14, 2), 0), 4) ? F::None : F::Parameters;
+        case kCreateColorSpaceW:
+            if (!r.Creates(8)) return F::ObjectIndex;
+            return r.Holds(608, r.U(604), 1) ? F::None : F::Parameters;
+        case kCreateMonoBrush:
+        case kCreateDibPatternBrushPt:
+            if (!r.Creates(8)) return F::ObjectIndex;
+            return CheckEmfBitmap(r, 16, EmfFixedSize(type), r.U(12), std::nullopt, true, budget);
+        case kExtCreatePen: {
+            if (!r.Creates(8)) return F::ObjectIndex;
+            // Pattern brush styles take the hatch field as a pointer; the others leave the
+            // bitmap fields unread.
+            if (r.U(36) > 2) return F::Unsupported;
+            return r.Holds(52, r.U(48), 4) ? F::None : F::Parameters;
+        }
+
+        case kFillRgn:
+        case kFrameRgn:
+            if (!r.Uses(28)) return F::ObjectIndex;
+            return CheckEmfRegion(r, type == kFillRgn ? 32 : 40, r.U(24), budget);
+        case kInvertRgn:
+        case kPaintRgn:
+            return CheckEmfRegion(r, 28, r.U(24), budget);
+        case kExtSelectClipRgn: {
+            const uint32_t mode = r.U(12);
+            if (mode < 1 || mode > 5) return F::Parameters;
+            // No region only resets the clipping (RGN_COPY).
+            if (r.U(8) == 0) return mode == 5 ? F::None : F::Parameters;
+            return CheckEmfRegion(r, 16, r.U(8), budget);
+        }
+
+        case kBitBlt:
+        case kStretchBlt:
+        case kMaskBlt:
+        case kPlgBlt:
+        case kSetDiBitsToDevice:
+        case kStretchDiBits:
+        case kAlphaBlend:
+        case kTransparentBlt:
+            return CheckEmfBlit(type, r, budget);
+
+        case kGdiComment:
+            return r.Holds(12, r.U(8), 1) ? F::None : F::Parameters;
+        case kSetIcmProfileA:
+        case kSetIcmProfileW:
+            return r.Holds(20, uint64_t{r.U(12)} + r.U(16), 1) ? F::None : F::Parameters;
+        case kColorMatchToTargetW:
+            return r.Holds(24, uint64_t{r.U(16)} + r.U(20), 1) ? F::None : F::Parameters;
+        case kSetLinkedUfis:
+            return r.Holds(12, r.U(8), 8) ? F::None : F::Parameters;
+        // Driver escapes and OpenGL records reach code that trusts their contents.
+        case kDrawEscape:
+        case kExtEscape:
+        case kNamedEscape:
+        case kGlsRecord:
+        case kGlsBoundedRecord:
+            return F::Unsupported;
+
+        case kSaveDc:
+            return budget.Save() ? F::None : F::Budget;
+        case kRestoreDc:
+            budget.Restore(r.S(8));
+            return F::None;
+        case kEof: {
+            const uint32_t entries = r.U(8);
+            if (entries == 0) return F::None;
+            const uint32_t at = r.U(12);
+            return at >= 16 && r.Holds(at, uint64_t{entries} + 1, 4) ? F::None : F::Parameters;
+        }
+        default:
+            return F::None;
+    }
+}
+
+MetafileFault CheckEmfHeader(Bytes file) {
+    using F = MetafileFault;
+    if (file.size() < kEmfHeaderSize) return F::Header;
+    const uint32_t size = U32(file, 4);
+    if (U32(file, 0) != emr::kHeader || size < kEmfHeaderSize || size % 4 != 0 ||
+        size > file.size() || U32(file, 40) != kEmfSignature || U16(file, 56) == 0)
+        return F::Header;
+    // The frame (in .01 mm) and the reference device's size in pixels and millimetres divide
+    // when the player scales the picture.
+    const int64_t frameWidth = int64_t{S32(file, 32)} - S32(file, 24);
+    const int64_t frameHeight = int64_t{S32(file, 36)} - S32(file, 28);
+    if (frameWidth <= 0 || frameHeight <= 0 || frameWidth > INT32_MAX || frameHeight > INT32_MAX ||
+        S32(file, 72) <= 0 || S32(file, 76) <= 0 || S32(file, 80) <= 0 || S32(file, 84) <= 0)
+        return F::Header;
+    const uint32_t descriptionChars = U32(file, 60);
+    const uint32_t descriptionAt = U32(file, 64);
+    if (descriptionChars != 0 &&
+        (descriptionAt < kEmfHeaderSize || !Fits(size, descriptionAt, descriptionChars, 2)))
+        return F::Header;
+    // The pixel format fields follow when the description leaves room for them.
+    const uint32_t fieldsEnd = descriptionChars != 0 ? std::min(size, descriptionAt) : size;
+    if (fieldsEnd >= 100) {
+        const uint32_t formatSize = U32(file, 88);
+        const uint32_t formatAt = U32(file, 92);
+        if (formatSize != 0 && (formatAt < kEmfHeaderSize || !Fits(size, formatAt, formatSize, 1)))
+            return F::Header;
+    }
+    return F::None;
+}
+
+}  // namespace
+
+MetafileFault CheckWmf(std::span<const uint8_t> file) {
+    if (file.size() > kMaxMetafileSize) return MetafileFault::TooLarge;
+    if (!IsPlaceableMetafile(file)) return CheckPlainMetafile(file);
+    if (file.size() < kPlaceableHeaderSize) return MetafileFault::Header;
+    // The picture's size is the box over units per inch.
+    const int32_t width = int32_t{S16(file, 10)} - S16(file, 6);
+    const int32_t height = int32_t{S16(file, 12)} - S16(file, 8);
+    if (width == 0 || height == 0 || U16(file, 14) == 0) return MetafileFault::Header;
+    return CheckPlainMetafile(file.subspan(kPlaceableHeaderSize));
+}
+
+MetafileFault CheckEmf(std::span<const uint8_t> file) {
+    using F = MetafileFault;
+    if (file.size() > kMaxMetafileSize) return F::TooLarge;
+    if (const F f = CheckEmfHeader(file); f != F::None) return f;
+    if (U32(file, 48) != file.size()) return F::End;
+    const uint16_t handles = U16(file, 56);
+    const uint32_t declaredRecords = U32(file, 52);
+
+    Budget budget;
+    uint32_t records = 1;
+    size_t at = U32(file, 4);
+    while (file.size() - at >= 8) {
+        const uint32_t type = U32(file, at);
+        const uint32_t size = U32(file, at + 4);
+        if (size < 8 || size % 4 != 0 || size > file.size() - at || size < EmfFixedSize(type))
+            return F::RecordSize;
+        if (type == emr::kHeader) return F::Header;
+        if (++records > kMaxMetafileRecords) return F::TooLarge;
+        const EmfRecord record(file.subspan(at, size), handles);
+        if (const F f = CheckEmfRecord(type, record, budget); f != F::None) return f;
+        at += size;
+        if (type == emr::kEof) {
+            if (at != file.size()) return F::End;
+            return records == declaredRecords ? F::None : F::Header;
+        }
+    }
+    return at == file.size() ? F::End : F::RecordSize;
+}
+
+}  // namespace qcd
