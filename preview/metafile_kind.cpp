@@ -2,6 +2,7 @@
 // own and gets the area's, in memory.
 #include "preview/canvas.h"
 #include "preview/kind.h"
+#include "preview/metafile_check.h"
 #include "preview/picture_headers.h"
 #include "preview/picture_loader.h"
 
@@ -9,8 +10,14 @@ namespace qcd {
 
 namespace {
 
-// The platform's player takes seconds over a metafile this large; a larger one is not shown.
-constexpr size_t kMaxMetafileSize = 16 << 20;
+// The player trusts every count in the file and crashes or loops on damaged ones: only what
+// our validator accepts reaches it, judged by the content as the loader judges it.
+bool MayBePlayed(std::span<const uint8_t> file) {
+    const bool enhanced = file.size() >= 44 && file[0] == 1 && file[1] == 0 && file[2] == 0 &&
+                          file[3] == 0 && file[40] == ' ' && file[41] == 'E' && file[42] == 'M' &&
+                          file[43] == 'F';
+    return enhanced ? IsSafeEmf(file) : IsSafeWmf(file);
+}
 
 class MetafileKind final : public Kind {
   public:
@@ -19,7 +26,8 @@ class MetafileKind final : public Kind {
     StartResult Start(const std::u16string& path) override {
         uint64_t size = 0;
         const auto file = FileBytes::Read(path, kMaxMetafileSize, &size);
-        if (!file || size > kMaxMetafileSize) return StartResult::Shown;
+        if (!file || size > kMaxMetafileSize || !MayBePlayed(file->Bytes()))
+            return StartResult::Shown;
         bool hasOwnSize = true;
         std::optional<FileBytes> placeable;
         if (ExtensionKey(path) == u".wmf" && !IsPlaceableMetafile(file->Bytes())) {
