@@ -36,7 +36,7 @@ enum class MetafileFault : uint8_t {
     TooLarge,     // over kMaxMetafileSize or kMaxMetafileRecords
     Header,       // the header's own fields, a picture under a pixel
     RecordSize,   // a record too short for its fields, unaligned or past the end
-    End,          // the end record missing, not last, or the file longer than the header says
+    End,          // the end record missing or not last, the file's length not the header's
     ObjectIndex,  // an object index outside the table, a free slot, or no free slot to create in
     Points,       // point and polygon counts
     Text,         // string and spacing counts and offsets
@@ -44,7 +44,8 @@ enum class MetafileFault : uint8_t {
     Extent,       // blit positions and extents, curves and pens too large once scaled
     Parameters,   // any other count or size inside a record
     Budget,       // more work than the limits above
-    Unsupported,  // records whose contents the player takes as pointers or handles
+    Unsupported,  // brushes and pens whose fields the player takes as pointers or handles,
+                  // driver escapes, OpenGL and old device-dependent bitmap records
 };
 
 // A plain or placeable (22-byte header, key 0x9AC6CDD7) Windows metafile.
