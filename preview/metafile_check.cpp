@@ -1,6 +1,10 @@
 #include "preview/metafile_check.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <iterator>
 #include <optional>
@@ -19,8 +23,12 @@ using le::U16;
 using le::U32;
 using Bytes = std::span<const uint8_t>;
 
-int16_t S16(Bytes b, size_t at) { return static_cast<int16_t>(U16(b, at)); }
-int32_t S32(Bytes b, size_t at) { return static_cast<int32_t>(U32(b, at)); }
+int16_t S16(Bytes b, size_t at) {
+    return static_cast<int16_t>(U16(b, at));
+}
+int32_t S32(Bytes b, size_t at) {
+    return static_cast<int32_t>(U32(b, at));
+}
 
 // Whether `count` items of `unit` bytes from `offset` end within `size` bytes.
 bool Fits(uint64_t size, uint64_t offset, uint64_t count, uint64_t unit) {
@@ -29,7 +37,15 @@ bool Fits(uint64_t size, uint64_t offset, uint64_t count, uint64_t unit) {
     return end && *end <= size;
 }
 
-bool Within(int64_t v, int64_t limit) { return v >= -limit && v <= limit; }
+bool Within(int64_t v, int64_t limit) {
+    return v >= -limit && v <= limit;
+}
+
+// Whether a curve or pen `logical` units across stays within reach of the rasterizer at
+// `scale` preview pixels per unit (false for a scale that is not a number).
+bool CurveFits(double logical, double scale) {
+    return logical * scale <= kMaxMetafileCurvePixels;
+}
 
 class Budget {
   public:
@@ -41,11 +57,17 @@ class Budget {
         bitmapBytes_ += bytes;
         return bitmapBytes_ <= kMaxMetafileBitmapBytes;
     }
+    // False from the first side that is not a number on.
+    bool AddDrawn(double pixels) {
+        drawn_ += pixels;
+        return drawn_ <= kMaxMetafileDrawnPixels;
+    }
     // Each saved state is a copy of the whole drawing state in the player.
     bool Save() { return ++depth_ <= kMaxMetafileSaveDepth; }
     void Restore(int32_t level) {
         if (level < 0)
-            depth_ -= std::min<uint32_t>(depth_, static_cast<uint32_t>(-static_cast<int64_t>(level)));
+            depth_ -=
+                std::min<uint32_t>(depth_, static_cast<uint32_t>(-static_cast<int64_t>(level)));
         else if (level > 0 && static_cast<uint32_t>(level) <= depth_)
             depth_ = static_cast<uint32_t>(level) - 1;
     }
@@ -53,7 +75,23 @@ class Budget {
   private:
     uint64_t points_ = 0;
     uint64_t bitmapBytes_ = 0;
+    double drawn_ = 0;
     uint32_t depth_ = 0;
+};
+
+// The bounding box of a shape's points.
+class Span {
+  public:
+    void Add(double x, double y) {
+        minX_ = std::min(minX_, x);
+        maxX_ = std::max(maxX_, x);
+        minY_ = std::min(minY_, y);
+        maxY_ = std::max(maxY_, y);
+    }
+    double Side() const { return minX_ > maxX_ ? 0 : std::max(maxX_ - minX_, maxY_ - minY_); }
+
+  private:
+    double minX_ = HUGE_VAL, maxX_ = -HUGE_VAL, minY_ = HUGE_VAL, maxY_ = -HUGE_VAL;
 };
 
 // Bitmaps: a BITMAPINFO (header, masks, colour table) and its bits.
@@ -375,8 +413,8 @@ MetafileFault CheckWmfExtTextOut(Bytes p, Budget& budget) {
 
 // Escapes reach the device driver; only comments and line styles are passed on.
 bool IsPlainEscape(uint16_t escape) {
-    return escape == 15 ||                     // MFCOMMENT
-           (escape >= 21 && escape <= 23) ||   // line cap, join, miter limit
+    return escape == 15 ||                      // MFCOMMENT
+           (escape >= 21 && escape <= 23) ||    // line cap, join, miter limit
            (escape >= 4096 && escape <= 4098);  // path begin, clip, end
 }
 
@@ -400,11 +438,133 @@ MetafileFault CheckWmfPatternBitmap(Bytes p, Budget& budget) {
                : MetafileFault::Budget;
 }
 
-MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Budget& budget) {
+// The larger side of the rectangle of four words (bottom, right, top, left) at `at`.
+double WmfRectSide(Bytes p, size_t at) {
+    return std::max(std::abs(int32_t{S16(p, at)} - S16(p, at + 4)),
+                    std::abs(int32_t{S16(p, at + 2)} - S16(p, at + 6)));
+}
+
+// Preview pixels per logical unit as the player will map them: the box (`boxSide` units) on
+// a preview of at most kMaxMetafileViewSide, until the file sets a mapping mode or extents of
+// its own; saved and restored with the rest of the drawing state, like where lines continue.
+class WmfView {
+  public:
+    explicit WmfView(double boxSide) {
+        now_.wx = now_.wy = boxSide;
+        now_.vx = now_.vy = kMaxMetafileViewSide;
+    }
+
+    double Scale() const {
+        // Millimetres per unit of the metric, English and twip modes, on a screen of at most
+        // 16 pixels a millimetre.
+        static constexpr double kUnitMm[] = {0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
+        if (now_.mode >= kIsotropic)
+            return std::max(std::abs(now_.vx / now_.wx), std::abs(now_.vy / now_.wy));
+        return now_.mode > kText ? kUnitMm[now_.mode - 2] * 16 : 1;
+    }
+    double X() const { return now_.x; }
+    double Y() const { return now_.y; }
+    void MoveTo(double x, double y) {
+        now_.x = x;
+        now_.y = y;
+    }
+
+    // Words come last field first: y before x, denominators before numerators.
+    void Apply(uint16_t function, Bytes p) {
+        switch (function) {
+            case wmf::kSetMapMode: {
+                const uint16_t mode = U16(p, 0);
+                if (mode < kText || mode > kAnisotropic) break;
+                if (mode >= kIsotropic && now_.mode < kIsotropic) {
+                    now_.wx = now_.wy = 1;
+                    now_.vx = now_.vy = Scale();
+                }
+                now_.mode = mode;
+                break;
+            }
+            case wmf::kSetWindowExt:
+            case wmf::kSetViewportExt:
+                if (now_.mode >= kIsotropic && S16(p, 0) != 0 && S16(p, 2) != 0) {
+                    const bool window = function == wmf::kSetWindowExt;
+                    (window ? now_.wx : now_.vx) = S16(p, 2);
+                    (window ? now_.wy : now_.vy) = S16(p, 0);
+                }
+                break;
+            case wmf::kScaleWindowExt:
+            case wmf::kScaleViewportExt:
+                if (now_.mode >= kIsotropic && S16(p, 0) != 0 && S16(p, 2) != 0 && S16(p, 4) != 0 &&
+                    S16(p, 6) != 0) {
+                    const bool window = function == wmf::kScaleWindowExt;
+                    (window ? now_.wx : now_.vx) *= 1.0 * S16(p, 6) / S16(p, 4);
+                    (window ? now_.wy : now_.vy) *= 1.0 * S16(p, 2) / S16(p, 0);
+                }
+                break;
+            case wmf::kSaveDc:
+                saved_.push_back(now_);
+                break;
+            case wmf::kRestoreDc: {
+                const int64_t level = S16(p, 0);
+                const int64_t depth = static_cast<int64_t>(saved_.size());
+                const int64_t keep = level < 0 ? depth + level : level - 1;
+                if (keep >= 0 && keep < depth) {
+                    now_ = saved_[static_cast<size_t>(keep)];
+                    saved_.resize(static_cast<size_t>(keep));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
+  private:
+    enum : uint16_t { kText = 1, kIsotropic = 7, kAnisotropic = 8 };
+    struct State {
+        uint16_t mode = kAnisotropic;
+        double wx = 1, wy = 1, vx = 1, vy = 1;
+        double x = 0, y = 0;
+    };
+    State now_;
+    std::vector<State> saved_;
+};
+
+MetafileFault CheckWmfCurve(double side, const WmfView& view, Budget& budget) {
+    if (!CurveFits(side, view.Scale())) return MetafileFault::Extent;
+    return budget.AddDrawn(side * view.Scale()) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// `count` points of two words from `at`.
+double WmfPointsSide(Bytes p, size_t at, size_t count) {
+    Span span;
+    for (size_t i = 0; i < count; ++i) span.Add(S16(p, at + 4 * i), S16(p, at + 4 * i + 2));
+    return span.Side();
+}
+
+MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfView& view, WmfObjects& objects,
+                             Budget& budget) {
     using namespace wmf;
     using F = MetafileFault;
-    if (p.size() / 2 < WmfFixedWords(function)) return F::RecordSize;
     switch (function) {
+        case kEllipse:
+            return CheckWmfCurve(WmfRectSide(p, 0), view, budget);
+        case kRoundRect:  // corner height and width, then the rectangle
+            return CheckWmfCurve(
+                std::max({WmfRectSide(p, 4), std::abs(S16(p, 0)) * 1.0, std::abs(S16(p, 2)) * 1.0}),
+                view, budget);
+        case kArc:
+        case kPie:
+        case kChord:  // end and start points, then the rectangle
+            return CheckWmfCurve(WmfRectSide(p, 8), view, budget);
+        case kMoveTo:
+        case kLineTo: {  // y, then x
+            Span span;
+            span.Add(view.X(), view.Y());
+            view.MoveTo(S16(p, 2), S16(p, 0));
+            span.Add(view.X(), view.Y());
+            if (function == kMoveTo) return F::None;
+            return budget.AddDrawn(span.Side() * view.Scale()) ? F::None : F::Budget;
+        }
+
         case kSelectObject:
         case kSelectPalette:
         case kSelectClipRegion:
@@ -419,6 +579,7 @@ MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Bu
             return objects.Has(U16(p, 4)) && objects.Has(U16(p, 6)) ? F::None : F::ObjectIndex;
 
         case kCreatePenIndirect:
+            if (!CurveFits(std::abs(S16(p, 2)), view.Scale())) return F::Extent;
             break;
         case kCreateBrushIndirect:
             // Pattern styles take the hatch field as a handle or a pointer.
@@ -465,7 +626,11 @@ MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Bu
             if (p.size() < 2) return F::RecordSize;
             const int16_t count = S16(p, 0);
             if (count < 0 || !Fits(p.size(), 2, static_cast<uint64_t>(count), 4)) return F::Points;
-            return budget.AddPoints(static_cast<uint64_t>(count)) ? F::None : F::Budget;
+            return budget.AddPoints(static_cast<uint64_t>(count)) &&
+                           budget.AddDrawn(WmfPointsSide(p, 2, static_cast<size_t>(count)) *
+                                           view.Scale())
+                       ? F::None
+                       : F::Budget;
         }
         case kPolyPolygon: {
             if (p.size() < 2) return F::RecordSize;
@@ -478,14 +643,22 @@ MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Bu
                 total += static_cast<uint64_t>(count);
             }
             if (!Fits(p.size(), 2 + 2 * uint64_t{polygons}, total, 4)) return F::Points;
-            return budget.AddPoints(total) ? F::None : F::Budget;
+            if (!budget.AddPoints(total)) return F::Budget;
+            size_t at = 2 + 2 * size_t{polygons};
+            for (size_t i = 0; i < polygons; ++i) {
+                const auto count = static_cast<size_t>(S16(p, 2 + 2 * i));
+                if (!budget.AddDrawn(WmfPointsSide(p, at, count) * view.Scale())) return F::Budget;
+                at += 4 * count;
+            }
+            return F::None;
         }
 
         case kTextOut: {
             if (p.size() < 2) return F::RecordSize;
             const int16_t length = S16(p, 0);
             // The string padded to a word, then the position.
-            if (length < 0 || !Fits(p.size(), 2 + (static_cast<uint64_t>(length) + 1) / 2 * 2, 2, 2))
+            if (length < 0 ||
+                !Fits(p.size(), 2 + (static_cast<uint64_t>(length) + 1) / 2 * 2, 2, 2))
                 return F::Text;
             return budget.AddPoints(static_cast<uint64_t>(length)) ? F::None : F::Budget;
         }
@@ -528,7 +701,7 @@ MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfObjects& objects, Bu
     return objects.Create() ? F::None : F::ObjectIndex;
 }
 
-MetafileFault CheckPlainMetafile(Bytes meta) {
+MetafileFault CheckPlainMetafile(Bytes meta, double boxSide) {
     using F = MetafileFault;
     if (meta.size() < kWmfHeaderSize) return F::Header;
     const uint16_t type = U16(meta, 0);
@@ -542,6 +715,7 @@ MetafileFault CheckPlainMetafile(Bytes meta) {
     if (uint64_t{sizeWords} * 2 != meta.size()) return F::End;
 
     WmfObjects objects(objectCount);
+    WmfView view(boxSide);
     Budget budget;
     uint32_t records = 0;
     size_t at = kWmfHeaderSize;
@@ -556,10 +730,11 @@ MetafileFault CheckPlainMetafile(Bytes meta) {
             if (words != 3 || at + bytes != meta.size()) return F::End;
             return F::None;
         }
-        const F f = CheckWmfRecord(function, meta.subspan(at + kWmfRecordHeader,
-                                                          bytes - kWmfRecordHeader),
-                                   objects, budget);
-        if (f != F::None) return f;
+        const Bytes params = meta.subspan(at + kWmfRecordHeader, bytes - kWmfRecordHeader);
+        if (params.size() / 2 < WmfFixedWords(function)) return F::RecordSize;
+        view.Apply(function, params);
+        if (const F f = CheckWmfRecord(function, params, view, objects, budget); f != F::None)
+            return f;
         at += bytes;
     }
     return F::End;
@@ -583,17 +758,33 @@ enum Type : uint32_t {
     kPolylineTo = 6,
     kPolyPolyline = 7,
     kPolyPolygon = 8,
+    kSetWindowExtEx = 9,
+    kSetViewportExtEx = 11,
     kEof = 14,
+    kSetMapMode = 17,
+    kMoveToEx = 27,
+    kScaleViewportExtEx = 31,
+    kScaleWindowExtEx = 32,
     kSaveDc = 33,
     kRestoreDc = 34,
+    kSetWorldTransform = 35,
+    kModifyWorldTransform = 36,
     kSelectObject = 37,
     kCreatePen = 38,
     kCreateBrushIndirect = 39,
     kDeleteObject = 40,
+    kAngleArc = 41,
+    kEllipse = 42,
+    kRoundRect = 44,
+    kArc = 45,
+    kChord = 46,
+    kPie = 47,
     kSelectPalette = 48,
     kCreatePalette = 49,
     kSetPaletteEntries = 50,
     kResizePalette = 51,
+    kLineTo = 54,
+    kArcTo = 55,
     kPolyDraw = 56,
     kGdiComment = 70,
     kFillRgn = 71,
@@ -647,19 +838,19 @@ enum Type : uint32_t {
 // The fixed part of each record type the player knows; 8 for the rest.
 uint32_t EmfFixedSize(uint32_t type) {
     static constexpr uint16_t kSizes[] = {
-        8,   88,  28,  28,  28,  28,  28,  32,  32,  16,   // 0..9
-        16,  16,  16,  16,  20,  20,  12,  12,  12,  12,   // 10..19
-        12,  12,  12,  32,  12,  12,  16,  16,  8,   24,   // 20..29
-        24,  24,  24,  8,   12,  32,  36,  12,  28,  24,   // 30..39
-        12,  28,  24,  24,  32,  40,  40,  40,  12,  16,   // 40..49
-        20,  16,  8,   24,  16,  40,  28,  12,  12,  8,    // 50..59
-        8,   8,   24,  24,  24,  8,   8,   12,  8,   8,    // 60..69
-        12,  32,  40,  28,  28,  16,  100, 108, 128, 140,  // 70..79
-        76,  80,  104, 76,  76,  28,  28,  28,  28,  28,   // 80..89
-        32,  32,  28,  32,  32,  52,  40,  40,  12,  340,  // 90..99
-        12,  12,  12,  28,  48,  16,  16,  8,   36,  16,   // 100..109
-        20,  24,  20,  20,  108, 12,  108, 8,   36,  12,   // 110..119
-        16,  24,  608,                                     // 120..122
+        8,  88, 28,  28, 28,  28, 28,  32,  32,  16,   // 0..9
+        16, 16, 16,  16, 20,  20, 12,  12,  12,  12,   // 10..19
+        12, 12, 12,  32, 12,  12, 16,  16,  8,   24,   // 20..29
+        24, 24, 24,  8,  12,  32, 36,  12,  28,  24,   // 30..39
+        12, 28, 24,  24, 32,  40, 40,  40,  12,  16,   // 40..49
+        20, 16, 8,   24, 16,  40, 28,  12,  12,  8,    // 50..59
+        8,  8,  24,  24, 24,  8,  8,   12,  8,   8,    // 60..69
+        12, 32, 40,  28, 28,  16, 100, 108, 128, 140,  // 70..79
+        76, 80, 104, 76, 76,  28, 28,  28,  28,  28,   // 80..89
+        32, 32, 28,  32, 32,  52, 40,  40,  12,  340,  // 90..99
+        12, 12, 12,  28, 48,  16, 16,  8,   36,  16,   // 100..109
+        20, 24, 20,  20, 108, 12, 108, 8,   36,  12,   // 110..119
+        16, 24, 608,                                   // 120..122
     };
     return type < std::size(kSizes) ? kSizes[type] : 8;
 }
@@ -671,6 +862,7 @@ class EmfRecord {
     uint32_t Size() const { return static_cast<uint32_t>(b_.size()); }
     uint32_t U(size_t at) const { return U32(b_, at); }
     int32_t S(size_t at) const { return S32(b_, at); }
+    int16_t S16(size_t at) const { return qcd::S16(b_, at); }
     Bytes At(size_t at, size_t n) const { return b_.subspan(at, n); }
     bool Holds(uint64_t offset, uint64_t count, uint64_t unit) const {
         return Fits(b_.size(), offset, count, unit);
@@ -689,25 +881,6 @@ class EmfRecord {
     Bytes b_;
     uint16_t handles_;
 };
-
-// Points at 28 after a count at 24, of `unit` bytes each (and a type byte each for PolyDraw).
-MetafileFault CheckEmfPoints(const EmfRecord& r, uint64_t unit, Budget& budget) {
-    const uint32_t count = r.U(24);
-    if (!r.Holds(28, count, unit)) return MetafileFault::Points;
-    return budget.AddPoints(count) ? MetafileFault::None : MetafileFault::Budget;
-}
-
-// Polygon count at 24, point count at 28, the polygons' counts at 32, then the points.
-MetafileFault CheckEmfPolyPoints(const EmfRecord& r, uint64_t unit, Budget& budget) {
-    const uint32_t polygons = r.U(24);
-    const uint32_t points = r.U(28);
-    if (!r.Holds(32, polygons, 4) || !r.Holds(32 + uint64_t{polygons} * 4, points, unit))
-        return MetafileFault::Points;
-    uint64_t total = 0;
-    for (uint64_t i = 0; i < polygons; ++i) total += r.U(32 + 4 * i);
-    if (total != points) return MetafileFault::Points;
-    return budget.AddPoints(points) ? MetafileFault::None : MetafileFault::Budget;
-}
 
 // An EmrText at `at`: reference point, character count, string offset, options, rectangle,
 // spacing offset. Offsets count from the record's start and must lie behind its fixed part.
@@ -730,8 +903,8 @@ MetafileFault CheckEmfText(const EmfRecord& r, size_t at, uint64_t charSize, uin
 MetafileFault CheckEmfSmallText(const EmfRecord& r, Budget& budget) {
     const uint32_t chars = r.U(16);
     const uint32_t options = r.U(20);
-    const uint64_t textAt = (options & 0x0100) != 0 ? 36 : 52;         // ETO_NO_RECT
-    const uint64_t charSize = (options & 0x0200) != 0 ? 1 : 2;         // ETO_SMALL_CHARS
+    const uint64_t textAt = (options & 0x0100) != 0 ? 36 : 52;  // ETO_NO_RECT
+    const uint64_t charSize = (options & 0x0200) != 0 ? 1 : 2;  // ETO_SMALL_CHARS
     if (!r.Holds(textAt, chars, charSize)) return MetafileFault::Text;
     return budget.AddPoints(chars) ? MetafileFault::None : MetafileFault::Budget;
 }
@@ -802,7 +975,8 @@ MetafileFault CheckEmfBlit(uint32_t type, const EmfRecord& r, Budget& budget) {
             return CheckEmfBitmap(r, 112, fixed, r.U(108), std::nullopt, false, budget);
         }
         case kPlgBlt: {  // three destination points at 24, source x, y, cx, cy at 48
-            if (!Coordinates(r, {24, 28, 32, 36, 40, 44}) || !Extents(r, {48, 52, 56, 60, 112, 116}))
+            if (!Coordinates(r, {24, 28, 32, 36, 40, 44}) ||
+                !Extents(r, {48, 52, 56, 60, 112, 116}))
                 return F::Extent;
             if (const F f = CheckEmfBitmap(r, 96, fixed, r.U(92), std::nullopt, true, budget);
                 f != F::None)
@@ -821,32 +995,239 @@ MetafileFault CheckEmfBlit(uint32_t type, const EmfRecord& r, Budget& budget) {
     }
 }
 
-MetafileFault CheckEmfRecord(uint32_t type, const EmfRecord& r, Budget& budget) {
+// Preview pixels per logical unit as the player will map them: the picture's frame stretched
+// over the preview, the mapping mode (fixed modes in units of the reference device's
+// millimetres, the free ones by window and viewport extents) and the world transform; saved
+// and restored with the rest of the drawing state.
+class EmfView {
+  public:
+    EmfView(double picture, double pixelsPerMm) : picture_(picture), pixelsPerMm_(pixelsPerMm) {}
+
+    double Scale() const { return picture_ * Page(now_) * World(now_); }
+    // Where lines and "to" records continue from.
+    double X() const { return now_.x; }
+    double Y() const { return now_.y; }
+    void MoveTo(double x, double y) {
+        now_.x = x;
+        now_.y = y;
+    }
+
+    // False for a transform that is not a number.
+    bool Apply(uint32_t type, const EmfRecord& r) {
+        switch (type) {
+            case emr::kMoveToEx:
+                MoveTo(r.S(8), r.S(12));
+                break;
+            case emr::kSetMapMode: {
+                const uint32_t mode = r.U(8);
+                if (mode < kText || mode > kAnisotropic) break;
+                // The free modes start from the extents the previous mode had.
+                if (mode >= kIsotropic && now_.mode < kIsotropic) {
+                    now_.wx = now_.wy = 1;
+                    now_.vx = now_.vy = Page(now_);
+                }
+                now_.mode = mode;
+                break;
+            }
+            case emr::kSetWindowExtEx:
+            case emr::kSetViewportExtEx:
+                if (now_.mode >= kIsotropic && r.S(8) != 0 && r.S(12) != 0) {
+                    const bool window = type == emr::kSetWindowExtEx;
+                    (window ? now_.wx : now_.vx) = r.S(8);
+                    (window ? now_.wy : now_.vy) = r.S(12);
+                }
+                break;
+            case emr::kScaleViewportExtEx:
+            case emr::kScaleWindowExtEx:
+                if (now_.mode >= kIsotropic && r.S(8) != 0 && r.S(12) != 0 && r.S(16) != 0 &&
+                    r.S(20) != 0) {
+                    const bool window = type == emr::kScaleWindowExtEx;
+                    (window ? now_.wx : now_.vx) *= static_cast<double>(r.S(8)) / r.S(12);
+                    (window ? now_.wy : now_.vy) *= static_cast<double>(r.S(16)) / r.S(20);
+                }
+                break;
+            case emr::kSetWorldTransform:
+            case emr::kModifyWorldTransform: {
+                Matrix m{};
+                for (size_t i = 0; i < 4; ++i) {
+                    m[i] = std::bit_cast<float>(r.U(8 + 4 * i));
+                    if (!std::isfinite(m[i])) return false;
+                }
+                for (size_t at : {24, 28})
+                    if (!std::isfinite(std::bit_cast<float>(r.U(at)))) return false;
+                const uint32_t how = type == emr::kSetWorldTransform ? 4 : r.U(32);
+                if (how == 1) now_.world = {1, 0, 0, 1};
+                if (how == 2) now_.world = Product(m, now_.world);
+                if (how == 3) now_.world = Product(now_.world, m);
+                if (how == 4) now_.world = m;
+                break;
+            }
+            case emr::kSaveDc:
+                saved_.push_back(now_);
+                break;
+            case emr::kRestoreDc: {
+                const int64_t level = r.S(8);
+                const int64_t depth = static_cast<int64_t>(saved_.size());
+                const int64_t keep = level < 0 ? depth + level : level - 1;
+                if (keep >= 0 && keep < depth) {
+                    now_ = saved_[static_cast<size_t>(keep)];
+                    saved_.resize(static_cast<size_t>(keep));
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        return true;
+    }
+
+  private:
+    using Matrix = std::array<double, 4>;  // eM11, eM12, eM21, eM22
+    enum : uint32_t { kText = 1, kIsotropic = 7, kAnisotropic = 8 };
+    struct State {
+        Matrix world = {1, 0, 0, 1};
+        uint32_t mode = kText;
+        double wx = 1, wy = 1, vx = 1, vy = 1;
+        double x = 0, y = 0;
+    };
+
+    static Matrix Product(const Matrix& a, const Matrix& b) {
+        return {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3], a[2] * b[0] + a[3] * b[2],
+                a[2] * b[1] + a[3] * b[3]};
+    }
+    // At least the longest a unit vector can become: the root of the largest row sum times
+    // the largest column sum.
+    static double World(const State& s) {
+        const Matrix& m = s.world;
+        const double rows =
+            std::max(std::abs(m[0]) + std::abs(m[1]), std::abs(m[2]) + std::abs(m[3]));
+        const double columns =
+            std::max(std::abs(m[0]) + std::abs(m[2]), std::abs(m[1]) + std::abs(m[3]));
+        return std::sqrt(rows * columns);
+    }
+    double Page(const State& s) const {
+        // Millimetres per unit of the metric, English and twip modes.
+        static constexpr double kUnitMm[] = {0.1, 0.01, 0.254, 0.0254, 25.4 / 1440};
+        if (s.mode >= kIsotropic) return std::max(std::abs(s.vx / s.wx), std::abs(s.vy / s.wy));
+        if (s.mode > kText) return kUnitMm[s.mode - 2] * pixelsPerMm_;
+        return 1;
+    }
+
+    double picture_;
+    double pixelsPerMm_;
+    State now_;
+    std::vector<State> saved_;
+};
+
+// `count` points from `at`, of two longs or (`small`) two shorts, and with `view`'s current
+// position when `continues`, which the last point then becomes.
+double EmfPointsSide(const EmfRecord& r, size_t at, uint64_t count, bool small, bool continues,
+                     EmfView& view) {
+    Span span;
+    if (continues) span.Add(view.X(), view.Y());
+    double x = 0, y = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        x = small ? r.S16(at + 4 * i) : r.S(at + 8 * i);
+        y = small ? r.S16(at + 4 * i + 2) : r.S(at + 8 * i + 4);
+        span.Add(x, y);
+    }
+    if (continues && count > 0) view.MoveTo(x, y);
+    return span.Side();
+}
+
+// Points at 28 after a count at 24 (PolyDraw: and a type byte each after them).
+MetafileFault CheckEmfPoints(const EmfRecord& r, bool small, bool typed, bool continues,
+                             EmfView& view, Budget& budget) {
+    const uint32_t count = r.U(24);
+    if (!r.Holds(28, count, (small ? 4 : 8) + (typed ? 1 : 0))) return MetafileFault::Points;
+    const double side = EmfPointsSide(r, 28, count, small, continues, view);
+    return budget.AddPoints(count) && budget.AddDrawn(side * view.Scale()) ? MetafileFault::None
+                                                                           : MetafileFault::Budget;
+}
+
+// Polygon count at 24, point count at 28, the polygons' counts at 32, then the points.
+MetafileFault CheckEmfPolyPoints(const EmfRecord& r, bool small, EmfView& view, Budget& budget) {
+    const uint32_t polygons = r.U(24);
+    const uint32_t points = r.U(28);
+    const uint64_t pointsAt = 32 + uint64_t{polygons} * 4;
+    if (!r.Holds(32, polygons, 4) || !r.Holds(pointsAt, points, small ? 4 : 8))
+        return MetafileFault::Points;
+    uint64_t total = 0;
+    for (uint64_t i = 0; i < polygons; ++i) total += r.U(32 + 4 * i);
+    if (total != points) return MetafileFault::Points;
+    if (!budget.AddPoints(points)) return MetafileFault::Budget;
+    uint64_t at = pointsAt;
+    for (uint64_t i = 0; i < polygons; ++i) {
+        const uint32_t count = r.U(32 + 4 * i);
+        const double side = EmfPointsSide(r, at, count, small, false, view);
+        if (!budget.AddDrawn(side * view.Scale())) return MetafileFault::Budget;
+        at += uint64_t{count} * (small ? 4 : 8);
+    }
+    return MetafileFault::None;
+}
+
+MetafileFault CheckEmfCurve(double side, const EmfView& view, Budget& budget) {
+    if (!CurveFits(side, view.Scale())) return MetafileFault::Extent;
+    return budget.AddDrawn(side * view.Scale()) ? MetafileFault::None : MetafileFault::Budget;
+}
+
+// The larger side of the rectangle of four longs at `at`.
+double EmfRectSide(const EmfRecord& r, size_t at) {
+    return static_cast<double>(std::max(std::abs(int64_t{r.S(at + 8)} - r.S(at)),
+                                        std::abs(int64_t{r.S(at + 12)} - r.S(at + 4))));
+}
+
+MetafileFault CheckEmfRecord(uint32_t type, const EmfRecord& r, EmfView& view, Budget& budget) {
+    const double scale = view.Scale();
     using namespace emr;
     using F = MetafileFault;
     switch (type) {
+        case kEllipse:
+        case kArc:
+        case kChord:
+        case kPie:
+            return CheckEmfCurve(EmfRectSide(r, 8), view, budget);
+        case kArcTo:  // ends on the arc, within its rectangle
+            view.MoveTo(r.S(8), r.S(12));
+            return CheckEmfCurve(EmfRectSide(r, 8), view, budget);
+        case kRoundRect:  // the rectangle, then the corner's width and height
+            return CheckEmfCurve(
+                std::max({EmfRectSide(r, 8), std::abs(1.0 * r.S(24)), std::abs(1.0 * r.S(28))}),
+                view, budget);
+        case kAngleArc:  // centre, then the radius; ends on the circle
+            view.MoveTo(r.S(8), r.S(12));
+            return CheckEmfCurve(2.0 * r.U(16), view, budget);
+        case kLineTo: {
+            Span span;
+            span.Add(view.X(), view.Y());
+            span.Add(r.S(8), r.S(12));
+            view.MoveTo(r.S(8), r.S(12));
+            return budget.AddDrawn(span.Side() * scale) ? F::None : F::Budget;
+        }
+
         case kPolyBezier:
         case kPolygon:
         case kPolyline:
+            return CheckEmfPoints(r, false, false, false, view, budget);
         case kPolyBezierTo:
         case kPolylineTo:
-            return CheckEmfPoints(r, 8, budget);
+            return CheckEmfPoints(r, false, false, true, view, budget);
         case kPolyBezier16:
         case kPolygon16:
         case kPolyline16:
+            return CheckEmfPoints(r, true, false, false, view, budget);
         case kPolyBezierTo16:
         case kPolylineTo16:
-            return CheckEmfPoints(r, 4, budget);
+            return CheckEmfPoints(r, true, false, true, view, budget);
         case kPolyDraw:
-            return CheckEmfPoints(r, 9, budget);
         case kPolyDraw16:
-            return CheckEmfPoints(r, 5, budget);
+            return CheckEmfPoints(r, type == kPolyDraw16, true, true, view, budget);
         case kPolyPolyline:
         case kPolyPolygon:
-            return CheckEmfPolyPoints(r, 8, budget);
+            return CheckEmfPolyPoints(r, false, view, budget);
         case kPolyPolyline16:
         case kPolyPolygon16:
-            return CheckEmfPolyPoints(r, 4, budget);
+            return CheckEmfPolyPoints(r, true, view, budget);
         case kGradientFill: {
             const uint32_t vertices = r.U(24);
             const uint32_t shapes = r.U(28);
@@ -893,7 +1274,9 @@ MetafileFault CheckEmfRecord(uint32_t type, const EmfRecord& r, Budget& budget) 
         case kDeleteColorSpace:
             return r.Deletes(8) ? F::None : F::ObjectIndex;
 
-        case kCreatePen:
+        case kCreatePen:  // style, then the width as a point
+            if (!r.Creates(8)) return F::ObjectIndex;
+            return CurveFits(std::abs(static_cast<double>(r.S(16))), scale) ? F::None : F::Extent;
         case kCreateColorSpace:
             return r.Creates(8) ? F::None : F::ObjectIndex;
         case kExtCreateFontIndirectW:
@@ -923,7 +1306,10 @@ MetafileFault CheckEmfRecord(uint32_t type, const EmfRecord& r, Budget& budget) 
             // Pattern brush styles take the hatch field as a pointer; the others leave the
             // bitmap fields unread.
             if (r.U(36) > 2) return F::Unsupported;
-            return r.Holds(52, r.U(48), 4) ? F::None : F::Parameters;
+            if (!r.Holds(52, r.U(48), 4)) return F::Parameters;
+            // A geometric pen is as wide as its width in logical units.
+            const bool geometric = (r.U(28) & 0x00010000) != 0;
+            return !geometric || CurveFits(r.U(32), scale) ? F::None : F::Extent;
         }
 
         case kFillRgn:
@@ -998,6 +1384,10 @@ MetafileFault CheckEmfHeader(Bytes file) {
     if (frameWidth <= 0 || frameHeight <= 0 || frameWidth > INT32_MAX || frameHeight > INT32_MAX ||
         S32(file, 72) <= 0 || S32(file, 76) <= 0 || S32(file, 80) <= 0 || S32(file, 84) <= 0)
         return F::Header;
+    // The player stretches the frame, in pixels of the reference device, over the preview.
+    if (frameWidth / 100.0 * S32(file, 72) / S32(file, 80) < 1 ||
+        frameHeight / 100.0 * S32(file, 76) / S32(file, 84) < 1)
+        return F::Header;
     const uint32_t descriptionChars = U32(file, 60);
     const uint32_t descriptionAt = U32(file, 64);
     if (descriptionChars != 0 &&
@@ -1018,13 +1408,14 @@ MetafileFault CheckEmfHeader(Bytes file) {
 
 MetafileFault CheckWmf(std::span<const uint8_t> file) {
     if (file.size() > kMaxMetafileSize) return MetafileFault::TooLarge;
-    if (!IsPlaceableMetafile(file)) return CheckPlainMetafile(file);
+    // A plain metafile gets a box of the preview's own size.
+    if (!IsPlaceableMetafile(file)) return CheckPlainMetafile(file, kMaxMetafileViewSide);
     if (file.size() < kPlaceableHeaderSize) return MetafileFault::Header;
-    // The picture's size is the box over units per inch.
-    const int32_t width = int32_t{S16(file, 10)} - S16(file, 6);
-    const int32_t height = int32_t{S16(file, 12)} - S16(file, 8);
+    // The picture's size is the box over units per inch; the box fills the preview.
+    const int32_t width = std::abs(int32_t{S16(file, 10)} - S16(file, 6));
+    const int32_t height = std::abs(int32_t{S16(file, 12)} - S16(file, 8));
     if (width == 0 || height == 0 || U16(file, 14) == 0) return MetafileFault::Header;
-    return CheckPlainMetafile(file.subspan(kPlaceableHeaderSize));
+    return CheckPlainMetafile(file.subspan(kPlaceableHeaderSize), std::min(width, height));
 }
 
 MetafileFault CheckEmf(std::span<const uint8_t> file) {
@@ -1034,6 +1425,12 @@ MetafileFault CheckEmf(std::span<const uint8_t> file) {
     if (U32(file, 48) != file.size()) return F::End;
     const uint16_t handles = U16(file, 56);
     const uint32_t declaredRecords = U32(file, 52);
+    const double pixelsPerMmX = static_cast<double>(S32(file, 72)) / S32(file, 80);
+    const double pixelsPerMmY = static_cast<double>(S32(file, 76)) / S32(file, 84);
+    const double frameSide =
+        std::min((S32(file, 32) - static_cast<double>(S32(file, 24))) / 100 * pixelsPerMmX,
+                 (S32(file, 36) - static_cast<double>(S32(file, 28))) / 100 * pixelsPerMmY);
+    EmfView view(kMaxMetafileViewSide / frameSide, std::max(pixelsPerMmX, pixelsPerMmY));
 
     Budget budget;
     uint32_t records = 1;
@@ -1046,7 +1443,8 @@ MetafileFault CheckEmf(std::span<const uint8_t> file) {
         if (type == emr::kHeader) return F::Header;
         if (++records > kMaxMetafileRecords) return F::TooLarge;
         const EmfRecord record(file.subspan(at, size), handles);
-        if (const F f = CheckEmfRecord(type, record, budget); f != F::None) return f;
+        if (!view.Apply(type, record)) return F::Parameters;
+        if (const F f = CheckEmfRecord(type, record, view, budget); f != F::None) return f;
         at += size;
         if (type == emr::kEof) {
             if (at != file.size()) return F::End;

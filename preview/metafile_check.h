@@ -21,22 +21,31 @@ inline constexpr uint32_t kMaxMetafileSaveDepth = 1024;
 // Bitmap sides and blit extents; blit positions may lie further out.
 inline constexpr int32_t kMaxMetafileExtent = 65535;
 inline constexpr int32_t kMaxMetafileCoordinate = 1 << 20;
+// The player's curve and wide-pen rasterizer crashes or runs for minutes on shapes some
+// 500,000 pixels across. Curves and pens are measured in pixels of a preview at most
+// kMaxMetafileViewSide on a side, through the picture's scale, mapping mode and transform.
+inline constexpr double kMaxMetafileViewSide = 2048;
+inline constexpr double kMaxMetafileCurvePixels = 1 << 17;
+// It fills polygons and paths in time along their edges: the sides of every shape's bounding
+// box together, in the same pixels.
+inline constexpr double kMaxMetafileDrawnPixels = 1 << 27;
 
 // The first rule a file breaks.
 enum class MetafileFault : uint8_t {
     None,
     TooLarge,     // over kMaxMetafileSize or kMaxMetafileRecords
-    Header,       // the header's own fields
+    Header,       // the header's own fields, a picture under a pixel
     RecordSize,   // a record too short for its fields, unaligned or past the end
-    End,          // the end record missing, not last, or the file longer than the header says
+    End,          // the end record missing or not last, the file's length not the header's
     ObjectIndex,  // an object index outside the table, a free slot, or no free slot to create in
     Points,       // point and polygon counts
     Text,         // string and spacing counts and offsets
     Bitmap,       // a bitmap's header, colour table or bits
-    Extent,       // blit positions and extents
+    Extent,       // blit positions and extents, curves and pens too large once scaled
     Parameters,   // any other count or size inside a record
     Budget,       // more work than the limits above
-    Unsupported,  // records whose contents the player takes as pointers or handles
+    Unsupported,  // brushes and pens whose fields the player takes as pointers or handles,
+                  // driver escapes, OpenGL and old device-dependent bitmap records
 };
 
 // A plain or placeable (22-byte header, key 0x9AC6CDD7) Windows metafile.

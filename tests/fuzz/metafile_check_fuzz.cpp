@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "preview/metafile_check.h"
 #include "preview/picture_headers.h"
-#include "fuzz_check.h"
 
 namespace {
 
@@ -17,36 +17,37 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-void CheckCut(std::span<const uint8_t> bytes) {
+void CheckPromises(std::span<const uint8_t> bytes) {
     const bool wmf = qcd::IsSafeWmf(bytes);
     const bool emf = qcd::IsSafeEmf(bytes);
     Check(!(wmf && emf));
+    // The preview makes plain metafiles placeable, in a box of its own size, before loading
+    // them: in a box as large as the largest preview they are the same picture.
+    if (!qcd::IsPlaceableMetafile(bytes)) {
+        const auto placeable = qcd::MakePlaceableCopy(bytes, 2048, 2048);
+        Check(placeable && qcd::IsSafeWmf(*placeable) == wmf);
+    }
     if (!wmf && !emf) return;
     const auto shorter = bytes.first(bytes.size() - 1);
     Check(!qcd::IsSafeWmf(shorter) && !qcd::IsSafeEmf(shorter));
-    // The preview makes plain metafiles placeable before loading them.
-    if (wmf && !qcd::IsPlaceableMetafile(bytes)) {
-        const auto placeable = qcd::MakePlaceableCopy(bytes, 100, 100);
-        Check(placeable && qcd::IsSafeWmf(*placeable));
-    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);
-    CheckCut(bytes);
+    CheckPromises(bytes);
 
     if (size >= 52) {
         std::vector<uint8_t> emf(data, data + size);
         Put32(emf, 48, static_cast<uint32_t>(size));
-        CheckCut(emf);
+        CheckPromises(emf);
     }
     const size_t at = qcd::IsPlaceableMetafile(bytes) ? qcd::kPlaceableHeaderSize : 0;
     if (size >= at + 10) {
         std::vector<uint8_t> wmf(data, data + size);
         Put32(wmf, at + 6, static_cast<uint32_t>((size - at) / 2));
-        CheckCut(wmf);
+        CheckPromises(wmf);
     }
     return 0;
 }

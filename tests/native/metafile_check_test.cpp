@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <string>
 
 #include "preview/picture_headers.h"
@@ -11,7 +13,9 @@
 
 namespace qcd {
 
-void PrintTo(MetafileFault fault, std::ostream* os) { *os << "fault " << static_cast<int>(fault); }
+void PrintTo(MetafileFault fault, std::ostream* os) {
+    *os << "fault " << static_cast<int>(fault);
+}
 
 namespace {
 
@@ -80,7 +84,8 @@ struct Wmf {
     Bytes Done(uint16_t objects) {
         Add(0, {});
         uint32_t largest = 0;
-        for (size_t at = 18; at < b.size(); at += 2 * Get32(b, at)) largest = std::max(largest, Get32(b, at));
+        for (size_t at = 18; at < b.size(); at += 2 * Get32(b, at))
+            largest = std::max(largest, Get32(b, at));
         Put16(b, 0, 1);
         Put16(b, 2, 9);
         Put16(b, 4, 0x300);
@@ -106,15 +111,41 @@ struct Emf {
     }
     Bytes Done(uint16_t handles) {
         Add(14, Longs({0, 16, 20}));
-        const Bytes header = Longs({1, 108, 0, 0, 100, 100, 0, 0, 2000, 2000, 0x464D4520, 0x10000,
-                                    uint32_t(b.size()), records, handles, 0, 0, 0, 1024, 768,
-                                    320, 240, 0, 0, 0, 320000, 240000});
+        const Bytes header = Longs({1,
+                                    108,
+                                    0,
+                                    0,
+                                    100,
+                                    100,
+                                    0,
+                                    0,
+                                    2000,
+                                    2000,
+                                    0x464D4520,
+                                    0x10000,
+                                    uint32_t(b.size()),
+                                    records,
+                                    handles,
+                                    0,
+                                    0,
+                                    0,
+                                    1024,
+                                    768,
+                                    320,
+                                    240,
+                                    0,
+                                    0,
+                                    0,
+                                    320000,
+                                    240000});
         std::copy(header.begin(), header.end(), b.begin());
         return b;
     }
 };
 
-Bytes Bounds() { return Longs({0, 0, 100, 100}); }
+Bytes Bounds() {
+    return Longs({0, 0, 100, 100});
+}
 
 Bytes Sample(const std::string& name) {
     std::ifstream in(std::string(QCD_TEST_DATA) + "/metafile/" + name, std::ios::binary);
@@ -139,7 +170,9 @@ size_t FindEmf(const Bytes& b, uint32_t type, int n = 0) {
     return 0;
 }
 
-uint16_t Get16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
+uint16_t Get16(const Bytes& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
 
 // The sample `name` with the field `field` bytes into its first record of `type` set to
 // `value` (a word in a plain metafile, a long in an enhanced one).
@@ -206,12 +239,12 @@ struct AllWmf {
     size_t polygon, polyPolygon, textOut, extTextOut, stretchDib, setDib, region, escape;
     Bytes file;
     AllWmf() {
-        w.Add(0x02FA, Words({0, 1, 0, 0xFF, 0}));                      // pen: slot 0
-        w.Add(0x02FC, Words({2, 0xFF, 0, 3}));                         // hatched brush: 1
-        w.Add(0x02FB, Cat({Bytes(18, 0), Text("Arial", 2)}));          // font: 2
-        w.Add(0x00F7, Words({0x300, 2, 1, 2, 3, 4}));                  // palette: 3
+        w.Add(0x02FA, Words({0, 1, 0, 0xFF, 0}));              // pen: slot 0
+        w.Add(0x02FC, Words({2, 0xFF, 0, 3}));                 // hatched brush: 1
+        w.Add(0x02FB, Cat({Bytes(18, 0), Text("Arial", 2)}));  // font: 2
+        w.Add(0x00F7, Words({0x300, 2, 1, 2, 3, 4}));          // palette: 3
         region = w.Add(0x06FF, Words({0, 6, 0, 0, 34, 1, 2, 0, 0, 9, 9, 2, 0, 9, 0, 9, 2}));
-        w.Add(0x0142, Cat({Words({5, 0}), Dib(8, 8, 1)}));             // pattern brush: 5
+        w.Add(0x0142, Cat({Words({5, 0}), Dib(8, 8, 1)}));  // pattern brush: 5
         w.Add(0x01F9, Cat({Words({0, 8, 8, 2}), Bytes{1, 1}, Bytes(22, 0), Bytes(16, 0xAA)}));
         for (const uint16_t slot : {0, 1, 2}) w.Add(0x012D, Words({slot}));
         w.Add(0x0234, Words({3}));
@@ -224,25 +257,25 @@ struct AllWmf {
         w.Add(0x0325, Words({2, 0, 0, 9, 9}));
         polyPolygon = w.Add(0x0538, Words({2, 3, 3, 0, 0, 9, 0, 9, 9, 1, 1, 5, 1, 5, 5}));
         textOut = w.Add(0x0521, Cat({Words({3}), Text("abc", 2), Words({10, 10})}));
-        extTextOut = w.Add(0x0A32, Cat({Words({10, 10, 3, 6, 0, 0, 50, 20}), Text("abc", 2),
-                                        Words({7, 7, 7})}));
+        extTextOut = w.Add(
+            0x0A32, Cat({Words({10, 10, 3, 6, 0, 0, 50, 20}), Text("abc", 2), Words({7, 7, 7})}));
         w.Add(0x0A32, Cat({Words({10, 30, 2, 0}), Text("de", 2)}));
-        stretchDib = w.Add(0x0F43, Cat({Words({0x20, 0xCC, 0, 3, 5, 0, 0, 6, 10, 0, 0}),
-                                        Dib(5, 3, 4)}));
+        stretchDib =
+            w.Add(0x0F43, Cat({Words({0x20, 0xCC, 0, 3, 5, 0, 0, 6, 10, 0, 0}), Dib(5, 3, 4)}));
         w.Add(0x0F43, Cat({Words({0x20, 0xCC, 0, 2, 4, 0, 0, 2, 4, 0, 0}),
                            Dib(4, 2, 8, 1, {4, 1, 0, 0, 4, 2, 0, 1})}));  // run-length
         setDib = w.Add(0x0D33, Cat({Words({0, 2, 0, 0, 0, 2, 2, 0, 0}), Dib(2, 2, 24)}));
         w.Add(0x0940, Cat({Words({0x20, 0xCC, 0, 0, 2, 2, 0, 0}), Dib(2, -2, 32)}));
-        w.Add(0x0940, Words({0x21, 0xF0, 0, 0, 0, 2, 2, 0, 0}));         // no bitmap
+        w.Add(0x0940, Words({0x21, 0xF0, 0, 0, 0, 2, 2, 0, 0}));  // no bitmap
         w.Add(0x0B41, Cat({Words({0x20, 0xCC, 2, 2, 0, 0, 4, 4, 0, 0}), Dib(2, 2, 16)}));
         w.Add(0x0922, Words({0x21, 0xF0, 0, 0, 0, 2, 2, 0, 0}));
         escape = w.Add(0x0626, Cat({Words({15, 4}), Text("note", 2)}));
         w.Add(0x001E, {});
         w.Add(0x0127, Words({0xFFFF}));
         w.Add(0x01F0, Words({0}));
-        w.Add(0x02FA, Words({0, 1, 0, 0, 0}));                           // takes slot 0 again
+        w.Add(0x02FA, Words({0, 1, 0, 0, 0}));  // takes slot 0 again
         w.Add(0x012D, Words({0}));
-        w.Add(0x7777, Words({1, 2, 3}));                                 // unknown, kept whole
+        w.Add(0x7777, Words({1, 2, 3}));  // unknown, kept whole
         file = w.Done(7);
     }
     Bytes With16(size_t at, uint16_t v) const {
@@ -264,10 +297,10 @@ TEST(MetafileCheck, PlainRecordsOfEveryKindPass) {
 
 TEST(MetafileCheck, PlainHeaderAndRecordFramesAreExact) {
     const AllWmf all;
-    EXPECT_EQ(CheckWmf(all.With16(0, 3)), F::Header);       // type
-    EXPECT_EQ(CheckWmf(all.With16(2, 10)), F::Header);      // header size
-    EXPECT_EQ(CheckWmf(all.With16(4, 0x200)), F::Header);   // version
-    EXPECT_EQ(CheckWmf(all.With16(12, 20)), F::Header);     // a record over the largest size
+    EXPECT_EQ(CheckWmf(all.With16(0, 3)), F::Header);      // type
+    EXPECT_EQ(CheckWmf(all.With16(2, 10)), F::Header);     // header size
+    EXPECT_EQ(CheckWmf(all.With16(4, 0x200)), F::Header);  // version
+    EXPECT_EQ(CheckWmf(all.With16(12, 20)), F::Header);    // a record over the largest size
     EXPECT_EQ(CheckWmf(all.With16(6, Get32(all.file, 6) - 1)), F::End);
     Bytes longer = all.file;
     longer.insert(longer.end(), {0, 0});
@@ -306,7 +339,6 @@ TEST(MetafileCheck, PlainObjectTableIsPlayedThrough) {
 
 TEST(MetafileCheck, PlainCountsStayInsideTheirRecord) {
     const AllWmf all;
-    EXPECT_EQ(CheckWmf(all.With16(all.polygon + 6, 0xFFFF)), F::Points);
     EXPECT_EQ(CheckWmf(all.With16(all.polygon + 6, 4)), F::Points);
     EXPECT_EQ(CheckWmf(all.With16(all.polyPolygon + 6, 3)), F::Points);
     EXPECT_EQ(CheckWmf(all.With16(all.polyPolygon + 8, 4)), F::Points);
@@ -323,11 +355,11 @@ TEST(MetafileCheck, PlainCountsStayInsideTheirRecord) {
 TEST(MetafileCheck, PlainBitmapsMatchTheirBits) {
     const AllWmf all;
     const size_t dib = all.stretchDib + 6 + 22;
-    EXPECT_EQ(CheckWmf(all.With16(dib + 4, 9)), F::Bitmap);        // wider than its bits
-    EXPECT_EQ(CheckWmf(all.With16(dib + 6, 0x7FFF)), F::Bitmap);   // width 0x7FFF0005
-    EXPECT_EQ(CheckWmf(all.With16(dib + 14, 7)), F::Bitmap);       // bits per pixel
-    EXPECT_EQ(CheckWmf(all.With16(dib + 32, 17)), F::Bitmap);      // colours of 4 bits
-    EXPECT_EQ(CheckWmf(all.With16(dib, 41)), F::Bitmap);           // header size
+    EXPECT_EQ(CheckWmf(all.With16(dib + 4, 9)), F::Bitmap);              // wider than its bits
+    EXPECT_EQ(CheckWmf(all.With16(dib + 6, 0x7FFF)), F::Bitmap);         // width 0x7FFF0005
+    EXPECT_EQ(CheckWmf(all.With16(dib + 14, 7)), F::Bitmap);             // bits per pixel
+    EXPECT_EQ(CheckWmf(all.With16(dib + 32, 17)), F::Bitmap);            // colours of 4 bits
+    EXPECT_EQ(CheckWmf(all.With16(dib, 41)), F::Bitmap);                 // header size
     EXPECT_EQ(CheckWmf(all.With16(all.stretchDib + 10, 3)), F::Bitmap);  // colour use
     EXPECT_EQ(CheckWmf(all.With16(all.setDib + 8, 3)), F::Bitmap);       // scans past the bitmap
     EXPECT_EQ(CheckWmf(all.With16(all.setDib + 8, 1)), F::None);
@@ -342,7 +374,8 @@ TEST(MetafileCheck, PlainBitmapsMatchTheirBits) {
 // One of each record kind the check reads into, as an enhanced metafile.
 struct AllEmf {
     Emf e;
-    size_t polygon, polyPolygon, text, polyText, stretch, setDib, monoBrush, comment, fill, gradient;
+    size_t polygon, polyPolygon, text, polyText, stretch, setDib, monoBrush, comment, fill,
+        gradient;
     Bytes file;
     AllEmf() {
         e.Add(38, Longs({1, 0, 2, 0, 0xFF}));
@@ -358,21 +391,22 @@ struct AllEmf {
         e.Add(8, Cat({Bounds(), Longs({1, 3, 3, 0, 0, 9, 0, 9, 9})}));
         e.Add(92, Cat({Bounds(), Longs({3}), Words({0, 0, 5, 5, 9, 0}), Bytes{6, 2, 3}}));
         const Bytes emrText = Longs({10, 10, 3, 76, 0, 0, 0, 0, 0, 84});
-        text = e.Add(84, Cat({Bounds(), Longs({1, 0, 0}), emrText, Text("abc", 8),
-                              Longs({7, 7, 7})}));
+        text =
+            e.Add(84, Cat({Bounds(), Longs({1, 0, 0}), emrText, Text("abc", 8), Longs({7, 7, 7})}));
         e.Add(83, Cat({Bounds(), Longs({1, 0, 0}), Longs({10, 30, 2, 76, 4, 0, 0, 9, 9, 80}),
                        Text("de", 4), Longs({6, 6})}));
-        polyText = e.Add(97, Cat({Bounds(), Longs({1, 0, 0, 2}),
-                                  Longs({0, 0, 2, 120, 0, 0, 0, 0, 0, 124}),
-                                  Longs({0, 9, 1, 132, 0, 0, 0, 0, 0, 136}), Text("fg", 4),
-                                  Longs({5, 5}), Text("h", 4), Longs({5})}));
+        polyText =
+            e.Add(97, Cat({Bounds(), Longs({1, 0, 0, 2}), Longs({0, 0, 2, 120, 0, 0, 0, 0, 0, 124}),
+                           Longs({0, 9, 1, 132, 0, 0, 0, 0, 0, 136}), Text("fg", 4), Longs({5, 5}),
+                           Text("h", 4), Longs({5})}));
         e.Add(108, Cat({Longs({0, 0, 2, 0x300, 1, 0, 0}), Text("ij", 4)}));
         const Bytes bitmap = Dib(5, 3, 4);
-        stretch = e.Add(81, Cat({Bounds(), Longs({0, 0, 0, 0, 5, 3, 80, 40 + 64, 80 + 104, 12, 0,
-                                                  0xCC0020, 10, 6}),
-                                 bitmap}));
-        e.Add(81, Cat({Bounds(), Longs({0, 0, 0, 0, 4, 2, 80, 40 + 1024, 80 + 1064, 8, 0, 0xCC0020,
-                                        4, 2}),
+        stretch = e.Add(
+            81,
+            Cat({Bounds(), Longs({0, 0, 0, 0, 5, 3, 80, 40 + 64, 80 + 104, 12, 0, 0xCC0020, 10, 6}),
+                 bitmap}));
+        e.Add(81, Cat({Bounds(),
+                       Longs({0, 0, 0, 0, 4, 2, 80, 40 + 1024, 80 + 1064, 8, 0, 0xCC0020, 4, 2}),
                        Dib(4, 2, 8, 1, {4, 1, 0, 0, 4, 2, 0, 1})}));
         setDib = e.Add(80, Cat({Bounds(), Longs({0, 0, 0, 0, 2, 2, 76, 40, 116, 16, 0, 0, 2}),
                                 Dib(2, 2, 24)}));
@@ -408,27 +442,27 @@ TEST(MetafileCheck, EnhancedRecordsOfEveryKindPass) {
 TEST(MetafileCheck, EnhancedHeaderAndRecordFramesAreExact) {
     const AllEmf all;
     const Bytes& f = all.file;
-    EXPECT_EQ(CheckEmf(all.With32(40, 0x464D4521)), F::Header);   // signature
-    EXPECT_EQ(CheckEmf(all.With32(56, 0)), F::Header);            // no handles
+    EXPECT_EQ(CheckEmf(all.With32(40, 0x464D4521)), F::Header);  // signature
+    EXPECT_EQ(CheckEmf(all.With32(56, 0)), F::Header);           // no handles
     EXPECT_EQ(CheckEmf(all.With32(52, all.e.records + 1)), F::Header);
-    EXPECT_EQ(CheckEmf(all.With32(32, 0)), F::Header);            // frame without width
-    EXPECT_EQ(CheckEmf(all.With32(72, 0)), F::Header);            // device without pixels
-    EXPECT_EQ(CheckEmf(all.With32(60, 20)), F::Header);           // description outside
+    EXPECT_EQ(CheckEmf(all.With32(32, 0)), F::Header);   // frame without width
+    EXPECT_EQ(CheckEmf(all.With32(72, 0)), F::Header);   // device without pixels
+    EXPECT_EQ(CheckEmf(all.With32(60, 20)), F::Header);  // description outside
     EXPECT_EQ(CheckEmf(all.With32(4, 84)), F::Header);
     EXPECT_EQ(CheckEmf(all.With32(48, uint32_t(f.size()) - 4)), F::End);
     for (const uint32_t size : {0u, 4u, 8u, 30u, 0x10000000u})
         EXPECT_EQ(CheckEmf(all.With32(all.polygon + 4, size)), F::RecordSize) << size;
-    EXPECT_EQ(CheckEmf(all.With32(all.polygon, 14)), F::End);         // an end record too early
-    EXPECT_EQ(CheckEmf(all.With32(all.stretch, 1)), F::Header);       // a second header
-    EXPECT_EQ(CheckEmf(all.With32(f.size() - 20, 70)), F::End);       // no end record
-    EXPECT_EQ(CheckEmf(all.With32(f.size() - 12, 3)), F::Parameters); // its palette cut
+    EXPECT_EQ(CheckEmf(all.With32(all.polygon, 14)), F::End);          // an end record too early
+    EXPECT_EQ(CheckEmf(all.With32(all.stretch, 1)), F::Header);        // a second header
+    EXPECT_EQ(CheckEmf(all.With32(f.size() - 20, 70)), F::End);        // no end record
+    EXPECT_EQ(CheckEmf(all.With32(f.size() - 12, 3)), F::Parameters);  // its palette cut
 }
 
 TEST(MetafileCheck, EnhancedObjectIndicesStayInTheTable) {
     const AllEmf all;
     const size_t select = FindEmf(all.file, 37);
     EXPECT_EQ(CheckEmf(all.With32(select + 8, 8)), F::ObjectIndex);
-    EXPECT_EQ(CheckEmf(all.With32(select + 8, 0)), F::ObjectIndex);        // the metafile itself
+    EXPECT_EQ(CheckEmf(all.With32(select + 8, 0)), F::ObjectIndex);  // the metafile itself
     EXPECT_EQ(CheckEmf(all.With32(select + 8, 0x80000014)), F::ObjectIndex);
     EXPECT_EQ(CheckEmf(all.With32(FindEmf(all.file, 40) + 8, 0x80000001)), F::ObjectIndex);
     for (const uint32_t type : {38u, 39u, 49u, 82u, 93u, 94u, 95u})
@@ -444,22 +478,19 @@ TEST(MetafileCheck, EnhancedCountsStayInsideTheirRecord) {
     EXPECT_EQ(CheckEmf(all.With32(all.polygon + 24, 0xFFFFFFFF)), F::Points);
     EXPECT_EQ(CheckEmf(all.With32(all.polygon + 24, (1u << 30) + 1)), F::Points);
     EXPECT_EQ(CheckEmf(all.With32(all.polygon + 24, 4)), F::Points);
-    EXPECT_EQ(CheckEmf(all.With32(FindEmf(all.file, 87) + 24, 0xFFFFFFFF)), F::Points);
-    EXPECT_EQ(CheckEmf(all.With32(all.polyPolygon + 24, 1u << 30)), F::Points);
-    EXPECT_EQ(CheckEmf(all.With32(all.polyPolygon + 32, 3)), F::Points);    // counts' sum
+    EXPECT_EQ(CheckEmf(all.With32(all.polyPolygon + 32, 3)), F::Points);  // counts' sum
     EXPECT_EQ(CheckEmf(all.With32(FindEmf(all.file, 92) + 24, 4)), F::Points);
-    EXPECT_EQ(CheckEmf(all.With32(all.gradient + 72, 2)), F::Points);       // vertex 2 of 2
+    EXPECT_EQ(CheckEmf(all.With32(all.gradient + 72, 2)), F::Points);  // vertex 2 of 2
     EXPECT_EQ(CheckEmf(all.With32(all.gradient + 32, 3)), F::Parameters);
-    EXPECT_EQ(CheckEmf(all.With32(all.text + 44, 0x7FFFFFFF)), F::Text);
     EXPECT_EQ(CheckEmf(all.With32(all.text + 48, uint32_t(all.file.size()))), F::Text);
-    EXPECT_EQ(CheckEmf(all.With32(all.text + 72, 88)), F::Text);             // spacing cut
-    EXPECT_EQ(CheckEmf(all.With32(all.text + 52, 0x2000)), F::Text);         // x and y spacing
-    EXPECT_EQ(CheckEmf(all.With32(all.text + 52, 0x0100)), F::Text);         // no rectangle
-    EXPECT_EQ(CheckEmf(all.With32(all.text + 48, 8)), F::Text);              // over its fields
+    EXPECT_EQ(CheckEmf(all.With32(all.text + 72, 88)), F::Text);      // spacing cut
+    EXPECT_EQ(CheckEmf(all.With32(all.text + 52, 0x2000)), F::Text);  // x and y spacing
+    EXPECT_EQ(CheckEmf(all.With32(all.text + 52, 0x0100)), F::Text);  // no rectangle
+    EXPECT_EQ(CheckEmf(all.With32(all.text + 48, 8)), F::Text);       // over its fields
     EXPECT_EQ(CheckEmf(all.With32(all.polyText + 40 + 40 + 8, 3)), F::Text);
     EXPECT_EQ(CheckEmf(all.With32(all.polyText + 36, 3)), F::Text);
     EXPECT_EQ(CheckEmf(all.With32(all.comment + 8, 9)), F::Parameters);
-    EXPECT_EQ(CheckEmf(all.With32(all.fill + 32 + 8, 2)), F::Parameters);   // rectangles
+    EXPECT_EQ(CheckEmf(all.With32(all.fill + 32 + 8, 2)), F::Parameters);  // rectangles
     EXPECT_EQ(CheckEmf(all.With32(all.fill + 24, 0xFFFFFFF0)), F::Parameters);
     EXPECT_EQ(CheckEmf(all.With32(FindEmf(all.file, 75, 1) + 12, 1)), F::Parameters);
 }
@@ -467,22 +498,154 @@ TEST(MetafileCheck, EnhancedCountsStayInsideTheirRecord) {
 TEST(MetafileCheck, EnhancedBitmapsMatchTheirBitsAndBlitsStayInRange) {
     const AllEmf all;
     const size_t s = all.stretch;
-    EXPECT_EQ(CheckEmf(all.With32(s + 40, 0x7FFFFFFF)), F::Extent);   // cxSrc
-    EXPECT_EQ(CheckEmf(all.With32(s + 72, 0x80000000)), F::Extent);   // cxDest
-    EXPECT_EQ(CheckEmf(all.With32(s + 24, 1u << 21)), F::Extent);     // xDest
+    EXPECT_EQ(CheckEmf(all.With32(s + 72, 0x80000000)), F::Extent);  // cxDest
+    EXPECT_EQ(CheckEmf(all.With32(s + 24, 1u << 21)), F::Extent);    // xDest
     EXPECT_EQ(CheckEmf(all.With32(s + 24, 1u << 20)), F::None);
-    EXPECT_EQ(CheckEmf(all.With32(s + 60, 11)), F::Bitmap);           // cbBits short
-    EXPECT_EQ(CheckEmf(all.With32(s + 48, 0xFFFFFFF0)), F::Bitmap);   // offBmi
-    EXPECT_EQ(CheckEmf(all.With32(s + 56, 40)), F::Bitmap);           // bits over the fields
-    EXPECT_EQ(CheckEmf(all.With32(s + 52, 40)), F::Bitmap);           // colour table cut
-    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 4, 70000)), F::Bitmap);    // width
-    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 8, 0)), F::Bitmap);        // height
-    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 16, 4)), F::Bitmap);       // JPEG
-    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 16, 1)), F::Bitmap);       // RLE8 of 4 bits
-    EXPECT_EQ(CheckEmf(all.With32(s + 64, 3)), F::Bitmap);            // colour use
+    EXPECT_EQ(CheckEmf(all.With32(s + 48, 0xFFFFFFF0)), F::Bitmap);  // offBmi
+    EXPECT_EQ(CheckEmf(all.With32(s + 56, 40)), F::Bitmap);          // bits over the fields
+    EXPECT_EQ(CheckEmf(all.With32(s + 52, 40)), F::Bitmap);          // colour table cut
+    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 4, 70000)), F::Bitmap);   // width
+    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 8, 0)), F::Bitmap);       // height
+    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 16, 4)), F::Bitmap);      // JPEG
+    EXPECT_EQ(CheckEmf(all.With32(s + 80 + 16, 1)), F::Bitmap);      // RLE8 of 4 bits
+    EXPECT_EQ(CheckEmf(all.With32(s + 64, 3)), F::Bitmap);           // colour use
     EXPECT_EQ(CheckEmf(all.With32(s + 48, 0)), F::Bitmap);
-    EXPECT_EQ(CheckEmf(all.With32(all.setDib + 72, 3)), F::Bitmap);   // more scans than rows
+    EXPECT_EQ(CheckEmf(all.With32(all.setDib + 72, 3)), F::Bitmap);     // more scans than rows
     EXPECT_EQ(CheckEmf(all.With32(all.monoBrush + 12, 0)), F::Bitmap);  // wants a colour table
+}
+
+Bytes Floats(std::initializer_list<float> values) {
+    Bytes b;
+    for (const float v : values) {
+        const Bytes l = Longs({std::bit_cast<uint32_t>(v)});
+        b.insert(b.end(), l.begin(), l.end());
+    }
+    return b;
+}
+
+// The built header's frame is 64 reference pixels on a side: stretched over a 2048-pixel
+// preview, one unit is 32 pixels and a curve may span 4096 units.
+TEST(MetafileCheck, CurvesAndPensStayWithinTheRasterizersReach) {
+    const auto check = [](std::initializer_list<std::pair<uint32_t, Bytes>> records) {
+        Emf e;
+        for (const auto& [type, fields] : records) e.Add(type, fields);
+        return CheckEmf(e.Done(2));
+    };
+    const Bytes ellipse4000 = Longs({0, 0, 4000, 10}), ellipse5000 = Longs({0, 0, 10, 5000});
+    EXPECT_EQ(check({{42, ellipse4000}}), F::None);
+    EXPECT_EQ(check({{42, ellipse5000}}), F::Extent);
+    for (const uint32_t type : {45u, 46u, 47u, 55u})
+        EXPECT_EQ(check({{type, Cat({ellipse5000, Longs({0, 0, 1, 1})})}}), F::Extent) << type;
+    EXPECT_EQ(check({{44, Longs({0, 0, 10, 10, 5000, 1})}}), F::Extent);  // the corner
+    EXPECT_EQ(check({{41, Cat({Longs({0, 0, 2500}), Floats({0, 90})})}}), F::Extent);
+    EXPECT_EQ(check({{38, Longs({1, 0, 5000, 0, 0})}}), F::Extent);
+    EXPECT_EQ(check({{95, Longs({1, 0, 0, 0, 0, 0x10000, 5000, 0, 0, 0, 0})}}), F::Extent);
+    EXPECT_EQ(check({{95, Longs({1, 0, 0, 0, 0, 0, 5000, 0, 0, 0, 0})}}), F::None);  // cosmetic
+
+    // A window ten times the viewport shrinks the units, until the saved state comes back.
+    const std::pair<uint32_t, Bytes> free = {17, Longs({8})}, window = {9, Longs({10000, 10000})},
+                                     viewport = {11, Longs({1000, 1000})};
+    EXPECT_EQ(check({free, window, viewport, {42, Longs({0, 0, 40000, 0})}}), F::None);
+    EXPECT_EQ(check({{33, {}},
+                     free,
+                     window,
+                     viewport,
+                     {34, Longs({0xFFFFFFFF})},
+                     {42, Longs({0, 0, 40000, 0})}}),
+              F::Extent);
+    EXPECT_EQ(check({free, window, viewport, {31, Longs({100, 1, 100, 1})}, {42, ellipse4000}}),
+              F::Extent);
+    // HIMETRIC: a unit is a hundredth of a millimetre, 0.032 reference pixels.
+    EXPECT_EQ(check({{17, Longs({3})}, {42, Longs({0, 0, 120000, 0})}}), F::None);
+    EXPECT_EQ(check({{17, Longs({3})}, free, {42, Longs({0, 0, 120000, 0})}}), F::None);
+    EXPECT_EQ(check({{17, Longs({3})}, free, {42, Longs({0, 0, 130000, 0})}}), F::Extent);
+    EXPECT_EQ(check({{17, Longs({3})}, {42, Longs({0, 0, 140000, 0})}}), F::Extent);
+
+    const Bytes zoom = Floats({100, 0, 0, 100, 0, 0});
+    EXPECT_EQ(check({{35, zoom}, {42, Longs({0, 0, 40, 0})}}), F::None);
+    EXPECT_EQ(check({{35, zoom}, {42, Longs({0, 0, 50, 0})}}), F::Extent);
+    EXPECT_EQ(check({{35, zoom}, {36, Cat({zoom, Longs({2})})}, {42, Longs({0, 0, 1, 0})}}),
+              F::Extent);
+    EXPECT_EQ(check({{35, zoom}, {36, Cat({zoom, Longs({1})})}, {42, ellipse4000}}), F::None);
+    EXPECT_EQ(check({{35, Floats({1, 0, 0, std::numeric_limits<float>::quiet_NaN(), 0, 0})}}),
+              F::Parameters);
+
+    // A picture under a reference pixel would be stretched without end.
+    Bytes tiny = Emf{}.Done(1);
+    Put32(tiny, 32, 31);  // 0.31 mm
+    EXPECT_EQ(CheckEmf(tiny), F::Header);
+    EXPECT_EQ(Broken("shapes.emf", 1, 80, 0x40000140), F::Header);  // a kilometre of screen
+
+    // A placeable box of 16 units on a 2048-pixel preview: 128 pixels a unit.
+    Wmf plain;
+    const size_t wmfEllipse = plain.Add(0x0418, Words({1000, 0, 0, 0}));
+    Bytes boxed = *MakePlaceableCopy(plain.Done(0), 16, 16);
+    EXPECT_EQ(CheckWmf(boxed), F::None);
+    Put16(boxed, 22 + wmfEllipse + 6, 1100);
+    EXPECT_EQ(CheckWmf(boxed), F::Extent);
+    Put16(boxed, 10, 32);
+    Put16(boxed, 12, 32);
+    EXPECT_EQ(CheckWmf(boxed), F::None);
+    Wmf pen;
+    pen.Add(0x02FA, Words({0, 1100, 0, 0, 0}));
+    EXPECT_EQ(CheckWmf(*MakePlaceableCopy(pen.Done(1), 16, 16)), F::Extent);
+
+    // A plain metafile's units are preview pixels until it maps them otherwise.
+    const auto checkPlain = [](std::vector<std::pair<uint16_t, Bytes>> records) {
+        Wmf w;
+        for (const auto& [function, params] : records) w.Add(function, params);
+        return CheckWmf(w.Done(0));
+    };
+    const std::pair<uint16_t, Bytes> anisotropic = {0x0103, Words({8})},
+                                     unitWindow = {0x020C, Words({1, 1})};
+    EXPECT_EQ(checkPlain({{0x0418, Words({0, 32767, 0, 0})}}), F::None);
+    EXPECT_EQ(checkPlain({anisotropic, unitWindow, {0x0418, Words({100, 0, 0, 0})}}), F::Extent);
+    EXPECT_EQ(checkPlain({{0x001E, {}},
+                          free,
+                          unitWindow,
+                          {0x0127, Words({0xFFFF})},
+                          {0x0418, Words({100, 0, 0, 0})}}),
+              F::None);
+    EXPECT_EQ(
+        checkPlain(
+            {anisotropic, {0x020E, Words({32767, 32767})}, {0x0418, Words({0, 10000, 0, 0})}}),
+        F::Extent);
+}
+
+// The same 32 pixels a unit: 2^27 pixels of edges are 2^22 units.
+TEST(MetafileCheck, EdgesFarOutsideThePictureAreBudgeted) {
+    const auto check = [](std::vector<std::pair<uint32_t, Bytes>> records) {
+        Emf e;
+        for (const auto& [type, fields] : records) e.Add(type, fields);
+        return CheckEmf(e.Done(1));
+    };
+    const auto thin = [](int32_t far) {
+        return std::pair{3u, Cat({Bounds(), Longs({3, 0, 0, 9, uint32_t(far), 9, 9})})};
+    };
+    EXPECT_EQ(check({thin(1 << 21), thin(1 << 21)}), F::None);
+    EXPECT_EQ(check({thin(1 << 21), thin(1 << 21), thin(10)}), F::Budget);
+    EXPECT_EQ(check({thin(-0x7FFFFFFF)}), F::Budget);
+    // Far apart, the polygons of one record are each small.
+    EXPECT_EQ(check({{8, Cat({Bounds(), Longs({2, 6, 3, 3, 0, 0, 9, 0, 9, 9, 1 << 24, 0,
+                                               (1 << 24) + 9, 0, 1 << 24, 9})})}}),
+              F::None);
+    // Lines and "to" records start where the last one ended.
+    const std::pair<uint32_t, Bytes> away = {27, Longs({0, 1 << 23})};
+    EXPECT_EQ(check({away, {54, Longs({0, 0})}}), F::Budget);
+    EXPECT_EQ(check({away, {89, Cat({Bounds(), Longs({1}), Words({0, 0})})}}), F::Budget);
+    EXPECT_EQ(check({away, {87, Cat({Bounds(), Longs({1}), Words({0, 0})})}}), F::None);
+    EXPECT_EQ(
+        check(
+            {away, {33, {}}, {27, Longs({0, 0})}, {34, Longs({0xFFFFFFFF})}, {54, Longs({0, 0})}}),
+        F::Budget);
+
+    // A plain metafile in a 16-unit box: 128 pixels a unit, 2^20 units.
+    Wmf lines;
+    for (int i = 0; i < 32; ++i) lines.Add(0x0213, Words({uint16_t(i % 2 ? 0 : 32767), 0}));
+    EXPECT_EQ(CheckWmf(*MakePlaceableCopy(lines.Done(0), 16, 16)), F::None);
+    lines.b.resize(lines.b.size() - 6);
+    lines.Add(0x0324, Words({2, 0, 0, 0, 32767}));
+    EXPECT_EQ(CheckWmf(*MakePlaceableCopy(lines.Done(0), 16, 16)), F::Budget);
 }
 
 TEST(MetafileCheck, WorkIsBounded) {
