@@ -116,6 +116,9 @@ class SoakTest : public ControlDialogTest {
         Add(L"one.cur", IconFile({{32, kYellow}}, 2));
         // 50 ms a step.
         Add(L"four.ani", AniFile({kRed, kGreen, kBlue, kYellow}, 8, 5));
+        // A sequence that never shows images 2 and 4: Wine's own loader of animated cursors
+        // leaks bitmaps for such files.
+        Add(L"partial.ani", AniFile({kRed, kGreen, kBlue, kYellow}, 3, 5, {0, 2, 0}));
         Copy("three_icons.dll");
         {
             std::ofstream text(folder_ / L"notes.txt", std::ios::binary);
