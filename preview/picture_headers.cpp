@@ -1,5 +1,7 @@
 #include "preview/picture_headers.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace qcd {
@@ -73,32 +75,39 @@ PictureInfo ReadGifInfo(std::span<const uint8_t> file) {
 
 namespace {
 
-// The first image's right and bottom edges, walking the blocks before it; nothing when the
-// walk leaves the bytes read.
-std::optional<std::pair<int64_t, int64_t>> GifFirstImageExtent(std::span<const uint8_t> head) {
+// Past a chain of sub-blocks starting at `from`: nothing when it runs off the bytes.
+std::optional<size_t> SkipSubBlocks(std::span<const uint8_t> file, size_t from) {
+    while (from < file.size()) {
+        const size_t n = file[from];
+        if (n == 0) return from + 1;
+        from += n + 1;
+    }
+    return std::nullopt;
+}
+
+// Blocks before the first image: extensions, each a label and a chain of sub-blocks (a length
+// byte and its data). Where the first image descriptor starts; nothing when the walk leaves
+// the bytes.
+std::optional<size_t> GifFirstImageAt(std::span<const uint8_t> file) {
+    if (file.size() < kGifHeaderSize) return std::nullopt;
     size_t at = kGifHeaderSize;
-    if (head[10] & 0x80) at += size_t{3} << ((head[10] & 7) + 1);
-    // Extensions are a label and a chain of sub-blocks, each a length byte and its data.
-    auto skipSubBlocks = [&](size_t from) -> std::optional<size_t> {
-        while (from < head.size()) {
-            const size_t n = head[from];
-            if (n == 0) return from + 1;
-            from += n + 1;
-        }
-        return std::nullopt;
-    };
-    while (at < head.size()) {
-        if (head[at] == 0x2C) {
-            if (head.size() - at < 10) return std::nullopt;
-            return std::pair<int64_t, int64_t>{int64_t{U16(head, at + 1)} + U16(head, at + 5),
-                                               int64_t{U16(head, at + 3)} + U16(head, at + 7)};
-        }
-        if (head[at] != 0x21 || head.size() - at < 2) return std::nullopt;
-        const auto next = skipSubBlocks(at + 2);
+    if (file[10] & 0x80) at += size_t{3} << ((file[10] & 7) + 1);
+    while (at < file.size()) {
+        if (file[at] == 0x2C) return at;
+        if (file[at] != 0x21 || file.size() - at < 2) return std::nullopt;
+        const auto next = SkipSubBlocks(file, at + 2);
         if (!next) return std::nullopt;
         at = *next;
     }
     return std::nullopt;
+}
+
+// The first image's right and bottom edges.
+std::optional<std::pair<int64_t, int64_t>> GifFirstImageExtent(std::span<const uint8_t> head) {
+    const auto at = GifFirstImageAt(head);
+    if (!at || head.size() - *at < 10) return std::nullopt;
+    return std::pair<int64_t, int64_t>{int64_t{U16(head, *at + 1)} + U16(head, *at + 5),
+                                       int64_t{U16(head, *at + 3)} + U16(head, *at + 7)};
 }
 
 bool GifMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
@@ -114,6 +123,19 @@ bool GifMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
 bool BitmapMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
     const PictureInfo info = ReadBitmapInfo(head);
     if (info.result != PictureInfoResult::Measured) return true;  // the loader refuses it
+    // The loader trusts the info header's own size: one of the sizes the format has, lying in
+    // the file, and a colour table no longer than the depth can index.
+    const uint32_t headerSize = U32(head, 14);
+    constexpr uint32_t kHeaderSizes[] = {12, 40, 52, 56, 64, 108, 124};
+    if (std::find(std::begin(kHeaderSizes), std::end(kHeaderSizes), headerSize) ==
+            std::end(kHeaderSizes) ||
+        14 + uint64_t{headerSize} > fileSize)
+        return false;
+    if (headerSize >= 40 && head.size() >= 50) {
+        const uint32_t colours = U32(head, 46);
+        if (colours > 256 && info.bits <= 8) return false;
+        if (colours > (1u << 24)) return false;
+    }
     if (info.width <= 0 || info.height <= 0 ||
         int64_t{info.width} * info.height > kMaxBitmapPixels)
         return false;
@@ -128,6 +150,18 @@ bool BitmapMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
 }
 
 }  // namespace
+
+std::optional<size_t> GifFirstImageEnd(std::span<const uint8_t> file) {
+    if (ReadGifInfo(file).result != PictureInfoResult::Measured) return std::nullopt;
+    const auto at = GifFirstImageAt(file);
+    if (!at || file.size() - *at < 10) return std::nullopt;
+    size_t data = *at + 10;
+    const uint8_t packed = file[*at + 9];
+    if (packed & 0x80) data += size_t{3} << ((packed & 7) + 1);
+    // The LZW code size byte, then the image's sub-blocks.
+    if (data >= file.size()) return std::nullopt;
+    return SkipSubBlocks(file, data + 1);
+}
 
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize) {
     if (kind == PictureHeaderKind::Gif) return GifMayBeLoaded(head, fileSize);

@@ -61,6 +61,11 @@ inline constexpr uint64_t kMaxGifFileSize = 16 << 20;
 inline constexpr uint64_t kMaxPictureFileSize = 32 << 20;
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize);
 
+// The end of a GIF's first image (after its data's terminating block), for a copy that holds
+// only what the preview shows: the loader would decode every frame of an animation. Nothing
+// when the file is not a GIF or its first image is not whole.
+std::optional<size_t> GifFirstImageEnd(std::span<const uint8_t> file);
+
 // Placeable metafiles start with this key; plain ones get a header first.
 inline constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
 inline constexpr size_t kPlaceableHeaderSize = 22;

@@ -89,14 +89,26 @@ bool LoadSampledBitmap(Canvas& canvas, const std::u16string& path, std::span<con
     return true;
 }
 
+// A GIF cut after its first image, with the trailer: the loader decodes every frame of what it
+// is given, and the preview shows the first.
+std::optional<FileBytes> FirstFrameOnly(FileBytes file) {
+    const auto bytes = file.Bytes();
+    const auto end = GifFirstImageEnd(bytes);
+    if (!end || *end + 1 >= bytes.size()) return file;
+    std::vector<uint8_t> first(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(*end));
+    first.push_back(0x3B);
+    return FileBytes::Copy(first);
+}
+
 // The whole file when the platform's loader may be given it, judged from its first bytes and
 // its size before the rest is read.
 std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind) {
     uint64_t size = 0;
     auto head = FileBytes::Read(path, kPictureHeadSize, &size);
     if (!head || !LoaderMayTake(kind, head->Bytes(), size)) return std::nullopt;
-    if (head->Bytes().size() == size) return head;
-    return FileBytes::Read(path);
+    auto file = head->Bytes().size() == size ? std::move(head) : FileBytes::Read(path);
+    if (file && kind == PictureHeaderKind::Gif) return FirstFrameOnly(std::move(*file));
+    return file;
 }
 
 class PictureKind final : public Kind {

@@ -30,6 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Check(!qcd::LoaderMayTake(qcd::PictureHeaderKind::Gif, bytes, qcd::kMaxGifFileSize + 1));
 
+    if (const auto end = qcd::GifFirstImageEnd(bytes)) Check(*end <= size && *end > qcd::kGifHeaderSize);
+
     const int16_t jpegBits = qcd::JpegBits(bytes);
     Check(jpegBits == 8 || jpegBits == 24);
 

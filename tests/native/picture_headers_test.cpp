@@ -275,3 +275,54 @@ TEST(PictureHeaders, GifsGoToTheLoaderWithinTheirPixelAndFileLimits) {
 
 }  // namespace
 }  // namespace qcd
+
+namespace qcd {
+namespace {
+
+TEST(PictureHeaders, BitmapsWithAnInfoHeaderSizeOrColourCountTheFormatLacksStayAway) {
+    Bytes b = BitmapWithRows(8, 8, 8, 8);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Bitmap, b, b.size()));
+    for (uint32_t size : {0u, 39u, 41u, 0x7FFFFFFFu}) {
+        Put32(b, 14, size);
+        EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, b, b.size())) << size;
+    }
+    Put32(b, 14, 40);
+    Put32(b, 46, 257);  // colours an 8-bit picture cannot index
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Bitmap, b, b.size()));
+    Put32(b, 46, 256);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Bitmap, b, b.size()));
+}
+
+}  // namespace
+}  // namespace qcd
+
+namespace qcd {
+namespace {
+
+// A 2 x 2 image descriptor with its LZW code size and one data block of `n` bytes.
+void AppendImage(Bytes& gif, uint8_t n) {
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, n});
+    gif.insert(gif.end(), n, 0x44);
+    gif.push_back(0);
+}
+
+TEST(PictureHeaders, TheFirstImageOfAGifEndsAfterItsDataBlocks) {
+    Bytes gif = GifHeader(2, 2, 0x80);  // a global table of two colours
+    gif.insert(gif.end(), 6, 0);
+    gif.insert(gif.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});  // a graphic control extension
+    AppendImage(gif, 3);
+    const size_t first = gif.size();
+    AppendImage(gif, 5);
+    gif.push_back(0x3B);
+    EXPECT_EQ(GifFirstImageEnd(gif), first);
+    // A local colour table lies between the descriptor and the data.
+    Bytes local = GifHeader(2, 2, 0);
+    local.insert(local.end(), {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x80, 1, 2, 3, 4, 5, 6, 2, 1, 9, 0});
+    EXPECT_EQ(GifFirstImageEnd(local), local.size());
+    // The first image cut short, or no GIF at all.
+    EXPECT_EQ(GifFirstImageEnd(std::span(gif).first(first - 1)), std::nullopt);
+    EXPECT_EQ(GifFirstImageEnd(Jpeg({0xFF, 0xD9})), std::nullopt);
+}
+
+}  // namespace
+}  // namespace qcd
