@@ -95,10 +95,27 @@ inline void CancelDialogsOf(DWORD thread) { EnumThreadWindows(thread, CancelIfDi
 // seconds, and ctest's timeout of a case is twice this.
 inline constexpr std::chrono::seconds kDialogDeadline{30};
 
+// The deadline of the guards made on this thread: a test that drives one dialog for minutes
+// (the soak, the damaged-file run) sets its own for its length.
+class LongDialogs {
+  public:
+    explicit LongDialogs(std::chrono::seconds deadline) : saved_(Current()) { Current() = deadline; }
+    ~LongDialogs() { Current() = saved_; }
+    LongDialogs(const LongDialogs&) = delete;
+    LongDialogs& operator=(const LongDialogs&) = delete;
+    static std::chrono::seconds& Current() {
+        static thread_local std::chrono::seconds deadline = kDialogDeadline;
+        return deadline;
+    }
+
+  private:
+    std::chrono::seconds saved_;
+};
+
 // Sees to it that the dialogs a test opens on this thread end, so that a test whose driving
 // goes wrong fails instead of sitting in ShowOpen/ShowSave until ctest's timeout. Once the
 // driving is over (Release), or `giveUpAfter` passed without it having begun (Hold), it
-// cancels the thread's dialogs until the guard goes. A guard still there at kDialogDeadline
+// cancels the thread's dialogs until the guard goes. A guard still there at its deadline
 // means the dialog's thread or the driving hangs: it says so and ends the test process with a
 // failure.
 class DialogGuard {
@@ -107,6 +124,7 @@ public:
         : thread_(GetCurrentThreadId()),
           start_(std::chrono::steady_clock::now()),
           giveUp_(start_ + giveUpAfter),
+          deadline_(LongDialogs::Current()),
           watcher_([this] { Watch(); }) {}
     ~DialogGuard() {
         {
@@ -138,22 +156,22 @@ private:
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_until(lock, giveUp_, [&] { return done_ || released_ || held_; });
         if (held_)
-            changed_.wait_until(lock, start_ + kDialogDeadline, [&] { return done_ || released_; });
+            changed_.wait_until(lock, start_ + deadline_, [&] { return done_ || released_; });
         // Again and again: a dialog may come up late, or a message box may close before it.
         while (!done_) {
-            if (std::chrono::steady_clock::now() >= start_ + kDialogDeadline) Abandon();
+            if (std::chrono::steady_clock::now() >= start_ + deadline_) Abandon(deadline_);
             CancelDialogsOf(thread_);
             changed_.wait_for(lock, std::chrono::milliseconds(100), [&] { return done_; });
         }
     }
-    [[noreturn]] static void Abandon() {
+    [[noreturn]] static void Abandon(std::chrono::seconds deadline) {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
         std::fflush(stdout);
         std::fprintf(stderr,
                      "FAILED %s.%s: a dialog or its driving still runs %lld s after it began; "
                      "ending the test process\n",
                      test ? test->test_suite_name() : "?", test ? test->name() : "?",
-                     static_cast<long long>(kDialogDeadline.count()));
+                     static_cast<long long>(deadline.count()));
         std::fflush(stderr);
         // Not ExitProcess: the hung thread may hold locks that process exit needs.
         TerminateProcess(GetCurrentProcess(), 3);
@@ -162,6 +180,7 @@ private:
 
     const DWORD thread_;
     const std::chrono::steady_clock::time_point start_, giveUp_;
+    const std::chrono::seconds deadline_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool held_ = false, released_ = false, done_ = false;

@@ -347,6 +347,8 @@ class HostileRunTest : public ControlDialogTest {};
 // Off in the default run while the platform's players still crash and hang on this corpus:
 // scripts/hostile.sh (./run soak) runs it file by file. Drop DISABLED_ once it passes.
 TEST_F(HostileRunTest, DISABLED_EveryDamagedFileEndsItsSelectionAndTheHostLives) {
+    // One dialog for the whole corpus: minutes, not the seconds of a plain case.
+    LongDialogs longRun(std::chrono::minutes(30));
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     HostileSources sources;

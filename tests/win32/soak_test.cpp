@@ -200,6 +200,8 @@ double SecondsSince(Clock::time_point start) {
 }
 
 TEST_F(SoakTest, ManySelectionsInOneDialogKeepTheHostFlat) {
+    // One dialog for every selection: minutes at full size.
+    LongDialogs longRun(std::chrono::minutes(30));
     const int k = static_cast<int>(files_.size());
     // Whole rounds of the files, so that both counts are taken with the same file shown. The
     // warm-up has every use of every file (four visits) and a tenth of the run at least.
