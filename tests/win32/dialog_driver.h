@@ -120,7 +120,7 @@ class LongDialogs {
 // failure.
 class DialogGuard {
 public:
-    explicit DialogGuard(std::chrono::milliseconds giveUpAfter = kDialogDeadline)
+    explicit DialogGuard(std::chrono::milliseconds giveUpAfter = LongDialogs::Current())
         : thread_(GetCurrentThreadId()),
           start_(std::chrono::steady_clock::now()),
           giveUp_(start_ + giveUpAfter),
