@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The hostile-file run in full: every file of the damaged corpus (tests/win32/hostile_corpus.cpp)
-# selected in the real Open dialog by qcd_hostile_tests, in batches that go on after a crash or a
-# hang, then every file that crashed or hung again in a process of its own. Prints, and
-# writes to build/hostile/report.txt, what crashed, hung, faulted or was slow, by kind and
-# mutation, with the platform's functions named.
+# selected in the real Open dialog by qcd_hostile_tests, in batches that go on after the file a
+# process crashed, hung or faulted on; then each file that crashed, hung or faulted in the heap
+# again in a process of its own. Prints, and writes to build/hostile/report.txt, what crashed,
+# hung, faulted or was slow, by kind and mutation, with the platform's functions named.
 #   --each               every file in a process of its own from the start (exact, slow)
 #   QCD_HOSTILE_ONLY     only files whose names contain one of these comma-separated parts
 #   QCD_HOSTILE_GIVEUP_MS  how long a selection may take before the dialog counts as hung
@@ -38,25 +38,69 @@ def winpath(p):
     return "Z:" + p.replace("/", "\\")
 
 
+def dialog_thread_stack(process):
+    """The first thread of Windows process `process` (hex) as the debugger shows it."""
+    try:
+        text = subprocess.run([wine_run, "winedbg", "--command", "bt all"], stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True, errors="replace", timeout=60).stdout
+    except subprocess.TimeoutExpired:
+        return ["(the debugger could not attach in 60 s)"]
+    frames, sections = [], 0
+    for line in text.splitlines():
+        if line.startswith("Backtracing for thread") and " in process %s " % process in line:
+            sections += 1
+        if sections == 1:
+            m = re.match(r"^\s*(?:=>)?\s*\d+ 0x[0-9a-f]+ (.*)$", line)
+            if m:
+                frames.append(compact_frame(m.group(1)))
+                if frames[-1].startswith("qcd_hostile_tests"):
+                    break
+    return frames
+
+
+def compact_frame(rest):
+    """A frame of the debugger's backtrace as module!function+offset or module+offset."""
+    mod = re.search(r" in (\S+) ", rest + " ")
+    if rest.startswith("in "):
+        off = re.search(r"\(\+(0x[0-9a-f]+)\)", rest)
+        return "%s+%s" % (rest.split()[1], off.group(1) if off else "?")
+    return "%s!%s" % (mod.group(1) if mod else "?", rest.split("(")[0])
+
+
 def run(extra, timeout):
-    """One process of the test; its whole output."""
+    """One process of the test; its whole output. A process whose output stops for longer than
+    a hang and its backtrace take is stuck past helping itself (a lock left held by a fault, the
+    process heap's for one): its dialog thread's stack is taken and it is killed."""
     global runs
     runs += 1
     env = {k: v for k, v in os.environ.items() if not k.startswith("QCD_HOSTILE_")}
     env.update(extra)
     env["QCD_HOSTILE_GIVEUP_MS"] = giveup
     log = os.path.join(out, "logs", "run%04d.log" % runs)
+    stall = int(giveup) / 1000 + 90
     with open(log, "w") as f:
         p = subprocess.Popen([wine_run, exe, "--gtest_also_run_disabled_tests",
                               "--gtest_filter=HostileRunTest.*"],
                              stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
                              env=env, start_new_session=True)
-        try:
-            rc = p.wait(timeout)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL)
-            p.wait()
-            rc = "timeout"
+        deadline, size, changed, rc = time.time() + timeout, 0, time.time(), None
+        while rc is None:
+            time.sleep(0.5)
+            rc = p.poll()
+            if rc is not None:
+                break
+            if os.path.getsize(log) != size:
+                size, changed = os.path.getsize(log), time.time()
+            stalled = time.time() - changed > stall
+            if stalled or time.time() > deadline:
+                with open(log, errors="replace") as r:
+                    m = re.search(r"^hostile: process ([0-9a-f]+)$", r.read(), re.M)
+                frames = dialog_thread_stack(m.group(1)) if m else []
+                f.write("\nhostile: stalled\nhostile: backtrace\n" + "".join("  %s\n" % x for x in frames))
+                f.flush()
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+                rc = "stalled" if stalled else "timeout"
     with open(log, errors="replace") as f:
         return rc, f.read()
 
@@ -98,13 +142,7 @@ def crash_trace(lines, i):
             trace.append(line.strip())
         m = re.match(r"^\s*(?:=>)?\s*\d+ 0x[0-9a-f]+ (.*)$", line)
         if m and len(trace) < 16:
-            rest = m.group(1)
-            mod = re.search(r" in (\S+) ", rest + " ")
-            if rest.startswith("in "):
-                off = re.search(r"\(\+(0x[0-9a-f]+)\)", rest)
-                trace.append("%s+%s" % (mod.group(1), off.group(1) if off else "?"))
-            else:
-                trace.append("%s!%s" % (mod.group(1) if mod else "?", rest.split("(")[0]))
+            trace.append(compact_frame(m.group(1)))
     return trace
 
 
@@ -114,7 +152,7 @@ def run_batch(batch, alone=False):
     with open(names_file, "w") as f:
         f.write("\n".join(batch) + "\n")
     rc, text = run({"QCD_HOSTILE_NAMES": winpath(names_file)},
-                   120 + len(batch) * 4 + int(giveup) // 1000 * 3)
+                   300 + len(batch) * 4 + int(giveup) // 1000 * 3)
     lines = text.splitlines()
     current, previous, listed = None, None, False
     learnt = {}
@@ -136,9 +174,11 @@ def run_batch(batch, alone=False):
                     r["trace"] = r["trace"] + ["hung in:"] + indented_after(lines, j)
             learnt[name] = r
             current = None
-    if current is not None and current not in learnt and rc == "timeout":
+    if current is not None and current not in learnt and rc in ("timeout", "stalled"):
+        j = next((k for k in range(len(lines)) if lines[k] == "hostile: backtrace"), None)
         learnt[current] = {"verdict": "hung", "ms": 0, "answer": 0, "memory": 0,
-                           "trace": ["the process was killed after the batch's time ran out"],
+                           "trace": ["the whole process stopped, the test's own thread too (a lock left held?); hung in:"]
+                                    + (indented_after(lines, j) if j is not None else []),
                            "after": previous}
     if current is not None and current not in learnt:
         learnt[current] = {"verdict": "crashed", "ms": 0, "answer": 0, "memory": 0,
@@ -183,10 +223,13 @@ while queue:
     print("hostile: %d of %d done, %d processes, %.0f s" % (len(results), len(files), runs,
                                                              time.time() - started), flush=True)
 
-# What crashed, hung or faulted in a batch, again alone: was it the file, or what came before?
+# Again alone, what may be the work of a file before it: crashes, hangs, unfinished previews,
+# and faults inside the heap (a heap broken earlier faults in whoever uses it next).
 if not each:
-    for name in [n for n, r in results.items() if r["verdict"] in ("crashed", "hung", "abandoned", "unknown")]:
-        run_batch([name], alone=True)
+    for name, r in list(results.items()):
+        heap = r["verdict"] in ("fault", "caught") and any(t.startswith("exception") and " at ntdll+" in t for t in r["trace"][:1])
+        if r["verdict"] in ("crashed", "hung", "abandoned", "unknown") or heap:
+            run_batch([name], alone=True)
 
 
 # Function names for module+offset frames: the platform's PE modules carry line tables.
