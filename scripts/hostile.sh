@@ -30,7 +30,6 @@ giveup = os.environ.get("QCD_HOSTILE_GIVEUP_MS", "10000")
 only = os.environ.get("QCD_HOSTILE_ONLY", "")
 wine_run = os.path.join(top, "cmake", "wine-run")
 windows_dlls = "/usr/lib/i386-linux-gnu/wine/i386-windows"
-unix_libs = "/usr/lib/i386-linux-gnu/wine/i386-unix"
 runs = 0
 
 
@@ -120,7 +119,7 @@ if not files:
     sys.exit("hostile: the test listed no files (exit %s); see %s/logs" % (rc, out))
 print("hostile: %d files" % len(files), flush=True)
 
-results = {}  # name -> dict(verdict, ms, answer, memory, faults, trace, after)
+results = {}  # name -> verdict, ms, answer, memory, trace, before (in its process), alone, culprit
 DONE = re.compile(r"^hostile: done (\S+) (\d+) ms (\w+)(?: answer (\d+) ms memory (-?\d+) KB)?")
 
 
@@ -138,7 +137,8 @@ def crash_trace(lines, i):
     """What the platform's debugger printed after line i of a process that died."""
     trace = []
     for line in lines[i + 1:]:
-        if "Unhandled" in line:
+        # The platform's and the C library's last words, then the debugger's frames.
+        if "Unhandled" in line or "Assertion" in line or re.match(r"^[a-z_()]+\(\): |^(corrupted|double free|free\(\)|malloc)", line):
             trace.append(line.strip())
         m = re.match(r"^\s*(?:=>)?\s*\d+ 0x[0-9a-f]+ (.*)$", line)
         if m and len(trace) < 16:
@@ -154,20 +154,22 @@ def run_batch(batch, alone=False):
     rc, text = run({"QCD_HOSTILE_NAMES": winpath(names_file)},
                    300 + len(batch) * 4 + int(giveup) // 1000 * 3)
     lines = text.splitlines()
-    current, previous, listed = None, None, False
+    current, listed = None, False
+    selected = []  # in this process, in order
     learnt = {}
     for i, line in enumerate(lines):
         if line.startswith("hostile: listed"):
             listed = True
         if line.startswith("hostile: select "):
-            previous, current = current, line.split(" ", 2)[2]
+            current = line.split(" ", 2)[2]
+            selected.append(current)
             continue
         m = DONE.match(line)
         if m:
             name = m.group(1)
             r = {"verdict": m.group(3), "ms": int(m.group(2)),
                  "answer": int(m.group(4) or 0), "memory": int(m.group(5) or 0),
-                 "trace": indented_after(lines, i), "after": previous}
+                 "trace": indented_after(lines, i), "before": selected[:-1]}
             if r["verdict"] == "hung":
                 j = next((k for k in range(i, len(lines)) if lines[k] == "hostile: backtrace"), None)
                 if j is not None:
@@ -179,30 +181,31 @@ def run_batch(batch, alone=False):
         learnt[current] = {"verdict": "hung", "ms": 0, "answer": 0, "memory": 0,
                            "trace": ["the whole process stopped, the test's own thread too (a lock left held?); hung in:"]
                                     + (indented_after(lines, j) if j is not None else []),
-                           "after": previous}
+                           "before": selected[:-1]}
     if current is not None and current not in learnt:
         learnt[current] = {"verdict": "crashed", "ms": 0, "answer": 0, "memory": 0,
                            "trace": crash_trace(lines, next(i for i, l in enumerate(lines)
                                                             if l == "hostile: select " + current)),
-                           "after": previous, "exit": rc}
+                           "before": selected[:-1], "exit": rc}
     if not listed and not learnt:
         if len(batch) == 1:
             learnt[batch[0]] = {"verdict": "crashed-listing", "ms": 0, "answer": 0, "memory": 0,
-                                "trace": crash_trace(lines, 0), "after": None, "exit": rc}
+                                "trace": crash_trace(lines, 0), "before": [], "exit": rc}
         else:
             return "split"
     for name, r in learnt.items():
         if alone:
-            results[name]["alone"] = r["verdict"]
-            if r["trace"]:
-                results[name]["alone_trace"] = r["trace"]
+            if name == batch[-1]:
+                results[name]["alone"] = r["verdict"]
+                if r["trace"]:
+                    results[name]["alone_trace"] = r["trace"]
         else:
             results.setdefault(name, r)
     left = [n for n in batch if n not in learnt]
     if left and not learnt:
         # Nothing learnt and no crash to blame: give up on the first, so the run goes on.
         results.setdefault(left[0], {"verdict": "unknown", "ms": 0, "answer": 0, "memory": 0,
-                                     "trace": ["process ended with %s" % rc], "after": None})
+                                     "trace": ["process ended with %s" % rc], "before": []})
         left = left[1:]
     return left
 
@@ -224,12 +227,26 @@ while queue:
                                                              time.time() - started), flush=True)
 
 # Again alone, what may be the work of a file before it: crashes, hangs, unfinished previews,
-# and faults inside the heap (a heap broken earlier faults in whoever uses it next).
+# and faults outside the platform's named code (in the heap, in the C library: a heap broken
+# earlier faults in whoever uses it next).
+BAD = ("crashed", "hung", "fault", "caught", "abandoned")
 if not each:
     for name, r in list(results.items()):
-        heap = r["verdict"] in ("fault", "caught") and any(t.startswith("exception") and " at ntdll+" in t for t in r["trace"][:1])
-        if r["verdict"] in ("crashed", "hung", "abandoned", "unknown") or heap:
+        first = r["trace"][0] if r["trace"] else ""
+        stray = r["verdict"] in ("fault", "caught") and (" at ntdll+" in first or " at 0x" in first)
+        if r["verdict"] in ("crashed", "hung", "abandoned", "unknown") or stray:
             run_batch([name], alone=True)
+    # Fine alone: which of the files before it in its process, run just before it, does it?
+    for name, r in list(results.items()):
+        if r.get("alone") in BAD or "alone" not in r or r["verdict"] not in BAD:
+            continue
+        for before in reversed(r.get("before", [])[-12:]):
+            results[name]["alone"] = None
+            run_batch([before, name], alone=True)
+            if results[name]["alone"] in BAD:
+                results[name]["culprit"] = before
+                break
+        results[name]["alone"] = results[name]["alone"] or "ok"
 
 
 # Function names for module+offset frames: the platform's PE modules carry line tables.
@@ -257,9 +274,8 @@ def name_frame(frame):
     if key not in names:
         names[key] = None
         if module.endswith(".so"):
-            lib = os.path.join(unix_libs, module)
-            cmd = ["addr2line", "-f", "-e", lib, hex(offset)] if os.path.exists(lib) else None
-            approximate = True
+            # Stripped: the nearest exported name would be another function's.
+            cmd, approximate = None, True
         else:
             dll = os.path.join(windows_dlls, module + ".dll")
             if module == "qcd_hostile_tests":
@@ -322,12 +338,14 @@ for verdict in ORDER:
     for n, r in bad:
         trace = r.get("alone_trace") if r.get("alone") == verdict and r.get("alone_trace") else r.get("trace", [])
         faults = [re.sub(r" touching 0x[0-9a-f]+", "", t) for t in trace[:1] if t.startswith("exception")]
-        # The first frame that names a function, past the system-call stubs.
-        named = [f for f in trace if ("!" in f or " " in f) and not f.startswith(("exception", "hung", "from 0x"))
-                 and not f.split("+")[0].split("!")[0] in ("win32u", "ntdll")]
-        named = [f[5:] if f.startswith("from ") else f for f in named]
-        if faults or named:
-            where[faults[0] if faults else named[0]] += 1
+        # Else the first frame in the platform's Windows-side code that names a function, past
+        # the system-call stubs and the Unix side.
+        frames = [f[5:] if f.startswith("from ") else f for f in trace]
+        named = [f for f in frames if re.match(r"^[a-z0-9_]+(![^ ]+|\+0x[0-9a-f]+ \S)", f)
+                 and f.split("+")[0].split("!")[0] not in ("win32u", "ntdll", "qcd_hostile_tests")]
+        key = faults[0] if faults else named[0] if named else frames[0] if frames else ""
+        if key:
+            where[key] += 1
     if where:
         say("  where (first frame, files):")
         for w, c in where.most_common():
@@ -340,8 +358,10 @@ for verdict in ORDER:
         for n, r in sorted(items, key=lambda x: -x[1]["ms"]):
             alone = r.get("alone")
             note = ""
-            if alone and alone != verdict:
-                note = "  [alone: %s%s]" % (alone, ", after " + r["after"] if r.get("after") else "")
+            if r.get("culprit"):
+                note = "  [alone: ok; %s when run right after %s]" % (alone, r["culprit"])
+            elif alone and alone != verdict:
+                note = "  [alone: %s]" % alone
             say("    %-58s %6d ms  %s%s" % (n, r["ms"], files[n]["detail"], note))
             trace = r.get("alone_trace") if alone == verdict and r.get("alone_trace") else r.get("trace", [])
             if verdict not in ("late", "slow", "noanswer"):
