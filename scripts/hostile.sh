@@ -22,7 +22,7 @@ fi
 rm -rf "$out"
 mkdir -p "$out/logs"
 scripts/testbed.sh run python3 - "$top" "$exe" "$out" "$@" <<'PY'
-import collections, os, re, signal, subprocess, sys, time
+import collections, glob, os, re, shutil, signal, subprocess, sys, time
 
 top, exe, out = sys.argv[1:4]
 each = "--each" in sys.argv[4:]
@@ -101,7 +101,15 @@ def run(extra, timeout):
                 p.wait()
                 rc = "stalled" if stalled else "timeout"
     with open(log, errors="replace") as f:
-        return rc, f.read()
+        text = f.read()
+    # A process that died or ended itself left its corpus folder behind.
+    m = re.search(r"^hostile: process ([0-9a-f]+)$", text, re.M)
+    if m:
+        pattern = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "Temp",
+                               "qcd-preview-%d" % int(m.group(1), 16))
+        for folder in glob.glob(pattern):
+            shutil.rmtree(folder, ignore_errors=True)
+    return rc, text
 
 
 # The corpus, as the test makes it.

@@ -333,6 +333,28 @@ std::string Backtraces(const fs::path& folder) {
     return kept;
 }
 
+// The process is about to end itself: the corpus goes first, from a thread of its own, as a
+// fault may have left the heap locked and then nothing here could wait for it.
+DWORD WINAPI RemoveFolder(void* folder) {
+    std::error_code ec;
+    fs::remove_all(*static_cast<const fs::path*>(folder), ec);
+    return 0;
+}
+
+[[noreturn]] void EndProcess(const fs::path& folder, const fs::path& keep) {
+    if (folder != keep) {
+        static fs::path doomed;
+        doomed = folder;
+        HANDLE t = CreateThread(nullptr, 0, RemoveFolder, &doomed, 0, nullptr);
+        if (t) {
+            WaitForSingleObject(t, 10000);
+            CloseHandle(t);
+        }
+    }
+    TerminateProcess(GetCurrentProcess(), 3);
+    for (;;) Sleep(INFINITE);
+}
+
 struct Outcome {
     std::string name;
     int ms = 0;              // from the selection to its end
@@ -365,7 +387,8 @@ TEST_F(HostileRunTest, DISABLED_EveryDamagedFileEndsItsSelectionAndTheHostLives)
     ASSERT_FALSE(files.empty()) << "no file matches QCD_HOSTILE_ONLY / QCD_HOSTILE_NAMES";
 
     fs::path folder = folder_;
-    if (const std::string keep = Env("QCD_HOSTILE_KEEP"); !keep.empty()) {
+    const fs::path keep = Env("QCD_HOSTILE_KEEP");
+    if (!keep.empty()) {
         folder = fs::path(keep);
         fs::create_directories(folder);
         Object().MutableProps().InitDir = std::u16string(reinterpret_cast<const char16_t*>(folder.c_str()));
@@ -461,7 +484,7 @@ TEST_F(HostileRunTest, DISABLED_EveryDamagedFileEndsItsSelectionAndTheHostLives)
                     std::to_string(o.faults) + "\n" + faults);
                 // The dialog's thread is stuck: nothing more can be learnt in this process.
                 Say("backtrace\n" + Backtraces(folder));
-                TerminateProcess(GetCurrentProcess(), 3);
+                EndProcess(folder, keep);
             }
             // Not ended but answering: the preview was given up half way, the dialog lives on.
             o.ended = ended && o.ms <= kSelectionMs;
@@ -478,7 +501,7 @@ TEST_F(HostileRunTest, DISABLED_EveryDamagedFileEndsItsSelectionAndTheHostLives)
                 // A fault may have broken the heap or left a lock held: what follows in this
                 // process would be blamed on files that did nothing.
                 Say("ending: nothing after a fault or an unfinished preview can be trusted");
-                TerminateProcess(GetCurrentProcess(), 3);
+                EndProcess(folder, keep);
             }
             outcomes.push_back(o);
         }
