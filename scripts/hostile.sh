@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The hostile-file run in full: every file of the damaged corpus (tests/win32/hostile_corpus.cpp)
-# selected in the real Open dialog by qcd_hostile_tests, in batches that go on after a crash or a
-# hang, then every file that crashed or hung again in a process of its own. Prints, and
-# writes to build/hostile/report.txt, what crashed, hung, faulted or was slow, by kind and
-# mutation, with the platform's functions named.
+# selected in the real Open dialog by qcd_hostile_tests, in batches that go on after the file a
+# process crashed, hung or faulted on; then each file that crashed, hung or faulted in the heap
+# again in a process of its own. Prints, and writes to build/hostile/report.txt, what crashed,
+# hung, faulted or was slow, by kind and mutation, with the platform's functions named.
 #   --each               every file in a process of its own from the start (exact, slow)
 #   QCD_HOSTILE_ONLY     only files whose names contain one of these comma-separated parts
 #   QCD_HOSTILE_GIVEUP_MS  how long a selection may take before the dialog counts as hung
@@ -22,7 +22,7 @@ fi
 rm -rf "$out"
 mkdir -p "$out/logs"
 scripts/testbed.sh run python3 - "$top" "$exe" "$out" "$@" <<'PY'
-import collections, os, re, signal, subprocess, sys, time
+import collections, glob, os, re, shutil, signal, subprocess, sys, time
 
 top, exe, out = sys.argv[1:4]
 each = "--each" in sys.argv[4:]
@@ -30,7 +30,6 @@ giveup = os.environ.get("QCD_HOSTILE_GIVEUP_MS", "10000")
 only = os.environ.get("QCD_HOSTILE_ONLY", "")
 wine_run = os.path.join(top, "cmake", "wine-run")
 windows_dlls = "/usr/lib/i386-linux-gnu/wine/i386-windows"
-unix_libs = "/usr/lib/i386-linux-gnu/wine/i386-unix"
 runs = 0
 
 
@@ -38,27 +37,79 @@ def winpath(p):
     return "Z:" + p.replace("/", "\\")
 
 
+def dialog_thread_stack(process):
+    """The first thread of Windows process `process` (hex) as the debugger shows it."""
+    try:
+        text = subprocess.run([wine_run, "winedbg", "--command", "bt all"], stdin=subprocess.DEVNULL,
+                              capture_output=True, text=True, errors="replace", timeout=60).stdout
+    except subprocess.TimeoutExpired:
+        return ["(the debugger could not attach in 60 s)"]
+    frames, sections = [], 0
+    for line in text.splitlines():
+        if line.startswith("Backtracing for thread") and " in process %s " % process in line:
+            sections += 1
+        if sections == 1:
+            m = re.match(r"^\s*(?:=>)?\s*\d+ 0x[0-9a-f]+ (.*)$", line)
+            if m:
+                frames.append(compact_frame(m.group(1)))
+                if frames[-1].startswith("qcd_hostile_tests"):
+                    break
+    return frames
+
+
+def compact_frame(rest):
+    """A frame of the debugger's backtrace as module!function+offset or module+offset."""
+    mod = re.search(r" in (\S+) ", rest + " ")
+    if rest.startswith("in "):
+        off = re.search(r"\(\+(0x[0-9a-f]+)\)", rest)
+        return "%s+%s" % (rest.split()[1], off.group(1) if off else "?")
+    return "%s!%s" % (mod.group(1) if mod else "?", rest.split("(")[0])
+
+
 def run(extra, timeout):
-    """One process of the test; its whole output."""
+    """One process of the test; its whole output. A process whose output stops for longer than
+    a hang and its backtrace take is stuck past helping itself (a lock left held by a fault, the
+    process heap's for one): its dialog thread's stack is taken and it is killed."""
     global runs
     runs += 1
     env = {k: v for k, v in os.environ.items() if not k.startswith("QCD_HOSTILE_")}
     env.update(extra)
     env["QCD_HOSTILE_GIVEUP_MS"] = giveup
     log = os.path.join(out, "logs", "run%04d.log" % runs)
+    stall = int(giveup) / 1000 + 90
     with open(log, "w") as f:
         p = subprocess.Popen([wine_run, exe, "--gtest_also_run_disabled_tests",
                               "--gtest_filter=HostileRunTest.*"],
                              stdin=subprocess.DEVNULL, stdout=f, stderr=subprocess.STDOUT,
                              env=env, start_new_session=True)
-        try:
-            rc = p.wait(timeout)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL)
-            p.wait()
-            rc = "timeout"
+        deadline, size, changed, rc = time.time() + timeout, 0, time.time(), None
+        while rc is None:
+            time.sleep(0.5)
+            rc = p.poll()
+            if rc is not None:
+                break
+            if os.path.getsize(log) != size:
+                size, changed = os.path.getsize(log), time.time()
+            stalled = time.time() - changed > stall
+            if stalled or time.time() > deadline:
+                with open(log, errors="replace") as r:
+                    m = re.search(r"^hostile: process ([0-9a-f]+)$", r.read(), re.M)
+                frames = dialog_thread_stack(m.group(1)) if m else []
+                f.write("\nhostile: stalled\nhostile: backtrace\n" + "".join("  %s\n" % x for x in frames))
+                f.flush()
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+                rc = "stalled" if stalled else "timeout"
     with open(log, errors="replace") as f:
-        return rc, f.read()
+        text = f.read()
+    # A process that died or ended itself left its corpus folder behind.
+    m = re.search(r"^hostile: process ([0-9a-f]+)$", text, re.M)
+    if m:
+        pattern = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users", "*", "Temp",
+                               "qcd-preview-%d" % int(m.group(1), 16))
+        for folder in glob.glob(pattern):
+            shutil.rmtree(folder, ignore_errors=True)
+    return rc, text
 
 
 # The corpus, as the test makes it.
@@ -76,7 +127,7 @@ if not files:
     sys.exit("hostile: the test listed no files (exit %s); see %s/logs" % (rc, out))
 print("hostile: %d files" % len(files), flush=True)
 
-results = {}  # name -> dict(verdict, ms, answer, memory, faults, trace, after)
+results = {}  # name -> verdict, ms, answer, memory, trace, before (in its process), alone, culprit
 DONE = re.compile(r"^hostile: done (\S+) (\d+) ms (\w+)(?: answer (\d+) ms memory (-?\d+) KB)?")
 
 
@@ -94,17 +145,12 @@ def crash_trace(lines, i):
     """What the platform's debugger printed after line i of a process that died."""
     trace = []
     for line in lines[i + 1:]:
-        if "Unhandled" in line:
+        # The platform's and the C library's last words, then the debugger's frames.
+        if "Unhandled" in line or "Assertion" in line or re.match(r"^[a-z_()]+\(\): |^(corrupted|double free|free\(\)|malloc)", line):
             trace.append(line.strip())
         m = re.match(r"^\s*(?:=>)?\s*\d+ 0x[0-9a-f]+ (.*)$", line)
         if m and len(trace) < 16:
-            rest = m.group(1)
-            mod = re.search(r" in (\S+) ", rest + " ")
-            if rest.startswith("in "):
-                off = re.search(r"\(\+(0x[0-9a-f]+)\)", rest)
-                trace.append("%s+%s" % (mod.group(1), off.group(1) if off else "?"))
-            else:
-                trace.append("%s!%s" % (mod.group(1) if mod else "?", rest.split("(")[0]))
+            trace.append(compact_frame(m.group(1)))
     return trace
 
 
@@ -114,55 +160,60 @@ def run_batch(batch, alone=False):
     with open(names_file, "w") as f:
         f.write("\n".join(batch) + "\n")
     rc, text = run({"QCD_HOSTILE_NAMES": winpath(names_file)},
-                   120 + len(batch) * 4 + int(giveup) // 1000 * 3)
+                   300 + len(batch) * 4 + int(giveup) // 1000 * 3)
     lines = text.splitlines()
-    current, previous, listed = None, None, False
+    current, listed = None, False
+    selected = []  # in this process, in order
     learnt = {}
     for i, line in enumerate(lines):
         if line.startswith("hostile: listed"):
             listed = True
         if line.startswith("hostile: select "):
-            previous, current = current, line.split(" ", 2)[2]
+            current = line.split(" ", 2)[2]
+            selected.append(current)
             continue
         m = DONE.match(line)
         if m:
             name = m.group(1)
             r = {"verdict": m.group(3), "ms": int(m.group(2)),
                  "answer": int(m.group(4) or 0), "memory": int(m.group(5) or 0),
-                 "trace": indented_after(lines, i), "after": previous}
+                 "trace": indented_after(lines, i), "before": selected[:-1]}
             if r["verdict"] == "hung":
                 j = next((k for k in range(i, len(lines)) if lines[k] == "hostile: backtrace"), None)
                 if j is not None:
                     r["trace"] = r["trace"] + ["hung in:"] + indented_after(lines, j)
             learnt[name] = r
             current = None
-    if current is not None and current not in learnt and rc == "timeout":
+    if current is not None and current not in learnt and rc in ("timeout", "stalled"):
+        j = next((k for k in range(len(lines)) if lines[k] == "hostile: backtrace"), None)
         learnt[current] = {"verdict": "hung", "ms": 0, "answer": 0, "memory": 0,
-                           "trace": ["the process was killed after the batch's time ran out"],
-                           "after": previous}
+                           "trace": ["the whole process stopped, the test's own thread too (a lock left held?); hung in:"]
+                                    + (indented_after(lines, j) if j is not None else []),
+                           "before": selected[:-1]}
     if current is not None and current not in learnt:
         learnt[current] = {"verdict": "crashed", "ms": 0, "answer": 0, "memory": 0,
                            "trace": crash_trace(lines, next(i for i, l in enumerate(lines)
                                                             if l == "hostile: select " + current)),
-                           "after": previous, "exit": rc}
+                           "before": selected[:-1], "exit": rc}
     if not listed and not learnt:
         if len(batch) == 1:
             learnt[batch[0]] = {"verdict": "crashed-listing", "ms": 0, "answer": 0, "memory": 0,
-                                "trace": crash_trace(lines, 0), "after": None, "exit": rc}
+                                "trace": crash_trace(lines, 0), "before": [], "exit": rc}
         else:
             return "split"
     for name, r in learnt.items():
         if alone:
-            results[name]["alone"] = r["verdict"]
-            if r["trace"]:
-                results[name]["alone_trace"] = r["trace"]
+            if name == batch[-1]:
+                results[name]["alone"] = r["verdict"]
+                if r["trace"]:
+                    results[name]["alone_trace"] = r["trace"]
         else:
             results.setdefault(name, r)
     left = [n for n in batch if n not in learnt]
     if left and not learnt:
         # Nothing learnt and no crash to blame: give up on the first, so the run goes on.
         results.setdefault(left[0], {"verdict": "unknown", "ms": 0, "answer": 0, "memory": 0,
-                                     "trace": ["process ended with %s" % rc], "after": None})
+                                     "trace": ["process ended with %s" % rc], "before": []})
         left = left[1:]
     return left
 
@@ -183,10 +234,27 @@ while queue:
     print("hostile: %d of %d done, %d processes, %.0f s" % (len(results), len(files), runs,
                                                              time.time() - started), flush=True)
 
-# What crashed, hung or faulted in a batch, again alone: was it the file, or what came before?
+# Again alone, what may be the work of a file before it: crashes, hangs, unfinished previews,
+# and faults outside the platform's named code (in the heap, in the C library: a heap broken
+# earlier faults in whoever uses it next).
+BAD = ("crashed", "hung", "fault", "caught", "abandoned")
 if not each:
-    for name in [n for n, r in results.items() if r["verdict"] in ("crashed", "hung", "abandoned", "unknown")]:
-        run_batch([name], alone=True)
+    for name, r in list(results.items()):
+        first = r["trace"][0] if r["trace"] else ""
+        stray = r["verdict"] in ("fault", "caught") and (" at ntdll+" in first or " at 0x" in first)
+        if r["verdict"] in ("crashed", "hung", "abandoned", "unknown") or stray:
+            run_batch([name], alone=True)
+    # Fine alone: which of the files before it in its process, run just before it, does it?
+    for name, r in list(results.items()):
+        if r.get("alone") in BAD or "alone" not in r or r["verdict"] not in BAD:
+            continue
+        for before in reversed(r.get("before", [])[-12:]):
+            results[name]["alone"] = None
+            run_batch([before, name], alone=True)
+            if results[name]["alone"] in BAD:
+                results[name]["culprit"] = before
+                break
+        results[name]["alone"] = results[name]["alone"] or "ok"
 
 
 # Function names for module+offset frames: the platform's PE modules carry line tables.
@@ -214,9 +282,8 @@ def name_frame(frame):
     if key not in names:
         names[key] = None
         if module.endswith(".so"):
-            lib = os.path.join(unix_libs, module)
-            cmd = ["addr2line", "-f", "-e", lib, hex(offset)] if os.path.exists(lib) else None
-            approximate = True
+            # Stripped: the nearest exported name would be another function's.
+            cmd, approximate = None, True
         else:
             dll = os.path.join(windows_dlls, module + ".dll")
             if module == "qcd_hostile_tests":
@@ -279,12 +346,14 @@ for verdict in ORDER:
     for n, r in bad:
         trace = r.get("alone_trace") if r.get("alone") == verdict and r.get("alone_trace") else r.get("trace", [])
         faults = [re.sub(r" touching 0x[0-9a-f]+", "", t) for t in trace[:1] if t.startswith("exception")]
-        # The first frame that names a function, past the system-call stubs.
-        named = [f for f in trace if ("!" in f or " " in f) and not f.startswith(("exception", "hung", "from 0x"))
-                 and not f.split("+")[0].split("!")[0] in ("win32u", "ntdll")]
-        named = [f[5:] if f.startswith("from ") else f for f in named]
-        if faults or named:
-            where[faults[0] if faults else named[0]] += 1
+        # Else the first frame in the platform's Windows-side code that names a function, past
+        # the system-call stubs and the Unix side.
+        frames = [f[5:] if f.startswith("from ") else f for f in trace]
+        named = [f for f in frames if re.match(r"^[a-z0-9_]+(![^ ]+|\+0x[0-9a-f]+ \S)", f)
+                 and f.split("+")[0].split("!")[0] not in ("win32u", "ntdll", "qcd_hostile_tests")]
+        key = faults[0] if faults else named[0] if named else frames[0] if frames else ""
+        if key:
+            where[key] += 1
     if where:
         say("  where (first frame, files):")
         for w, c in where.most_common():
@@ -297,8 +366,10 @@ for verdict in ORDER:
         for n, r in sorted(items, key=lambda x: -x[1]["ms"]):
             alone = r.get("alone")
             note = ""
-            if alone and alone != verdict:
-                note = "  [alone: %s%s]" % (alone, ", after " + r["after"] if r.get("after") else "")
+            if r.get("culprit"):
+                note = "  [alone: ok; %s when run right after %s]" % (alone, r["culprit"])
+            elif alone and alone != verdict:
+                note = "  [alone: %s]" % alone
             say("    %-58s %6d ms  %s%s" % (n, r["ms"], files[n]["detail"], note))
             trace = r.get("alone_trace") if alone == verdict and r.get("alone_trace") else r.get("trace", [])
             if verdict not in ("late", "slow", "noanswer"):
