@@ -174,6 +174,14 @@ class BitReader {
 
     // True when bits past the segment's end were used.
     bool Overran() const { return bits_ < padding_; }
+    // The data stops at the end of the file, or at a marker that is no restart, with fewer
+    // real bits left than the longest code: what failed to decode ran into that end.
+    bool RanOut() const {
+        if (!stopped_ || bits_ - padding_ >= 16) return false;
+        size_t at = pos_;
+        while (at < size_ && data_[at] == 0xFF) ++at;
+        return at >= size_ || data_[at] < 0xD0 || data_[at] > 0xD7;
+    }
 
     // At the end of a restart interval or of the scan: only the last byte's padding may be
     // left, and a marker must follow. Leaves Position() at the marker code (after any fill
@@ -193,10 +201,17 @@ class BitReader {
         return true;
     }
 
-    bool Restart(int n) {
-        if (!EndSegment() || data_[pos_] != 0xD0 + n) return false;
-        ++pos_;
-        return true;
+    enum class Marker { Restart, Other, Fault };
+    // At an interval's end: its restart marker, read; another marker, where the data stops
+    // (Other); or anything else.
+    Marker Restart(int n) {
+        if (!EndSegment()) return RanOut() ? Marker::Other : Marker::Fault;
+        const uint8_t code = data_[pos_];
+        if (code == 0xD0 + n) {
+            ++pos_;
+            return Marker::Restart;
+        }
+        return code >= 0xD0 && code <= 0xD7 ? Marker::Fault : Marker::Other;
     }
 
   private:
@@ -362,6 +377,8 @@ class Decoder {
     template <ScanKind kind>
     bool DecodeScan(ScanPart* parts, int count, int low);
     bool SkipEntropyData();
+    // Ends the reading at a cut; true.
+    bool CutShort();
     // Whether three components are YCbCr or RGB is said by a JFIF or Adobe segment. Without
     // either, components named R, G and B may be taken for RGB by the platform's decoder:
     // that guess is left to it.
@@ -379,6 +396,10 @@ class Decoder {
     size_t pos_ = 0;
     bool frameRead_ = false;
     bool progressive_ = false;
+    // The entropy-coded data ended early: the blocks not reached stay 0, a flat grey, as the
+    // platform's decoder shows a file cut short, and nothing after is read.
+    bool cutShort_ = false;
+    bool scanRead_ = false;  // a scan's coded data began
     bool rgb_ = false;
     bool jfif_ = false;
     bool adobe_ = false;
@@ -418,13 +439,18 @@ bool Decoder::ReadFrame() {
 
 Decoder::Step Decoder::Next() {
     const int marker = NextMarker();
-    if (marker < 0) return Step::Fail;
+    // A file cut between segments, or inside one, after its coded data began.
+    const auto cut = [&] { return scanRead_ && CutShort() ? Step::Done : Step::Fail; };
+    if (marker < 0) return pos_ >= file_.size() ? cut() : Step::Fail;
     if (marker == 0x01) return Step::Continue;  // TEM has no length
     if (marker == 0xD9) return frameRead_ && Complete() ? Step::Done : Step::Fail;
     // No second picture, and restarts only inside a scan.
     if (marker == 0 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) return Step::Fail;
     size_t start = 0, length = 0;
-    if (!Segment(start, length)) return Step::Fail;
+    if (!Segment(start, length))
+        return file_.size() - pos_ < 2 || Be16(file_.data() + pos_) > file_.size() - pos_
+                   ? cut()
+                   : Step::Fail;
     const uint8_t* p = file_.data() + start;
     bool ok = true;
     switch (marker) {
@@ -446,7 +472,7 @@ Decoder::Step Decoder::Next() {
         case 0xDA:
             if (!frameRead_ || !Scan(p, length)) return Step::Fail;
             // What is left of a progressive file refines only the AC terms.
-            return Complete() && DcFinal() ? Step::Done : Step::Continue;
+            return cutShort_ || (Complete() && DcFinal()) ? Step::Done : Step::Continue;
         case 0xE0:
             if (length >= 5 && std::memcmp(p, "JFIF", 5) == 0) jfif_ = true;
             break;
@@ -628,6 +654,7 @@ bool Decoder::Scan(const uint8_t* p, size_t length) {
         if (!quant_[c.quantTable].defined) return false;
         c.quantDc = quant_[c.quantTable].dc;
     }
+    scanRead_ = true;
     switch (kind) {
         case ScanKind::Sequential:
             return DecodeScan<ScanKind::Sequential>(parts.data(), n, al);
@@ -672,42 +699,51 @@ bool Decoder::DecodeScan(ScanPart* parts, int count, int low) {
         for (int x = 0; x < wide; ++x) {
             if (restartInterval_ != 0) {
                 if (untilRestart == 0) {
-                    if (!in.Restart(nextRestart)) return false;
+                    if (const auto m = in.Restart(nextRestart); m != BitReader::Marker::Restart)
+                        return m == BitReader::Marker::Other && CutShort();
                     nextRestart = (nextRestart + 1) & 7;
                     untilRestart = restartInterval_;
                     for (int i = 0; i < count; ++i) parts[i].pred = 0;
                 }
                 --untilRestart;
             }
+            bool ok = true;
             if (single) {
                 Component& c = *parts[0].c;
-                if (!block(parts[0], c.dc[static_cast<size_t>(y) * c.blocksWide + x])) return false;
+                ok = block(parts[0], c.dc[static_cast<size_t>(y) * c.blocksWide + x]);
             } else {
-                for (int i = 0; i < count; ++i) {
+                for (int i = 0; ok && i < count; ++i) {
                     Component& c = *parts[i].c;
-                    for (int v = 0; v < c.v; ++v) {
+                    for (int v = 0; ok && v < c.v; ++v) {
                         int16_t* row = &c.dc[static_cast<size_t>(y * c.v + v) * c.blocksWide +
                                              static_cast<size_t>(x * c.h)];
-                        for (int h = 0; h < c.h; ++h)
-                            if (!block(parts[i], row[h])) return false;
+                        for (int h = 0; ok && h < c.h; ++h) ok = block(parts[i], row[h]);
                     }
                 }
             }
-            if (in.Overran()) return false;
+            // Bits that fail to decode, or run out, where the data stops: a file cut short
+            // (or a marker where data should be), shown as far as it goes.
+            if (!ok || in.Overran()) return in.RanOut() && CutShort();
         }
     }
-    if (!in.EndSegment()) return false;
+    if (!in.EndSegment()) return in.Position() >= file_.size() && CutShort();
     // EndSegment leaves the reader at the marker's code; the marker loop wants its 0xFF.
     pos_ = in.Position() - 1;
+    return true;
+}
+
+bool Decoder::CutShort() {
+    cutShort_ = true;
+    pos_ = file_.size();
     return true;
 }
 
 bool Decoder::SkipEntropyData() {
     for (;;) {
         const void* ff = std::memchr(file_.data() + pos_, 0xFF, file_.size() - pos_);
-        if (ff == nullptr) return false;
+        if (ff == nullptr) return CutShort();
         pos_ = static_cast<size_t>(static_cast<const uint8_t*>(ff) - file_.data());
-        if (pos_ + 1 >= file_.size()) return false;
+        if (pos_ + 1 >= file_.size()) return CutShort();
         const uint8_t next = file_[pos_ + 1];
         if (next == 0xFF) {
             ++pos_;  // a fill byte before a marker

@@ -35,10 +35,13 @@ std::optional<JpegDcFrame> ReadJpegDcFrame(std::span<const uint8_t> file) noexce
 
 // The picture at 1/8 scale: pixel (x, y) is the block at (x, y) of every component, or of a
 // subsampled component the block covering it, each clamp(round(DC / 8) + 128), converted from
-// YCbCr as JFIF defines (RGB as it stands when an Adobe segment says so). Nothing for a file
-// that is malformed, truncated, or of a kind not taken (arithmetic coding, 12-bit or lossless
-// frames, 2 or 4 components, a height given only after the scan): the caller then decodes it
-// the full way. A progressive file stops being read once its DC terms are complete.
+// YCbCr as JFIF defines (RGB as it stands when an Adobe segment says so). A file whose coded
+// data stops early (cut short, or a marker where data should be) gives the blocks it reached
+// and grey for the rest, as the full decoders show it. Nothing for a file that is malformed
+// before that, claims more blocks than its bytes can hold, or is of a kind not taken
+// (arithmetic coding, 12-bit or lossless frames, 2 or 4 components, a height given only after
+// the scan): the caller then decodes it the full way. A progressive file stops being read once
+// its DC terms are complete.
 std::optional<JpegDcImage> DecodeJpegDc(std::span<const uint8_t> file) noexcept;
 
 }  // namespace qcd

@@ -163,10 +163,72 @@ std::optional<size_t> GifFirstImageEnd(std::span<const uint8_t> file) {
     return SkipSubBlocks(file, data + 1);
 }
 
+namespace {
+
+uint16_t Be16(std::span<const uint8_t> b, size_t at) {
+    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
+}
+
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return (a + b - 1) / b;
+}
+
+// Every 8 x 8 block of every component costs at least one bit of Huffman-coded data (its DC
+// term's code), so a frame that claims more blocks than the bytes after it hold is a lie the
+// decoders would fill with grey at full size. Arithmetic coding has no such floor: those frames
+// are held to the bitmaps' pixel limit instead. A frame not within `head` yet passes; the
+// whole file is judged again once read.
+bool JpegMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
+    if (head.size() < 2 || head[0] != 0xFF || head[1] != 0xD8) return true;  // the loader sniffs
+    size_t at = 2;
+    for (;;) {
+        if (at >= head.size() || head[at] != 0xFF) return true;
+        while (at < head.size() && head[at] == 0xFF) ++at;  // fill bytes before a marker code
+        if (at >= head.size()) return true;
+        const uint8_t marker = head[at++];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || marker == 0) return true;
+        if (head.size() - at < 2) return true;
+        const size_t length = Be16(head, at);
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+                           marker != 0xC8 && marker != 0xCC;
+        if (!frame) {
+            if (length < 2) return true;
+            at += length;
+            continue;
+        }
+        if (length < 8 || head.size() - at < length) return true;
+        const int64_t height = Be16(head, at + 3), width = Be16(head, at + 5);
+        const int count = head[at + 7];
+        if (height == 0) return true;  // given later by a DNL marker, which the decoders refuse
+        if (width * height > kMaxJpegPixels) return false;
+        const bool arithmetic = marker >= 0xC9;
+        if (arithmetic) return width * height <= kMaxBitmapPixels;
+        if (count < 1 || length < 8 + 3 * static_cast<size_t>(count)) return true;
+        int hMax = 1, vMax = 1;
+        for (int i = 0; i < count; ++i) {
+            hMax = std::max(hMax, head[at + 9 + 3 * i] >> 4);
+            vMax = std::max(vMax, head[at + 9 + 3 * i] & 15);
+        }
+        int64_t blocks = 0;
+        for (int i = 0; i < count; ++i) {
+            // A component alone is coded over the picture, whatever its factors.
+            const int h = count == 1 ? hMax : std::max(head[at + 9 + 3 * i] >> 4, 1);
+            const int v = count == 1 ? vMax : std::max(head[at + 9 + 3 * i] & 15, 1);
+            blocks += CeilDiv(CeilDiv(width * h, hMax), 8) * CeilDiv(CeilDiv(height * v, vMax), 8);
+        }
+        const uint64_t after = fileSize - std::min<uint64_t>(fileSize, at + length);
+        return static_cast<uint64_t>(blocks) <= after * 8;
+    }
+}
+
+}  // namespace
+
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize) {
     if (kind == PictureHeaderKind::Gif) return GifMayBeLoaded(head, fileSize);
     if (fileSize > kMaxPictureFileSize) return false;
     if (kind == PictureHeaderKind::Bitmap) return BitmapMayBeLoaded(head, fileSize);
+    if (kind == PictureHeaderKind::Jpeg) return JpegMayBeLoaded(head, fileSize);
     return true;
 }
 

@@ -52,11 +52,14 @@ PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> fil
 // What the platform's picture loader may be given: it reads the whole file and keeps every
 // pixel a header claims, whatever the preview area needs. A GIF's screen and its first image
 // stay within kMaxGifPixels; an uncompressed bitmap's rows lie inside the file and its pixels
-// within kMaxBitmapPixels; no file is larger than its kind's limit. `head` is the file's
+// within kMaxBitmapPixels; a JPEG frame's blocks are no more than the bits after it (Huffman
+// coding; arithmetic-coded frames within kMaxBitmapPixels) and its pixels within
+// kMaxJpegPixels; no file is larger than its kind's limit. `head` is the file's
 // first bytes (at least kPictureHeadSize of them when the file has that many).
 inline constexpr size_t kPictureHeadSize = 64 << 10;
 inline constexpr int64_t kMaxGifPixels = 16 << 20;
 inline constexpr int64_t kMaxBitmapPixels = 64 << 20;
+inline constexpr int64_t kMaxJpegPixels = int64_t{256} << 20;
 inline constexpr uint64_t kMaxGifFileSize = 16 << 20;
 inline constexpr uint64_t kMaxPictureFileSize = 32 << 20;
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize);

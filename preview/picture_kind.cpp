@@ -107,7 +107,11 @@ std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHead
     auto head = FileBytes::Read(path, kPictureHeadSize, &size);
     if (!head || !LoaderMayTake(kind, head->Bytes(), size)) return std::nullopt;
     auto file = head->Bytes().size() == size ? std::move(head) : FileBytes::Read(path);
-    if (file && kind == PictureHeaderKind::Gif) return FirstFrameOnly(std::move(*file));
+    if (!file) return std::nullopt;
+    // A JPEG's frame header may follow more than the first bytes' worth of metadata.
+    if (kind == PictureHeaderKind::Jpeg && !LoaderMayTake(kind, file->Bytes(), size))
+        return std::nullopt;
+    if (kind == PictureHeaderKind::Gif) return FirstFrameOnly(std::move(*file));
     return file;
 }
 

@@ -358,10 +358,11 @@ TEST(JpegDc, RestartIntervals) {
     Bytes f = Encode(l, Pattern);
     ASSERT_TRUE(DecodeJpegDc(f));
     const size_t rst = Find(f, 0xD0, Find(f, 0xDA));
-    for (uint8_t marker : {0xD1, 0xD9}) {
-        f[rst + 1] = marker;
-        EXPECT_FALSE(DecodeJpegDc(f)) << int{marker};
-    }
+    // A restart out of turn; the picture's end where a restart should be is a file cut there.
+    f[rst + 1] = 0xD1;
+    EXPECT_FALSE(DecodeJpegDc(f));
+    f[rst + 1] = 0xD9;
+    EXPECT_TRUE(DecodeJpegDc(f));
     for (uint8_t restart : {1, 3}) {
         Bytes other = Encode(l, Pattern);
         other[Find(other, 0xDD) + 5] = restart;
@@ -414,12 +415,44 @@ TEST(JpegDc, ProgressiveFileIsReadOnlyUntilItsDcTermsAreComplete) {
     const auto cut = DecodeJpegDc(f);
     ASSERT_TRUE(cut);
     EXPECT_EQ(cut->pixels, whole->pixels);
-    // Without refinement, only the end of the file says there is none.
+    // Without refinement, the end of the file says there is none, with or without its EOI.
     l.refine = false;
     f = Encode(l, Pattern);
-    ASSERT_TRUE(DecodeJpegDc(f));
+    const auto unrefined = DecodeJpegDc(f);
+    ASSERT_TRUE(unrefined);
     f.resize(f.size() - 2);
-    EXPECT_FALSE(DecodeJpegDc(f));
+    const auto noEnd = DecodeJpegDc(f);
+    ASSERT_TRUE(noEnd);
+    EXPECT_EQ(noEnd->pixels, unrefined->pixels);
+}
+
+TEST(JpegDc, AFileCutShortShowsTheBlocksItReachedAndGreyBelow) {
+    for (bool progressive : {false, true}) {
+        SCOPED_TRACE(progressive);
+        const Layout l = {.width = 64, .height = 64, .progressive = progressive};
+        const Bytes f = Encode(l, Pattern);
+        const auto whole = DecodeJpegDc(f);
+        ASSERT_TRUE(whole);
+        // Cut in the middle of the first scan's data.
+        const size_t sos = Find(f, 0xDA);
+        const size_t dataStart = sos + 2 + (f[sos + 2] << 8 | f[sos + 3]);
+        const size_t dataEnd = progressive ? Find(f, 0xDA, dataStart) : f.size() - 2;
+        const Bytes cut(f.begin(), f.begin() + static_cast<std::ptrdiff_t>((dataStart + dataEnd) / 2));
+        const auto part = DecodeJpegDc(cut);
+        ASSERT_TRUE(part);
+        ASSERT_EQ(part->pixels.size(), whole->pixels.size());
+        // The first row as the whole file has it; the last row the level-shifted zero.
+        EXPECT_TRUE(std::equal(part->pixels.begin(), part->pixels.begin() + 8 * 4, whole->pixels.begin()));
+        const uint8_t* last = &part->pixels[part->pixels.size() - 4];
+        EXPECT_EQ(last[0], 128);
+        EXPECT_EQ(last[1], 128);
+        EXPECT_EQ(last[2], 128);
+        // A marker in the data does the same.
+        Bytes marked = f;
+        marked[(dataStart + dataEnd) / 2] = 0xFF;
+        marked[(dataStart + dataEnd) / 2 + 1] = 0xD9;
+        EXPECT_TRUE(DecodeJpegDc(marked));
+    }
 }
 
 TEST(JpegDc, FrameHeader) {
@@ -497,17 +530,15 @@ TEST(JpegDc, CorruptEntropyData) {
     Layout l = {.width = 8 * 40, .height = 8};
     EXPECT_TRUE(DecodeJpegDc(Encode(l, [](int, int bx, int) { return bx * 800; })));
     EXPECT_FALSE(DecodeJpegDc(Encode(l, [](int, int bx, int) { return bx * 1000; })));
-    // A run past position 63.
-    l = {.width = 8, .height = 8, .overrun = true};
+    // A run past position 63, well before the data's end (a fault in the last bytes is
+    // taken for the file's cut).
+    l = {.width = 8 * 40, .height = 8, .overrun = true};
     EXPECT_FALSE(DecodeJpegDc(Encode(l, Pattern)));
+    l.width = 8;
     l.overrun = false;
     const Bytes f = Encode(l, Pattern);
     ASSERT_TRUE(DecodeJpegDc(f));
-    // The scan's data cut short before the end of the picture.
     const auto data = f.begin() + static_cast<ptrdiff_t>(Find(f, 0xDA) + 10);
-    Bytes cut(f.begin(), data + 1);
-    cut.insert(cut.end(), {0xFF, 0xD9});
-    EXPECT_FALSE(DecodeJpegDc(cut));
     // Bits that are no code of the table: the DC codes are 0000 to 1011.
     Bytes noCode(f.begin(), data);
     noCode.insert(noCode.end(), {0xFF, 0x00, 0xFF, 0x00, 0xFF, 0xD9});
@@ -627,30 +658,45 @@ TEST(JpegDc, MatchesTheMeansOfTheFullDecode) {
     }
 }
 
-TEST(JpegDc, TruncatedFilesNeverDecodeToSomethingElse) {
+TEST(JpegDc, FilesCutAnywhereInTheirDataShowTheRowsBeforeTheCutAndGreyBelow) {
     const std::map<std::string, Bytes> files = {
         {"ycc420.jpg", ReadFile("ycc420.jpg")},
-        {"progressive.jpg", ReadFile("progressive.jpg")},
         {"odd.jpg", ReadFile("odd.jpg")},
         {"restarts",
          Encode({.width = 40, .height = 24, .parts = {{1, 2, 1}, {2}, {3}}, .restart = 2},
                 Pattern)},
+        {"progressive.jpg", ReadFile("progressive.jpg")},
     };
     for (const auto& [name, f] : files) {
         const auto whole = DecodeJpegDc(f);
         ASSERT_TRUE(whole) << name;
-        int decoded = 0;
-        for (size_t n = 0; n < f.size(); ++n) {
+        const size_t rowBytes = static_cast<size_t>(whole->width) * 4;
+        const auto row = [&](const JpegDcImage& image, int y) {
+            return std::span(image.pixels).subspan(static_cast<size_t>(y) * rowBytes, rowBytes);
+        };
+        const size_t sos = Find(f, 0xDA);
+        const size_t dataStart = sos + 2 + (f[sos + 2] << 8 | f[sos + 3]);
+        const bool progressive = name == "progressive.jpg";
+        int lastSame = 0;
+        for (size_t n = dataStart; n < f.size(); ++n) {
             const auto cut = DecodeJpegDc(std::span(f).first(n));
-            if (!cut) continue;
-            ++decoded;
-            EXPECT_EQ(cut->pixels, whole->pixels) << name << " cut at " << n;
+            ASSERT_TRUE(cut) << name << " cut at " << n;
+            ASSERT_EQ(cut->pixels.size(), whole->pixels.size());
+            if (progressive) continue;  // its colour comes from later scans
+            int same = 0, grey = 0;
+            while (same < whole->height && std::ranges::equal(row(*cut, same), row(*whole, same)))
+                ++same;
+            while (grey < whole->height &&
+                   std::ranges::all_of(row(*cut, whole->height - 1 - grey).first(3),
+                                       [](uint8_t v) { return v == 128; }))
+                ++grey;
+            // At most the cut's row of MCUs (two rows of pixels here) is neither.
+            EXPECT_GE(same + grey, whole->height - 2) << name << " cut at " << n;
+            EXPECT_GE(same, lastSame) << name << " cut at " << n;
+            lastSame = same;
         }
-        // A sequential file needs its last marker; a progressive one only its DC scans.
-        if (name == "progressive.jpg")
-            EXPECT_GT(decoded, 0);
-        else
-            EXPECT_EQ(decoded, 0) << name;
+        if (!progressive) EXPECT_GE(lastSame, whole->height - 2) << name;
+        EXPECT_EQ(DecodeJpegDc(std::span(f).first(dataStart - 1)), std::nullopt) << name;
     }
 }
 

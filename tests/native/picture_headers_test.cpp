@@ -216,9 +216,6 @@ TEST(PictureHeaders, PlaceableCopyIsTheHeaderThenTheWholeMetafile) {
     EXPECT_FALSE(MakePlaceableCopy(wmf, 70000, 118));
 }
 
-}  // namespace
-}  // namespace qcd
-
 namespace qcd {
 namespace {
 
@@ -322,6 +319,42 @@ TEST(PictureHeaders, TheFirstImageOfAGifEndsAfterItsDataBlocks) {
     // The first image cut short, or no GIF at all.
     EXPECT_EQ(GifFirstImageEnd(std::span(gif).first(first - 1)), std::nullopt);
     EXPECT_EQ(GifFirstImageEnd(Jpeg({0xFF, 0xD9})), std::nullopt);
+}
+
+}  // namespace
+}  // namespace qcd
+
+// A JFIF file whose frame header `marker` gives w x h; colour frames are 4:2:0.
+Bytes JpegFrame(uint8_t marker, uint16_t w, uint16_t h, bool colour) {
+    Bytes b = Jpeg({});
+    const uint8_t count = colour ? 3 : 1;
+    const Bytes frame = {0xFF, marker, 0, static_cast<uint8_t>(8 + 3 * count), 8,
+                         static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h),
+                         static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w), count};
+    b.insert(b.end(), frame.begin(), frame.end());
+    const Bytes components = {1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1};
+    b.insert(b.end(), components.begin(), components.begin() + 3 * count);
+    return b;
+}
+
+TEST(PictureHeaders, JpegFramesClaimingMoreBlocksThanTheFileHoldsAreRefused) {
+    // 640 x 480 at 4:2:0: 80 x 60 luma blocks and twice 40 x 30 chroma, a bit each at least.
+    const Bytes colour = JpegFrame(0xC0, 640, 480, true);
+    const uint64_t blocks = 80 * 60 + 2 * 40 * 30;
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, colour, colour.size() + blocks / 8));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Jpeg, colour, colour.size() + blocks / 8 - 1));
+    // A grey frame is one component over the picture; progressive frames count alike.
+    const Bytes tall = JpegFrame(0xC2, 640, 0x8000, false);
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Jpeg, tall, 4000));
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, tall, tall.size() + 80 * 4096 / 8));
+    // Past the pixel limit whatever the file's size; arithmetic coding within the bitmaps' one.
+    const Bytes huge = JpegFrame(0xC0, 0xFFFF, 0xFFFF, true);
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Jpeg, huge, kMaxPictureFileSize));
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, JpegFrame(0xC9, 8192, 8192, true), 1000));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Jpeg, JpegFrame(0xC9, 8192, 8193, true), 1000));
+    // Not yet within the bytes read, or not a JPEG at all: judged later, or by the loader.
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, Bytes(tall.begin(), tall.end() - 4), 4000));
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, GifHeader(1, 1, 0), 13));
 }
 
 }  // namespace
