@@ -15,6 +15,9 @@ inline constexpr size_t kMaxMetafileSize = 32u << 20;
 inline constexpr uint32_t kMaxMetafileRecords = 1'000'000;
 // Points of lines, curves and polygons, characters of text and rectangles of regions together.
 inline constexpr uint64_t kMaxMetafilePoints = 4'000'000;
+// What a record that paints a region (fill, frame, invert, paint) counts besides its
+// rectangles: 2,000 of them at most.
+inline constexpr uint64_t kMetafileRegionRecordPoints = kMaxMetafilePoints / 2'000;
 // Bytes of the bitmaps once decoded (a run-length bitmap can be far larger than its bits).
 inline constexpr uint64_t kMaxMetafileBitmapBytes = 256u << 20;
 inline constexpr uint32_t kMaxMetafileSaveDepth = 1024;

@@ -24,9 +24,8 @@ class MetafileKind final : public Kind {
     explicit MetafileKind(Canvas& canvas) : canvas_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
-        uint64_t size = 0;
-        const auto file = FileBytes::Read(path, kMaxMetafileSize, &size);
-        if (!file || size > kMaxMetafileSize || !MayBePlayed(file->Bytes()))
+        const auto file = FileBytes::ReadWhole(path, kMaxMetafileSize);
+        if (!file || !MayBePlayed(file->Bytes()))
             return StartResult::Shown;
         bool hasOwnSize = true;
         std::optional<FileBytes> placeable;

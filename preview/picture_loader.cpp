@@ -43,8 +43,17 @@ FileBytes::~FileBytes() {
     if (data_) GlobalUnlock(memory_.get());
 }
 
+std::optional<FileBytes> FileBytes::ReadWhole(const std::u16string& path, size_t maxSize) {
+    return ReadBytes(path, maxSize, nullptr, true);
+}
+
 std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limit,
                                          uint64_t* fileSize) {
+    return ReadBytes(path, limit, fileSize, false);
+}
+
+std::optional<FileBytes> FileBytes::ReadBytes(const std::u16string& path, size_t limit,
+                                              uint64_t* fileSize, bool wholeOnly) {
     win::unique_file file(CreateFileW(win::Wide(path), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -52,6 +61,7 @@ std::optional<FileBytes> FileBytes::Read(const std::u16string& path, size_t limi
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) return std::nullopt;
     if (fileSize) *fileSize = static_cast<uint64_t>(length.QuadPart);
+    if (wholeOnly && static_cast<unsigned long long>(length.QuadPart) > limit) return std::nullopt;
     // One ReadFile takes a DWORD count; a 32-bit process could not hold more anyway.
     const auto wanted =
         std::min<unsigned long long>({static_cast<unsigned long long>(length.QuadPart), limit,

@@ -25,6 +25,8 @@ class FileBytes {
     // `fileSize`, when given, receives the whole file's size.
     static std::optional<FileBytes> Read(const std::u16string& path, size_t limit = SIZE_MAX,
                                          uint64_t* fileSize = nullptr);
+    // The whole file when it is no larger than `maxSize`; nothing, and nothing read, otherwise.
+    static std::optional<FileBytes> ReadWhole(const std::u16string& path, size_t maxSize);
     static std::optional<FileBytes> Copy(std::span<const uint8_t> bytes);
 
     FileBytes(FileBytes&& other) noexcept;
@@ -37,6 +39,8 @@ class FileBytes {
 
   private:
     FileBytes(win::unique_hglobal memory, size_t size);
+    static std::optional<FileBytes> ReadBytes(const std::u16string& path, size_t limit,
+                                              uint64_t* fileSize, bool wholeOnly);
     win::unique_hglobal memory_;
     size_t size_ = 0;
     uint8_t* data_ = nullptr;

@@ -670,6 +670,20 @@ TEST(MetafileCheck, WorkIsBounded) {
     rle.Add(81, Cat({Bounds(), Longs({0, 0, 0, 0, 4, 2, 80, 1064, 1144, 8, 0, 0xCC0020, 4, 2}),
                      Dib(65535, 65535, 8, 1, {4, 1, 0, 0, 4, 2, 0, 1})}));
     EXPECT_EQ(CheckEmf(rle.Done(1)), F::Budget);
+    // Painting a region costs the player the same however few its rectangles; setting the
+    // clip to one costs little.
+    const Bytes region = Longs({32, 1, 1, 16, 0, 0, 9, 9, 0, 0, 9, 9});
+    const auto regions = [&](uint32_t type, const Bytes& fields, int n) {
+        Emf e;
+        e.Add(39, Longs({1, 0, 0, 0}));
+        for (int i = 0; i < n; ++i) e.Add(type, Cat({fields, region}));
+        return CheckEmf(e.Done(2));
+    };
+    const uint64_t most = kMaxMetafilePoints / (kMetafileRegionRecordPoints + 1);
+    const Bytes fill = Cat({Bounds(), Longs({48, 1})});
+    EXPECT_EQ(regions(71, fill, static_cast<int>(most)), F::None);
+    EXPECT_EQ(regions(71, fill, static_cast<int>(most) + 1), F::Budget);
+    EXPECT_EQ(regions(75, Longs({48, 1}), static_cast<int>(most) + 1), F::None);
 }
 
 }  // namespace
