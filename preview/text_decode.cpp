@@ -212,4 +212,15 @@ std::u16string DecodeTextPreview(std::span<const uint8_t> bytes, const AnsiCodeP
     return ForEditControl(ansi.toUtf16(payload));
 }
 
+size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most) {
+    if (from >= text.size()) return text.size();
+    if (text.size() - from <= most) return text.size();
+    size_t end = from + most;
+    const size_t lineEnd = text.substr(from, most).rfind(u'\n');
+    if (lineEnd != std::u16string_view::npos) return from + lineEnd + 1;
+    const char16_t last = text[end - 1];
+    if ((last >= 0xD800 && last <= 0xDBFF) || (last == u'\r' && text[end] == u'\n')) --end;
+    return end;
+}
+
 }  // namespace qcd

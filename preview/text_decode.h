@@ -58,6 +58,11 @@ std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian);
 // CR LF, lone CR and lone LF becomes CR LF, and every NUL a space.
 std::u16string ForEditControl(std::u16string_view text);
 
+// Where the piece of `text` that starts at `from` and has at most `most` code units ends:
+// after the last line break in it when it has one, otherwise never inside a surrogate pair or
+// between the CR and LF of a break. Always past `from` while text remains (`most` >= 2).
+size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most);
+
 // The box's text for a file whose first bytes (up to kTextReadSize of them) are `bytes`.
 std::u16string DecodeTextPreview(std::span<const uint8_t> bytes, const AnsiCodePage& ansi,
                                  size_t limit = kTextPreviewLimit);

@@ -479,6 +479,20 @@ Global LoadableBytes(const fs::path& path, int areaW, int areaH) {
     return out;
 }
 
+// When the first text reaches an edit box during a selection: what the reader sees first.
+double g_firstTextMs = -1;
+
+LRESULT CALLBACK NoteFirstText(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_firstTextMs < 0 && call->message == WM_SETTEXT && call->lParam &&
+        *reinterpret_cast<const wchar_t*>(call->lParam) != L'\0') {
+        wchar_t cls[16] = {};
+        GetClassNameW(call->hwnd, cls, 16);
+        if (lstrcmpiW(cls, L"Edit") == 0) g_firstTextMs = NowMs();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 class Bench {
   public:
     Bench(qcd::PreviewDispatcher& engine, Bed& bed, fs::path folder, int reps)
@@ -499,16 +513,23 @@ class Bench {
         Measure preview{"selection to preview", {}, false, false, ""};
         Measure stop{"  of which StopPreviewMedia(true)", {}, false, false, ""};
         Measure after{"  then pending messages", {}, false, false, "paint etc.: not in the preview"};
+        Measure firstText{"  first text in the box", {}, false, false, "from the selection"};
+        const bool text = row.kind == Kind::Text;
+        HHOOK hook = text ? SetWindowsHookExW(WH_CALLWNDPROC, NoteFirstText, nullptr,
+                                              GetCurrentThreadId())
+                          : nullptr;
         const std::u16string wpath = path.u16string(),
                              title = fs::path(row.file).filename().u16string();
         auto select = [&] {
             const double t0 = NowMs();
             engine_.StopPreviewMedia(true);
             const double t1 = NowMs();
+            g_firstTextMs = -1;
             engine_.PreviewFile(wpath, title);
             const double t2 = NowMs();
             Pump();
-            return std::array<double, 3>{t2 - t0, t1 - t0, NowMs() - t2};
+            return std::array<double, 4>{t2 - t0, t1 - t0, NowMs() - t2,
+                                         g_firstTextMs < 0 ? -1 : g_firstTextMs - t0};
         };
         result.first = select()[0];
         for (auto& s : steps) {  // warm-ups: libraries loaded, caches filled
@@ -521,6 +542,7 @@ class Bench {
             preview.ms.push_back(t[0]);
             stop.ms.push_back(t[1]);
             after.ms.push_back(t[2]);
+            if (t[3] >= 0) firstText.ms.push_back(t[3]);
             for (auto& s : steps) {
                 if (s.prepare) s.prepare();
                 Pump();
@@ -531,7 +553,9 @@ class Bench {
             }
             Pump();
         }
+        if (hook) UnhookWindowsHookEx(hook);
         for (Measure* m : {&preview, &stop, &after}) result.measures.push_back(std::move(*m));
+        if (text) result.measures.push_back(std::move(firstText));
         for (auto& s : steps) result.measures.push_back(std::move(s.measure));
         return result;
     }

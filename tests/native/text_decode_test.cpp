@@ -181,5 +181,35 @@ TEST(TextDecode, PreviewTextStopsAtTheLimit) {
     EXPECT_EQ(ansi.calls.size(), 1u);
 }
 
+TEST(TextDecode, PiecesCoverTheTextAndEndAtLineBreaksOrWholeCharacters) {
+    const std::u16string lines = u"one\r\ntwo\r\nthree\r\n";
+    // Cut after the last break that fits; the rest in one when it fits.
+    EXPECT_EQ(TextPieceEnd(lines, 0, 9), 5u);
+    EXPECT_EQ(TextPieceEnd(lines, 5, 100), lines.size());
+    EXPECT_EQ(TextPieceEnd(lines, lines.size(), 4), lines.size());
+    // No break in reach: never between CR and LF, nor inside a surrogate pair.
+    EXPECT_EQ(TextPieceEnd(u"abc\r\nd", 0, 4), 3u);
+    EXPECT_EQ(TextPieceEnd(u"ab\xD83D\xDE00" u"c", 0, 3), 2u);
+    EXPECT_EQ(TextPieceEnd(u"abcdef", 0, 4), 4u);
+    // Pieces put together give the text back, each one advancing.
+    std::u16string text;
+    for (int i = 0; i < 500; ++i)
+        text += i % 7 ? std::u16string(static_cast<size_t>(i % 13), u'x') + u"\r\n"
+                      : std::u16string(u"\xD83D\xDE00\r");
+    for (size_t most : {2u, 3u, 16u, 1000u}) {
+        std::u16string joined;
+        for (size_t at = 0; at < text.size();) {
+            const size_t end = TextPieceEnd(text, at, most);
+            ASSERT_GT(end, at);
+            ASSERT_LE(end - at, most);
+            const char16_t last = text[end - 1];
+            if (end < text.size()) EXPECT_FALSE(last >= 0xD800 && last <= 0xDBFF) << end;
+            joined += text.substr(at, end - at);
+            at = end;
+        }
+        EXPECT_EQ(joined, text) << most;
+    }
+}
+
 }  // namespace
 }  // namespace qcd

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -19,6 +20,7 @@
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
 #include "preview/fit_geometry.h"
+#include "preview/text_decode.h"
 #include "resources/resource_ids.h"
 
 namespace qcd::test {
@@ -188,6 +190,55 @@ TEST_F(KindTest, ASelectionMadeWhileATextLoadsWins) {
     EXPECT_EQ(Label(IDC_SIZE_LABEL), L"8x8x256");
     EXPECT_NE(GetParent(canvas_.TextView()), GetDlgItem(panel_, IDC_PREVIEW_AREA));
     EXPECT_TRUE(Near(CopyCentre(), kRed));
+}
+
+// A long text shows its start at once and fills in between messages: all of its first MiB in
+// the end, and nothing more once a newer selection has taken the panel.
+TEST_F(KindTest, ALongTextFillsInPiecesThatANewSelectionStops) {
+    std::string content;
+    for (int i = 0; content.size() < (3u << 20); ++i) content += "line " + std::to_string(i) + "\r\n";
+    std::ofstream(folder_ / L"long.txt", std::ios::binary) << content;
+    Select(L"long.txt");
+    HWND box = canvas_.TextView();
+    EXPECT_EQ(GetParent(box), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    const std::string first = content.substr(0, kTextPreviewLimit);
+    ASSERT_EQ(GetWindowTextLengthW(box), static_cast<int>(first.size()));
+    std::wstring text(first.size() + 1, L'\0');
+    GetWindowTextW(box, text.data(), static_cast<int>(text.size()));
+    text.pop_back();
+    EXPECT_TRUE(std::equal(text.begin(), text.end(), first.begin(), first.end()));
+    // The view and the caret stay at the start, as a text set whole leaves them.
+    EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    DWORD selStart = 1, selEnd = 1;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+    EXPECT_EQ(selStart, 0u);
+    EXPECT_EQ(selEnd, 0u);
+
+    // Selected again, with a picture selected once the box holds some pieces.
+    WriteFile(folder_ / L"red.bmp", Bitmap8(8, 8, {0, kRed}, [](int, int) -> uint8_t { return 1; }));
+    static struct {
+        HWND box;
+        KindTest* test;
+        int lengthThen;
+    } watch;
+    watch = {box, this, -1};
+    struct Selector {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+            if (watch.lengthThen >= 0 || GetWindowTextLengthW(watch.box) < 200'000) return;
+            KillTimer(nullptr, id);
+            watch.lengthThen = GetWindowTextLengthW(watch.box);
+            watch.test->Select(L"red.bmp");
+        }
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, Selector::Tick);
+    Select(L"long.txt");
+    KillTimer(nullptr, timer);
+    ASSERT_GE(watch.lengthThen, 200'000);
+    EXPECT_LT(watch.lengthThen, static_cast<int>(first.size()));
+    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"red.bmp");
+    EXPECT_TRUE(Near(CopyCentre(), kRed));
+    EXPECT_NE(GetParent(box), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    EXPECT_EQ(GetWindowTextLengthW(box), watch.lengthThen);
 }
 
 }  // namespace
