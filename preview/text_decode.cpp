@@ -223,4 +223,14 @@ size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most) {
     return end;
 }
 
+size_t LongestLine(std::u16string_view text) {
+    size_t longest = 0;
+    for (size_t from = 0; from <= text.size();) {
+        const size_t lineFeed = std::min(text.find(u'\n', from), text.size());
+        longest = std::max(longest, lineFeed - from);
+        from = lineFeed + 1;
+    }
+    return longest;
+}
+
 }  // namespace qcd

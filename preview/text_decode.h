@@ -63,6 +63,9 @@ std::u16string ForEditControl(std::u16string_view text);
 // between the CR and LF of a break. Always past `from` while text remains (`most` >= 2).
 size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most);
 
+// The most code units between two line feeds (or the text's ends).
+size_t LongestLine(std::u16string_view text);
+
 // The box's text for a file whose first bytes (up to kTextReadSize of them) are `bytes`.
 std::u16string DecodeTextPreview(std::span<const uint8_t> bytes, const AnsiCodePage& ansi,
                                  size_t limit = kTextPreviewLimit);

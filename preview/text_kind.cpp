@@ -34,6 +34,7 @@ const AnsiCodePage& SystemAnsiCodePage() {
 // dialog answers and the box can be read and scrolled while it fills.
 constexpr size_t kFirstPiece = 4 << 10;
 constexpr size_t kPiece = 64 << 10;
+constexpr size_t kLongestPiecedLine = 16 << 10;
 
 // Appends to the box's text without moving the reader's view or selection. The caret is left
 // at the end between pieces, where the next one goes: placing it costs as much as a piece.
@@ -82,8 +83,10 @@ class TextKind final : public Kind {
         // The pieces are appended: no typing limit may cut them short.
         SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
         // A text of one piece goes in whole: appending to a shown box costs several times as
-        // much per character as setting a hidden one.
-        size_t at = text.size() <= kPiece ? text.size() : TextPieceEnd(text, 0, kFirstPiece);
+        // much per character as setting a hidden one. So does one with lines too long to end
+        // a piece: each piece would lay its whole line out again.
+        const bool inPieces = text.size() > kPiece && LongestLine(text) <= kLongestPiecedLine;
+        size_t at = inPieces ? TextPieceEnd(text, 0, kFirstPiece) : text.size();
         SetWindowTextW(box, win::Wide(text.substr(0, at)));
         if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
         canvas_.PlaceTextView();

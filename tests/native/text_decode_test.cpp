@@ -191,6 +191,9 @@ TEST(TextDecode, PiecesCoverTheTextAndEndAtLineBreaksOrWholeCharacters) {
     EXPECT_EQ(TextPieceEnd(u"abc\r\nd", 0, 4), 3u);
     EXPECT_EQ(TextPieceEnd(u"ab\xD83D\xDE00" u"c", 0, 3), 2u);
     EXPECT_EQ(TextPieceEnd(u"abcdef", 0, 4), 4u);
+    EXPECT_EQ(LongestLine(u""), 0u);
+    EXPECT_EQ(LongestLine(u"abc"), 3u);
+    EXPECT_EQ(LongestLine(u"a\r\nbcdef\r\n\nxy"), 6u);  // its CR too
     // Pieces put together give the text back, each one advancing.
     std::u16string text;
     for (int i = 0; i < 500; ++i)
