@@ -287,7 +287,7 @@ TEST(WaveReader, BrokenFormatsAreRejected) {
 }
 
 // A tone of f Hz lands in bin round(f * N / rate), and its level follows its amplitude.
-TEST(Spectrum, APureTonePeaksInItsBin) {
+TEST(LibrarySpectrum, APureTonePeaksInItsBin) {
     const double rate = 44100, f = 1000;
     std::vector<int16_t> stereo(kFftSize * 2);
     for (int i = 0; i < kFftSize; ++i) {
@@ -304,7 +304,7 @@ TEST(Spectrum, APureTonePeaksInItsBin) {
     EXPECT_LT(left[100], 40);
 }
 
-TEST(Spectrum, SilenceIsBelowTheFloorAndMonoIsCopied) {
+TEST(LibrarySpectrum, SilenceIsBelowTheFloorAndMonoIsCopied) {
     std::vector<int16_t> mono(kFftSize, 0);
     Bins left{}, right{};
     left.fill(7);
@@ -321,7 +321,7 @@ TEST(Spectrum, SilenceIsBelowTheFloorAndMonoIsCopied) {
     EXPECT_EQ(BinLevel(32768.0 * kFftSize / 4), 110);
 }
 
-TEST(Spectrum, FftOfAnImpulseIsFlat) {
+TEST(LibrarySpectrum, FftOfAnImpulseIsFlat) {
     std::vector<std::complex<double>> a(16);
     a[0] = 1;
     Fft(a);
