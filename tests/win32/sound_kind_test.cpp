@@ -1,0 +1,287 @@
+// The WAVE/MP3 preview on a canvas of its own, with the real VBMP3.dll beside the test and
+// the platform's decoder and wave output: its labels, buttons and timers, and the spectrum
+// in picWave. The timers are ticked by the test; the device plays faster than real time, so
+// the tests wait for progress, never for durations.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "base/timer_owner.h"
+#include "commands/panel_commands.h"
+#include "media/mci_platform.h"
+#include "media/media_session.h"
+#include "media/vbmp3.h"
+#include "platform/handles.h"
+#include "preview/canvas.h"
+#include "preview/dispatcher.h"
+#include "resources/resource_ids.h"
+
+namespace qcd::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class QuietClock : public TimerClock {
+  public:
+    void Arm(int, uint32_t) override {}
+    void Disarm(int) override {}
+};
+
+INT_PTR CALLBACK PanelProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
+
+std::wstring Text(HWND window) {
+    wchar_t buffer[256] = {};
+    GetWindowTextW(window, buffer, 256);
+    return buffer;
+}
+
+fs::path SoundFolder() {
+    std::string unix = QCD_SOUND_DIR;
+    for (auto& c : unix)
+        if (c == '/') c = '\\';
+    return fs::path("Z:" + unix);
+}
+
+class SoundKindTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        holder_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 400, nullptr,
+                                      nullptr, nullptr, nullptr));
+        panel_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"QRCOMDLG", holder_.get(), PanelProc, 0);
+        ASSERT_NE(panel_, nullptr);
+        preview_.BeginDialog();
+        ASSERT_TRUE(preview_.InitPanel(panel_));
+        ASSERT_TRUE(ProcessVbmp3().Loaded());
+    }
+    void TearDown() override { preview_.EndDialog(); }
+
+    void Select(const fs::path& path) {
+        preview_.StopPreviewMedia(true);
+        preview_.PreviewFile(path.u16string(), path.filename().u16string());
+    }
+    void SelectSound(const char* name) { Select(SoundFolder() / name); }
+    std::wstring Label(int id) const { return Text(GetDlgItem(panel_, id)); }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(panel_, id)); }
+    void Press(int id) { OnPanelCommand(canvas_, preview_.Shown(), static_cast<uintptr_t>(id)); }
+    int32_t LibraryState(int32_t* position = nullptr) {
+        int32_t p = 0;
+        const int32_t s = ProcessVbmp3().GetState(p);
+        if (position) *position = p;
+        return s;
+    }
+    // Ticks Timer5 as the window timer would until `done`; false after a while.
+    bool TickUntil(const std::function<bool()>& done, TimerId timer = TimerId::Mp3Progress) {
+        const auto end = std::chrono::steady_clock::now() + 15s;
+        while (std::chrono::steady_clock::now() < end) {
+            timers_.Tick(static_cast<int>(timer));
+            if (done()) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+    PreviewKind Kind() const { return canvas_.State().kind; }
+
+    win::unique_hwnd home_{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                           nullptr, nullptr, nullptr)};
+    win::unique_hwnd holder_;
+    HWND panel_ = nullptr;
+    Properties props_;
+    QuietClock clock_;
+    TimerOwner timers_{clock_};
+    Canvas canvas_{props_, timers_, home_.get()};
+    MediaSession media_{ProcessMci(), ProcessVbmp3()};
+    PreviewDispatcher preview_{canvas_, media_};
+};
+
+TEST_F(SoundKindTest, AnOpenedSoundShowsItsLengthAndOnlyPlay) {
+    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Sound);
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:06");
+    EXPECT_EQ(Label(IDC_SIZE_LABEL), L"");
+    EXPECT_EQ(Label(IDC_STATUS_LABEL), L"");
+    EXPECT_TRUE(Enabled(IDC_PLAY_BUTTON));
+    for (int id : {IDC_FORWARD_BUTTON, IDC_BACK_BUTTON, IDC_PAUSE_BUTTON}) EXPECT_FALSE(Enabled(id));
+    EXPECT_EQ(canvas_.AreaSource(), &canvas_.Wave());  // the spectrum's picture, blank
+
+    SelectSound("random.mp3");  // refused: title, buttons shown and disabled
+    EXPECT_EQ(Kind(), PreviewKind::None);
+    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"random.mp3");
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"");
+    EXPECT_TRUE(GetWindowLongW(GetDlgItem(panel_, IDC_PLAY_BUTTON), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(Enabled(IDC_PLAY_BUTTON));
+}
+
+TEST_F(SoundKindTest, PlayPauseSeekResumeAndStopThroughTheButtons) {
+    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    Press(IDC_PLAY_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Playing);
+    EXPECT_EQ(Label(IDC_PLAY_BUTTON), L"□");
+    EXPECT_TRUE(Enabled(IDC_PAUSE_BUTTON));
+    EXPECT_FALSE(Enabled(IDC_FORWARD_BUTTON));
+    EXPECT_TRUE(media_.Mp3Open());
+    EXPECT_TRUE(timers_.Enabled(TimerId::Mp3Progress));
+    EXPECT_TRUE(timers_.Enabled(TimerId::Spectrum));
+    EXPECT_EQ(LibraryState(), 1);
+    // The time follows the sound.
+    ASSERT_TRUE(TickUntil([&] { return Label(IDC_INDEX_LABEL) >= L"00:02/00:06"; })) << Label(IDC_INDEX_LABEL);
+
+    Press(IDC_PAUSE_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Paused);
+    EXPECT_EQ(Label(IDC_PLAY_BUTTON), L"＞");
+    EXPECT_TRUE(Enabled(IDC_FORWARD_BUTTON) && Enabled(IDC_BACK_BUTTON) && Enabled(IDC_PAUSE_BUTTON));
+    EXPECT_FALSE(timers_.Enabled(TimerId::Mp3Progress));
+    int32_t held = 0, later = 0;
+    EXPECT_EQ(LibraryState(&held), 2);
+    std::this_thread::sleep_for(300ms);
+    LibraryState(&later);
+    EXPECT_EQ(later, held);
+
+    // Back 10 s a tick: at 0 the seek ends and the library holds exactly 0.
+    Press(IDC_BACK_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Backward);
+    EXPECT_TRUE(timers_.Enabled(TimerId::Mp3Seek));
+    timers_.Tick(static_cast<int>(TimerId::Mp3Seek));
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:06");
+    EXPECT_FALSE(timers_.Enabled(TimerId::Mp3Seek));
+    EXPECT_EQ(LibraryState(&later), 2);
+    EXPECT_EQ(later, 0);
+    Press(IDC_PAUSE_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Paused);
+
+    // Forward: 10 s is past the length, so the seek stops at 6.
+    Press(IDC_FORWARD_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Forward);
+    timers_.Tick(static_cast<int>(TimerId::Mp3Seek));
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:06/00:06");
+    Press(IDC_PAUSE_BUTTON);
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:06/00:06");  // the library returns what was sought
+
+    Press(IDC_BACK_BUTTON);
+    timers_.Tick(static_cast<int>(TimerId::Mp3Seek));  // 0
+    Press(IDC_PLAY_BUTTON);                          // resumes from there
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Playing);
+    EXPECT_EQ(LibraryState(), 1);
+    ASSERT_TRUE(TickUntil([&] { return Label(IDC_INDEX_LABEL) >= L"00:01/00:06"; }));
+
+    Press(IDC_PLAY_BUTTON);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Sound);
+    EXPECT_EQ(Label(IDC_PLAY_BUTTON), L"＞");
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:06");
+    EXPECT_FALSE(Enabled(IDC_PAUSE_BUTTON));
+    EXPECT_FALSE(media_.Mp3Open());
+    EXPECT_EQ(LibraryState(), 0);
+}
+
+// At its end the sound stops; Timer5's next tick plays it again from the start.
+TEST_F(SoundKindTest, TheSoundRepeatsAtItsEnd) {
+    SelectSound("tone_11k_mono_8.wav");
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:03");
+    Press(IDC_PLAY_BUTTON);
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (LibraryState() != 0 && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(LibraryState(), 0);
+    timers_.Tick(static_cast<int>(TimerId::Mp3Progress));
+    EXPECT_EQ(LibraryState(), 1);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Playing);
+    ASSERT_TRUE(TickUntil([&] { return Label(IDC_INDEX_LABEL) >= L"00:01/00:03"; }));
+}
+
+TEST_F(SoundKindTest, ANewSelectionStopsTheSound) {
+    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    Press(IDC_PLAY_BUTTON);
+    ASSERT_EQ(LibraryState(), 1);
+    SelectSound("tone_44k_stereo_16.wav");
+    EXPECT_EQ(LibraryState(), 0);
+    EXPECT_FALSE(media_.Mp3Open());
+    EXPECT_FALSE(timers_.Enabled(TimerId::Mp3Progress));
+    EXPECT_FALSE(timers_.Enabled(TimerId::Spectrum));
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:04");
+}
+
+int LitRows(const Surface& wave, int column) {
+    int n = 0;
+    for (int y = 0; y < wave.Height(); ++y)
+        if (wave.Pixels()[static_cast<size_t>(y * wave.Width() + column)] != 0) ++n;
+    return n;
+}
+
+// The bars of a 1 kHz tone stand in column 12; a pause freezes them; a stop clears them.
+TEST_F(SoundKindTest, TheSpectrumMovesWhilePlayingAndHoldsWhilePaused) {
+    props_.BackGroundSlide = 1;
+    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    Press(IDC_PLAY_BUTTON);
+    Surface& wave = canvas_.Wave();
+    ASSERT_TRUE(TickUntil([&] { return wave.Pixels() && LitRows(wave, 12) > wave.Height() / 2; },
+                          TimerId::Spectrum));
+    EXPECT_LT(LitRows(wave, 200), LitRows(wave, 12));
+    ASSERT_EQ(wave.Width(), canvas_.AreaWidth());
+
+    Press(IDC_PAUSE_BUTTON);
+    EXPECT_FALSE(timers_.Enabled(TimerId::Spectrum));
+    const std::vector<uint32_t> frozen(wave.Pixels(), wave.Pixels() + wave.Width() * wave.Height());
+    std::this_thread::sleep_for(200ms);
+    timers_.Tick(static_cast<int>(TimerId::Spectrum));  // a tick queued before the pause
+    EXPECT_TRUE(std::equal(frozen.begin(), frozen.end(), wave.Pixels()));
+
+    Press(IDC_PLAY_BUTTON);  // resume
+    EXPECT_TRUE(timers_.Enabled(TimerId::Spectrum));
+    Press(IDC_PLAY_BUTTON);  // stop: the old bars would come back with the next paint
+    EXPECT_EQ(LitRows(wave, 12), 0);
+}
+
+TEST_F(SoundKindTest, NoSpectrumBehindTheSoundWithoutTheBuiltInBackground) {
+    props_.BackGroundSlide = 0;
+    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    Press(IDC_PLAY_BUTTON);
+    EXPECT_FALSE(timers_.Enabled(TimerId::Spectrum));
+    EXPECT_EQ(canvas_.AreaSource(), &canvas_.Copy());
+}
+
+// A VBMP3.dll in the folder being browsed (the current directory) is never loaded: the one
+// planted here would leave a file beside itself if its DllMain ran.
+TEST_F(SoundKindTest, ALibraryPlantedInTheBrowsedFolderIsNeverLoaded) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path folder = fs::path(temp) / (L"qcd-planted-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(folder);
+    const fs::path planted = SoundFolder() / "planted" / "VBMP3.dll";
+    // The trace works: the same library loaded on purpose under another name leaves it.
+    const fs::path check = fs::path(temp) / (L"qcd-trace-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(check);
+    fs::copy_file(planted, check / L"trace_check.dll", fs::copy_options::overwrite_existing);
+    {
+        win::unique_hmodule loaded(LoadLibraryW((check / L"trace_check.dll").c_str()));
+        ASSERT_TRUE(loaded);
+    }
+    EXPECT_TRUE(fs::exists(check / L"planted-library-ran"));
+    std::error_code gone;
+    fs::remove_all(check, gone);
+
+    fs::copy_file(planted, folder / L"VBMP3.dll", fs::copy_options::overwrite_existing);
+    fs::copy_file(SoundFolder() / "tone_11k_mono_8.wav", folder / L"song.wav", fs::copy_options::overwrite_existing);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+    Select(folder / L"song.wav");
+    Press(IDC_PLAY_BUTTON);
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Playing);
+    EXPECT_FALSE(fs::exists(folder / L"planted-library-ran"));
+    wchar_t loaded[MAX_PATH] = {};
+    GetModuleFileNameW(GetModuleHandleW(L"VBMP3.dll"), loaded, MAX_PATH);
+    EXPECT_NE(std::wstring(loaded).find(L"bin"), std::wstring::npos) << loaded;
+    preview_.StopPreviewMedia(false);
+    Select(SoundFolder() / "tone_11k_mono_8.wav");  // the planted file is let go
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+
+}  // namespace
+}  // namespace qcd::test
