@@ -15,6 +15,16 @@ int32_t Decay(int32_t current, int32_t v, int32_t fall) {
     return std::max(current, v);
 }
 
+// num / den (den > 0) rounded to the nearest integer, halves to even: the same as the
+// rounding of the quotient in double (a quotient that is no half lies at least 1 / (2 den)
+// from one), without the floating-point rounding call that is slow on this platform.
+int64_t RoundDiv(int64_t num, int64_t den) {
+    int64_t q = num / den, r = num % den;
+    if (r < 0) --q, r += den;  // floor
+    if (2 * r > den || (2 * r == den && (q & 1))) ++q;
+    return q;
+}
+
 }  // namespace
 
 int64_t RoundEven(double x) {
@@ -24,7 +34,7 @@ int64_t RoundEven(double x) {
 }
 
 uint32_t BarPixel(int64_t y, int32_t sh) {
-    const int64_t g = std::clamp<int64_t>(2 * RoundEven(255.0 * static_cast<double>(y) / sh) - 255, 0, 255);
+    const int64_t g = std::clamp<int64_t>(2 * RoundDiv(255 * y, sh) - 255, 0, 255);
     return static_cast<uint32_t>(g) << 8 | 0xFF;
 }
 
@@ -50,13 +60,14 @@ void SpectrumDisplay::Draw(PixelView out, int32_t sh) const {
     };
     for (int x = 0; x < columns; ++x) {
         const size_t i = static_cast<size_t>(x);
-        const int64_t yTop = RoundEven(static_cast<double>(sh) - level_[i] - 10.0);
-        const int64_t yPeak = RoundEven(static_cast<double>(sh) - peak_[i] - 10.0);
+        // Whole numbers of twips already: nothing to round.
+        const int64_t yTop = static_cast<int64_t>(sh) - level_[i] - 10;
+        const int64_t yPeak = static_cast<int64_t>(sh) - peak_[i] - 10;
         // Rows round(y / 15) below 0 are off the picture: y >= -7.5 is the last visible step.
         const int64_t yEnd = std::max<int64_t>(yTop, -7);
         for (int64_t y = static_cast<int64_t>(sh) - 10; y >= yEnd; y -= 15)
-            put(x, RoundEven(static_cast<double>(y) / 15.0), BarPixel(y, sh));
-        put(x, RoundEven(static_cast<double>(yPeak) / 15.0), kPeakPixel);
+            put(x, RoundDiv(y, 15), BarPixel(y, sh));
+        put(x, RoundDiv(yPeak, 15), kPeakPixel);
     }
 }
 

@@ -316,7 +316,9 @@ class Player {
         std::optional<SoundInfo> info = ReadSoundInfo(*source);
         if (!info) return false;
         WAVEFORMATEX pcm{};
-        if (info->format == SoundFormat::Pcm) {
+        // PCM and MP3 decode to 16-bit samples of their own rate and channels; asking the
+        // converters would load every codec on each open, tens of milliseconds under Wine.
+        if (info->format != SoundFormat::Compressed) {
             pcm.wFormatTag = WAVE_FORMAT_PCM;
             pcm.nChannels = info->channels;
             pcm.nSamplesPerSec = info->rate;
