@@ -342,9 +342,12 @@ class Player {
         std::strncpy(record.format, name, sizeof record.format - 1);
         record.rate = static_cast<int32_t>(info->rate);
         record.channels = info->channels;
-        record.kbps = info->format == SoundFormat::Mp3 && !info->vbr
-                          ? info->mp3.bitrateKbps
-                          : static_cast<int32_t>(info->avgBytesPerSec / 125);
+        if (info->format != SoundFormat::Mp3)
+            record.kbps = static_cast<int32_t>(info->avgBytesPerSec / 125);
+        else if (!info->vbr)
+            record.kbps = info->mp3.bitrateKbps;
+        else  // the average: bits of the sound over its samples' duration
+            record.kbps = static_cast<int32_t>(info->dataSize * 8 * info->rate / info->samples / 1000);
         record.lengthSeconds = info->lengthSeconds;
         std::memcpy(out, &record, sizeof record);
 

@@ -147,6 +147,7 @@ TEST_F(Vbmp3Test, EachFileOpensWithItsFormatAndLength) {
         EXPECT_EQ(info.channels, e.channels) << e.name;
         EXPECT_STREQ(info.format, e.format) << e.name;
         EXPECT_EQ(info.text[0], '\0');
+        EXPECT_GT(info.kbps, 0) << e.name;
         EXPECT_EQ(Now().state, 0);
         EXPECT_EQ(Now().position, 0);
     }
