@@ -58,6 +58,16 @@ def main():
     mp3(p("tone_16k_stereo_mpeg2.mp3"), 16000, 2, tone(16000, 4.3, 2, 500), "-b", "48")
     wave(p("tone_44k_stereo_16.wav"), 44100, 2, 16, tone(44100, 4.5, 2, 1000))
     wave(p("tone_11k_mono_8.wav"), 11025, 1, 8, tone(11025, 3.5, 1, 1000))
+    # MP3 frames inside a WAVE file: a format the platform's converters decode.
+    with open(p("tone1k_44k_stereo_cbr.mp3"), "rb") as f:
+        frames = f.read()
+    fmt = struct.pack("<HHIIHHHHIHHH", 0x55, 2, 44100, 16000, 1, 0, 12, 1, 2, 417, 1, 1393)
+    fact = struct.pack("<I", int(44100 * 6.3))
+    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+    body += b"fact" + struct.pack("<I", 4) + fact
+    body += b"data" + struct.pack("<I", len(frames)) + frames + (b"\0" if len(frames) % 2 else b"")
+    with open(p("mp3_in_wave.wav"), "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
     # Five minutes, for the time an open takes: with its Info frame, and without (a scan).
     # 440 Hz fills a second with whole periods: a second repeated is the same tone.
     long_tone = tone(44100, 1, 2, 440, 0.3) * 300 + tone(44100, 0.2, 2, 440, 0.3)

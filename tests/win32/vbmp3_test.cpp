@@ -139,6 +139,7 @@ TEST_F(Vbmp3Test, EachFileOpensWithItsFormatAndLength) {
                             Expect{"tone_16k_stereo_mpeg2.mp3", 4, 16000, 2, "MPEG-2 Layer III"},
                             Expect{"tone_44k_stereo_16.wav", 4, 44100, 2, "WAVE PCM"},
                             Expect{"tone_11k_mono_8.wav", 3, 11025, 1, "WAVE PCM"},
+                            Expect{"mp3_in_wave.wav", 6, 44100, 2, "WAVE"},
                             Expect{"five_minutes.mp3", 300, 44100, 2, "MPEG-1 Layer III"},
                             Expect{"five_minutes_noinfo.mp3", 300, 44100, 2, "MPEG-1 Layer III"}}) {
         const Vbmp3Info info = Open(e.name);
@@ -215,6 +216,16 @@ TEST_F(Vbmp3Test, PlayPauseSeekRestartAndStop) {
     const State again = Now();
     EXPECT_EQ(again.state, 1);
     EXPECT_LE(again.position, 1);
+}
+
+// A WAVE file of another format than PCM plays through the platform's converters.
+TEST_F(Vbmp3Test, ACompressedWaveFilePlays) {
+    Open("mp3_in_wave.wav");
+    ASSERT_EQ(Lib().play(), 1);
+    ASSERT_TRUE(WaitFor([] { return Now().position >= 2; })) << Now().position << " " << Now().state;
+    std::array<int32_t, 256> left{}, right{};
+    Lib().getSpectrum(left.data(), right.data());
+    EXPECT_EQ(std::max_element(left.begin(), left.end()) - left.begin(), 12);
 }
 
 // The end of the sound is state 0; play then starts it again from the beginning.
