@@ -153,8 +153,10 @@ class AcmDecoder final : public Decoder {
         std::vector<uint8_t> from = SourceFormat(info);
         WAVEFORMATEX to = pcm;
         if (acmStreamOpen(&d->stream_, nullptr, reinterpret_cast<WAVEFORMATEX*>(from.data()), &to,
-                          nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0)
+                          nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+            d->stream_ = nullptr;
             return nullptr;
+        }
         DWORD out = 0;
         if (acmStreamSize(d->stream_, kChunk, &out, ACM_STREAMSIZEF_SOURCE) != 0 || out == 0)
             return nullptr;
@@ -291,6 +293,57 @@ class History {
     uint64_t written_ = 0;
 };
 
+// The wave output and its buffers, owned together: reset, every buffer unprepared and the
+// device closed when it goes, before the buffers' memory is freed.
+class WaveDevice {
+  public:
+    struct Buffer {
+        std::vector<int16_t> samples;
+        WAVEHDR header{};
+    };
+    static constexpr int kBuffers = 4;
+
+    // None when there is no wave output for `format` (or it refuses the buffers).
+    static std::unique_ptr<WaveDevice> Open(const WAVEFORMATEX& format, HANDLE doneEvent,
+                                            size_t framesPerBuffer) {
+        std::unique_ptr<WaveDevice> d(new WaveDevice);
+        WAVEFORMATEX f = format;
+        if (waveOutOpen(&d->wave_, WAVE_MAPPER, &f, reinterpret_cast<DWORD_PTR>(doneEvent), 0,
+                        CALLBACK_EVENT) != MMSYSERR_NOERROR) {
+            d->wave_ = nullptr;
+            return nullptr;
+        }
+        for (Buffer& b : d->buffers_) {
+            b.samples.assign(framesPerBuffer * format.nChannels, 0);
+            b.header.lpData = reinterpret_cast<LPSTR>(b.samples.data());
+            b.header.dwBufferLength = static_cast<DWORD>(b.samples.size() * 2);
+            if (waveOutPrepareHeader(d->wave_, &b.header, sizeof b.header) != 0) return nullptr;
+            b.header.dwFlags |= WHDR_DONE;  // free to fill
+            ++d->prepared_;
+        }
+        return d;
+    }
+    ~WaveDevice() {
+        if (!wave_) return;
+        waveOutReset(wave_);
+        for (int i = 0; i < prepared_; ++i)
+            waveOutUnprepareHeader(wave_, &buffers_[i].header, sizeof buffers_[i].header);
+        waveOutClose(wave_);
+    }
+    WaveDevice(const WaveDevice&) = delete;
+    WaveDevice& operator=(const WaveDevice&) = delete;
+
+    HWAVEOUT get() const { return wave_; }
+    Buffer* begin() { return buffers_; }
+    Buffer* end() { return buffers_ + kBuffers; }
+
+  private:
+    WaveDevice() = default;
+    HWAVEOUT wave_ = nullptr;
+    Buffer buffers_[kBuffers];
+    int prepared_ = 0;
+};
+
 class Player {
   public:
     void Init() {
@@ -368,7 +421,7 @@ class Player {
     bool Pause() {
         std::lock_guard lock(m_);
         if (state_ != 1 || Ended()) return false;
-        waveOutPause(wave_);
+        waveOutPause(wave_->get());
         state_ = 2;
         return true;
     }
@@ -377,7 +430,7 @@ class Player {
         std::unique_lock lock(m_);
         if (state_ != 2) return false;
         if (!sought_) {
-            waveOutRestart(wave_);
+            waveOutRestart(wave_->get());
             state_ = 1;
             return true;
         }
@@ -440,7 +493,6 @@ class Player {
     }
 
   private:
-    static constexpr int kBuffers = 4;
     static constexpr int kBufferMs = 200;
 
     bool Ended() const { return ended_.load(); }
@@ -448,7 +500,7 @@ class Player {
     uint64_t PlayedLocked() const {
         MMTIME t{};
         t.wType = TIME_SAMPLES;
-        if (!wave_ || waveOutGetPosition(wave_, &t, sizeof t) != 0) return 0;
+        if (!wave_ || waveOutGetPosition(wave_->get(), &t, sizeof t) != 0) return 0;
         if (t.wType == TIME_SAMPLES) return t.u.sample;
         if (t.wType == TIME_BYTES && pcm_.nBlockAlign) return t.u.cb / pcm_.nBlockAlign;
         return 0;
@@ -474,24 +526,10 @@ class Player {
         if (!decoder_) return false;
         event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         quit_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!event_ || !quit_) return CloseDevice(), false;
-        HWAVEOUT wave = nullptr;
-        WAVEFORMATEX format = pcm_;
-        if (waveOutOpen(&wave, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(event_.get()), 0,
-                        CALLBACK_EVENT) != MMSYSERR_NOERROR)
-            return CloseDevice(), false;
-        wave_ = wave;
-        const size_t frames = static_cast<size_t>(pcm_.nSamplesPerSec) * kBufferMs / 1000;
-        for (Buffer& b : buffers_) {
-            b.samples.assign(frames * pcm_.nChannels, 0);
-            b.header = WAVEHDR{};
-            b.header.lpData = reinterpret_cast<LPSTR>(b.samples.data());
-            b.header.dwBufferLength = static_cast<DWORD>(b.samples.size() * 2);
-            b.header.dwFlags = WHDR_DONE;  // free to fill
-            if (waveOutPrepareHeader(wave_, &b.header, sizeof b.header) != 0) return CloseDevice(), false;
-            b.header.dwFlags |= WHDR_DONE;
-            b.prepared = true;
-        }
+        if (event_ && quit_)
+            wave_ = WaveDevice::Open(pcm_, event_.get(),
+                                     static_cast<size_t>(pcm_.nSamplesPerSec) * kBufferMs / 1000);
+        if (!wave_) return CloseDevice(), false;
         history_.Reset(pcm_.nChannels);
         state_ = 1;
         worker_ = std::thread([this] { Work(); });
@@ -507,7 +545,7 @@ class Player {
             {
                 std::lock_guard lock(m_);
                 bool allDone = true;
-                for (Buffer& b : buffers_) {
+                for (WaveDevice::Buffer& b : *wave_) {
                     if (!(b.header.dwFlags & WHDR_DONE)) {
                         allDone = false;
                         continue;
@@ -523,7 +561,7 @@ class Player {
                     history_.Append(b.samples.data(), got);
                     b.header.dwBufferLength = static_cast<DWORD>(got * pcm_.nChannels * 2);
                     b.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
-                    if (waveOutWrite(wave_, &b.header, sizeof b.header) != 0) {
+                    if (waveOutWrite(wave_->get(), &b.header, sizeof b.header) != 0) {
                         b.header.dwFlags |= WHDR_DONE;
                         draining = true;
                     } else {
@@ -569,37 +607,19 @@ class Player {
     }
 
     void CloseDevice() {
-        if (wave_) {
-            waveOutReset(wave_);
-            for (Buffer& b : buffers_)
-                if (b.prepared) waveOutUnprepareHeader(wave_, &b.header, sizeof b.header);
-            waveOutClose(wave_);
-            wave_ = nullptr;
-        }
-        for (Buffer& b : buffers_) {
-            b.prepared = false;
-            b.samples.clear();
-            b.samples.shrink_to_fit();
-        }
+        wave_.reset();
         decoder_.reset();
         event_.reset();
         quit_.reset();
     }
-
-    struct Buffer {
-        std::vector<int16_t> samples;
-        WAVEHDR header{};
-        bool prepared = false;
-    };
 
     std::mutex m_;
     std::unique_ptr<FileSource> source_;
     SoundInfo info_;
     WAVEFORMATEX pcm_{};
     std::unique_ptr<Decoder> decoder_;
-    HWAVEOUT wave_ = nullptr;
+    std::unique_ptr<WaveDevice> wave_;
     UniqueHandle event_, quit_;
-    Buffer buffers_[kBuffers];
     std::thread worker_;
     std::atomic<bool> ended_{false};
     int32_t state_ = 0;
