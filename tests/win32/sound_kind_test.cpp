@@ -254,45 +254,6 @@ TEST_F(SoundKindTest, NoSpectrumBehindTheSoundWithoutTheBuiltInBackground) {
     EXPECT_EQ(canvas_.AreaSource(), &canvas_.Copy());
 }
 
-// A VBMP3.dll in the folder being browsed (the current directory) is never loaded: the one
-// planted here would leave a file beside itself if its DllMain ran.
-TEST_F(SoundKindTest, ALibraryPlantedInTheBrowsedFolderIsNeverLoaded) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const fs::path folder = fs::path(temp) / (L"qcd-planted-" + std::to_wstring(GetCurrentProcessId()));
-    fs::create_directories(folder);
-    const fs::path planted = SoundFolder() / "planted" / "VBMP3.dll";
-    // The trace works: the same library loaded on purpose under another name leaves it.
-    const fs::path check = fs::path(temp) / (L"qcd-trace-" + std::to_wstring(GetCurrentProcessId()));
-    fs::create_directories(check);
-    fs::copy_file(planted, check / L"trace_check.dll", fs::copy_options::overwrite_existing);
-    {
-        win::unique_hmodule loaded(LoadLibraryW((check / L"trace_check.dll").c_str()));
-        ASSERT_TRUE(loaded);
-    }
-    EXPECT_TRUE(fs::exists(check / L"planted-library-ran"));
-    std::error_code gone;
-    fs::remove_all(check, gone);
-
-    fs::copy_file(planted, folder / L"VBMP3.dll", fs::copy_options::overwrite_existing);
-    fs::copy_file(SoundFolder() / "tone_11k_mono_8.wav", folder / L"song.wav", fs::copy_options::overwrite_existing);
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    SetCurrentDirectoryW(folder.c_str());
-    Select(folder / L"song.wav");
-    Press(IDC_PLAY_BUTTON);
-    SetCurrentDirectoryW(previous);
-    EXPECT_EQ(Kind(), PreviewKind::Mp3Playing);
-    EXPECT_FALSE(fs::exists(folder / L"planted-library-ran"));
-    wchar_t loaded[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW(L"VBMP3.dll"), loaded, MAX_PATH);
-    EXPECT_NE(std::wstring(loaded).find(L"bin"), std::wstring::npos) << loaded;
-    preview_.StopPreviewMedia(false);
-    Select(SoundFolder() / "tone_11k_mono_8.wav");  // the planted file is let go
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-}
-
 // The spectrum as drawn one SetPixel per point, following the display's arithmetic step by
 // step with nothing skipped: the picture the pixel renderer must give, and the cost it saves.
 class SetPixelSpectrum {
@@ -424,32 +385,62 @@ TEST_F(SoundKindTest, Timer7TickCost) {
 }
 
 // Without VBMP3.dll beside the control a sound is a file the library refused, and the other
-// previews go on working. Run by the test that copies this program away from the library.
+// previews go on working; a VBMP3.dll in the current folder (where the user browses) is not
+// loaded in its place: it would leave a file beside itself if its DllMain ran. Run by the
+// test that copies this program away from the library.
 class WithoutTheLibrary : public SoundKindTest {
   protected:
-    void SetUp() override { MakePanel(); }
+    void SetUp() override {
+        if (!GetEnvironmentVariableW(L"QCD_EXPECT_NO_VBMP3", nullptr, 0))
+            GTEST_SKIP() << "run from a folder without the library";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        planted_ = fs::path(temp) / (L"qcd-planted-" + std::to_wstring(GetCurrentProcessId()));
+        fs::create_directories(planted_);
+        const fs::path library = SoundFolder() / "planted" / "VBMP3.dll";
+        // The trace works: the same library loaded on purpose under another name leaves it.
+        fs::copy_file(library, planted_ / L"trace_check.dll", fs::copy_options::overwrite_existing);
+        {
+            win::unique_hmodule loaded(LoadLibraryW((planted_ / L"trace_check.dll").c_str()));
+            ASSERT_TRUE(loaded);
+        }
+        ASSERT_TRUE(fs::exists(planted_ / L"planted-library-ran"));
+        fs::remove(planted_ / L"planted-library-ran");
+        fs::copy_file(library, planted_ / L"VBMP3.dll", fs::copy_options::overwrite_existing);
+        fs::copy_file(SoundFolder() / "tone_11k_mono_8.wav", planted_ / L"song.wav",
+                      fs::copy_options::overwrite_existing);
+        // The control looks for its library when the dialog starts: the browsed folder is
+        // the current one by then.
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        SetCurrentDirectoryW(planted_.c_str());
+        MakePanel();
+    }
+    void TearDown() override {
+        if (planted_.empty()) return;
+        SoundKindTest::TearDown();
+        SetCurrentDirectoryW(previous_);
+        std::error_code ec;
+        fs::remove_all(planted_, ec);
+    }
+    fs::path planted_;
+    wchar_t previous_[MAX_PATH] = {};
 };
 
-TEST_F(WithoutTheLibrary, SoundsFailAndPicturesStillShow) {
-    if (!GetEnvironmentVariableW(L"QCD_EXPECT_NO_VBMP3", nullptr, 0))
-        GTEST_SKIP() << "run from a folder without the library";
+TEST_F(WithoutTheLibrary, SoundsFailPicturesStillShowAndTheBrowsedFolderIsNotSearched) {
     ASSERT_FALSE(ProcessVbmp3().Loaded());
-    SelectSound("tone1k_44k_stereo_cbr.mp3");
+    Select(planted_ / L"song.wav");
     EXPECT_EQ(Kind(), PreviewKind::None);
-    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"tone1k_44k_stereo_cbr.mp3");
+    EXPECT_EQ(Label(IDC_TITLE_LABEL), L"song.wav");
     EXPECT_TRUE(GetWindowLongW(GetDlgItem(panel_, IDC_PLAY_BUTTON), GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(Enabled(IDC_PLAY_BUTTON));
     Press(IDC_PLAY_BUTTON);  // disabled, but a press must not reach a library that is not there
+    EXPECT_FALSE(fs::exists(planted_ / L"planted-library-ran"));
+    EXPECT_EQ(GetModuleHandleW(L"VBMP3.dll"), nullptr);
 
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const fs::path bitmap = fs::path(temp) / (L"qcd-nolib-" + std::to_wstring(GetCurrentProcessId()) + L".bmp");
-    WriteFile(bitmap, Bitmap8(8, 8, {0, RGB(255, 0, 0)}, [](int, int) -> uint8_t { return 1; }));
-    Select(bitmap);
+    WriteFile(planted_ / L"red.bmp", Bitmap8(8, 8, {0, RGB(255, 0, 0)}, [](int, int) -> uint8_t { return 1; }));
+    Select(planted_ / L"red.bmp");
     EXPECT_EQ(Kind(), PreviewKind::Picture);
     EXPECT_EQ(Label(IDC_SIZE_LABEL), L"8x8x256");
-    std::error_code ec;
-    fs::remove(bitmap, ec);
 }
 
 }  // namespace
