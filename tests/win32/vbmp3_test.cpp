@@ -165,6 +165,25 @@ TEST_F(Vbmp3Test, DamagedAndMissingFilesAreRefusedLeavingNothingOpen) {
     EXPECT_EQ(Lib().open(nullptr, nullptr), 0);
 }
 
+// The open file is shared for reading, writing and deleting: a preview never keeps the user
+// from changing or removing the file.
+TEST_F(Vbmp3Test, AnOpenFileCanBeWrittenAndDeleted) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring copy = std::wstring(temp) + L"qcd-shared-" + std::to_wstring(GetCurrentProcessId()) + L".wav";
+    std::string source = Sound("tone_11k_mono_8.wav");
+    ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), copy.c_str(), FALSE));
+    Vbmp3Info info{};
+    ASSERT_NE(Lib().open(std::string(copy.begin(), copy.end()).c_str(), &info), 0);
+    HANDLE writer = CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(writer, INVALID_HANDLE_VALUE);
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
+    Lib().free();
+    EXPECT_EQ(GetFileAttributesW(copy.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // The record is written whole and nothing past it: a guard after it stays as it was.
 TEST_F(Vbmp3Test, OpenWritesTheRecordAndNothingBeyondIt) {
     std::array<uint8_t, sizeof(Vbmp3Info) + 64> block;
