@@ -32,6 +32,8 @@ class MediaSession {
     // A VBMP3 sound is playing or paused.
     bool Mp3Open() const { return mp3Open_; }
     void SetMp3Open(bool open) { mp3Open_ = open; }
+    // The flag itself, for the sound's button rows that set and clear it.
+    bool& Mp3OpenFlag() { return mp3Open_; }
     void StopMp3();
 
   private:

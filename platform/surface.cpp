@@ -6,6 +6,7 @@ void Surface::Release() {
     selection_.reset();  // the bitmap leaves the DC before either is deleted
     bitmap_.reset();
     dc_.reset();
+    pixels_ = nullptr;
     width_ = height_ = 0;
 }
 
@@ -15,7 +16,20 @@ bool Surface::Resize(int width, int height) {
     if (width <= 0 || height <= 0) return false;
     win::window_dc screen(nullptr);
     dc_.reset(CreateCompatibleDC(screen.get()));
-    bitmap_.reset(CreateCompatibleBitmap(screen.get(), width, height));
+    if (dib_) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        pixels_ = bitmap_ ? static_cast<uint32_t*>(bits) : nullptr;
+    } else {
+        bitmap_.reset(CreateCompatibleBitmap(screen.get(), width, height));
+    }
     if (!dc_ || !bitmap_) {
         Release();
         return false;

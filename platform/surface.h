@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 
 #include "platform/handles.h"
@@ -12,6 +13,9 @@ namespace qcd {
 class Surface {
 public:
     explicit Surface(COLORREF back = GetSysColor(COLOR_BTNFACE)) : back_(back) {}
+    // With `pixels`, the bitmap is a 32-bit top-down DIB section whose pixels (0x00RRGGBB)
+    // the caller may write directly (after GdiFlush).
+    Surface(COLORREF back, bool pixels) : back_(back), dib_(pixels) {}
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
     ~Surface() { Release(); }
@@ -28,6 +32,8 @@ public:
     // The memory DC with the bitmap selected; null before the first Resize.
     HDC Dc() const { return dc_.get(); }
     HBITMAP Bitmap() const { return bitmap_.get(); }
+    // The DIB section's pixels, row 0 at the top, Width() to a row; null without them.
+    uint32_t* Pixels() const { return pixels_; }
     // Copies the surface to (0, 0) of a window, through a DC released after the copy. A child
     // of the window (the text box, a video) is left as it is.
     void CopyToWindow(HWND target, int width, int height) const;
@@ -36,6 +42,8 @@ private:
     void Release();
 
     COLORREF back_;
+    bool dib_ = false;
+    uint32_t* pixels_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     win::unique_mem_dc dc_;

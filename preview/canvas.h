@@ -19,6 +19,8 @@
 
 namespace qcd {
 
+class MediaSession;
+
 class Canvas final : public PanelActions {
   public:
     // The text box lives on `home` (the control's own window) between previews.
@@ -47,6 +49,9 @@ class Canvas final : public PanelActions {
     Surface& IconStrip() { return picIcon_; }
     const Surface& IconStrip() const { return picIcon_; }
     Surface& Wave() { return picWave_; }
+    // The devices a preview opens; set once, before the kinds are made.
+    void AttachMedia(MediaSession& media) { media_ = &media; }
+    MediaSession& Media() const { return *media_; }
     // A loaded picture at its natural size.
     std::optional<LoadedPicture>& Work() { return picWork_; }
     // The picture in picWork fitted into picCopy, as its shown size says.
@@ -112,7 +117,9 @@ class Canvas final : public PanelActions {
     Surface picCopy_;
     std::optional<LoadedPicture> picWork_;
     Surface picIcon_;
-    Surface picWave_;
+    // Black, and drawn pixel by pixel by the spectrum.
+    Surface picWave_{RGB(0, 0, 0), true};
+    MediaSession* media_ = nullptr;
 };
 
 }  // namespace qcd

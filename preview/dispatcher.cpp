@@ -22,6 +22,7 @@ class WaitCursor {
 
 PreviewDispatcher::PreviewDispatcher(Canvas& canvas, MediaSession& media)
     : canvas_(canvas), media_(media) {
+    canvas_.AttachMedia(media);
     for (const KindTableRow& row : KindTable()) kinds_.emplace_back(row.row, row.make(canvas));
 }
 

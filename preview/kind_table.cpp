@@ -12,6 +12,7 @@ std::unique_ptr<Kind> MakeIconKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeAniKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeProgramKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeTextKind(Canvas& canvas);
+std::unique_ptr<Kind> MakeSoundKind(Canvas& canvas);
 
 std::span<const KindTableRow> KindTable() {
     static constexpr KindTableRow kRows[] = {
@@ -21,6 +22,7 @@ std::span<const KindTableRow> KindTable() {
         {PreviewRow::AnimatedCursor, MakeAniKind},
         {PreviewRow::ProgramIcons, MakeProgramKind},
         {PreviewRow::Text, MakeTextKind},
+        {PreviewRow::Vbmp3Sound, MakeSoundKind},
     };
     return kRows;
 }

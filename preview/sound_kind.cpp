@@ -1,0 +1,168 @@
+// WAVE and MP3 sounds (.wav, .mp3): opened in VBMP3, played, paused and sought with the
+// buttons. Timer5 shows the position and repeats the sound at its end, Timer6 seeks while
+// paused, and with BackGroundSlide = 1 Timer7 draws the spectrum analyser on picWave.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "media/media_session.h"
+#include "media/vbmp3.h"
+#include "platform/text.h"
+#include "preview/canvas.h"
+#include "preview/kind.h"
+#include "preview/sound_steps.h"
+#include "preview/spectrum_display.h"
+
+namespace qcd {
+
+namespace {
+
+class LibraryPlayer final : public SoundPlayer {
+  public:
+    explicit LibraryPlayer(Vbmp3& library) : library_(library) {}
+    void SetVolume(int32_t left, int32_t right) override { library_.SetVolume(left, right); }
+    void Play() override { library_.Play(); }
+    void Stop() override { library_.Stop(); }
+    void Pause() override { library_.Pause(); }
+    void Restart() override { library_.Restart(); }
+    void Seek(int32_t seconds) override { library_.Seek(seconds); }
+    int32_t GetState(int32_t& position) override { return library_.GetState(position); }
+
+  private:
+    Vbmp3& library_;
+};
+
+// Timer7's work: the levels of the last spectrum drawn onto picWave's own pixels.
+class SpectrumPainter {
+  public:
+    // One tick: picWave black at the area's size, the spectrum drawn, the area updated.
+    void Tick(Canvas& canvas, Vbmp3& library) {
+        if (!canvas.Panel() || !canvas.MeasureArea()) return;
+        const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
+        Surface& wave = canvas.Wave();
+        if (!wave.Resize(w, h) || !wave.Pixels()) return;
+        GdiFlush();  // nothing GDI drew may still be on its way into the pixels
+        std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
+        SpectrumBins a{}, b{};
+        library.GetSpectrum(a, b);
+        // picWave's height in twips, 15 to the pixel.
+        const int32_t sh = h * 15;
+        display_.Update(a, b, sh);
+        display_.Draw({wave.Pixels(), w, h, w}, sh);
+        wave.CopyToWindow(canvas.Area(), w, h);
+    }
+
+  private:
+    // Kept from one sound to the next: the old bars fall away under the new ones.
+    SpectrumDisplay display_;
+};
+
+bool IsBuiltinBackground(const Canvas& canvas) {
+    return canvas.Props().BackGroundSlide == static_cast<int32_t>(BGSType::Builtin);
+}
+
+// Behind the sound with BackGroundSlide = 1: the spectrum on picWave, drawn by Timer7. With
+// 0 nothing is shown; the folder slideshow of 2 is not shown behind these sounds yet.
+class SpectrumBackground final : public SoundBackground {
+  public:
+    explicit SpectrumBackground(Canvas& canvas) : canvas_(canvas) {}
+
+    void Start() override {
+        if (!Builtin() || !canvas_.MeasureArea()) return;
+        Surface& wave = canvas_.Wave();
+        wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
+        wave.Cls();
+        wave.CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
+        canvas_.StartTimer(TimerId::Spectrum);
+    }
+    // The last spectrum stays on the area while the sound is paused.
+    void Snapshot() override {
+        if (Builtin()) canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
+    }
+    void Resume() override {
+        if (Builtin()) canvas_.StartTimer(TimerId::Spectrum);
+    }
+    void Clear() override {
+        if (!Builtin()) return;
+        canvas_.Wave().Cls();
+        canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
+    }
+
+  private:
+    bool Builtin() const { return IsBuiltinBackground(canvas_); }
+    Canvas& canvas_;
+};
+
+class SoundKind final : public Kind {
+  public:
+    explicit SoundKind(Canvas& canvas)
+        : canvas_(canvas), player_(canvas.Media().Sound()) {
+        TimerOwner& timers = canvas.Timers();
+        timers.Register(TimerId::Mp3Progress, [this] { OnTick(TimerId::Mp3Progress, Timer5_Timer); });
+        timers.Register(TimerId::Mp3Seek, [this] { OnTick(TimerId::Mp3Seek, Timer6_Timer); });
+        timers.Register(TimerId::Spectrum, [this] {
+            if (IsVbmp3Sound(canvas_.State().kind)) spectrum_.Tick(canvas_, canvas_.Media().Sound());
+        });
+    }
+    ~SoundKind() override {
+        for (TimerId t : {TimerId::Mp3Progress, TimerId::Mp3Seek, TimerId::Spectrum})
+            canvas_.Timers().Register(t, nullptr);
+    }
+
+    StartResult Start(const std::u16string& path) override {
+        Vbmp3& library = canvas_.Media().Sound();
+        // Stops what plays first; a library that is missing rejects every file.
+        library.Stop();
+        Vbmp3FileInfo info;
+        if (!library.Open(win::ToAnsi(path), info)) return StartResult::Shown;
+        PreviewState& state = canvas_.State();
+        state.soundLength = info.LengthSeconds();
+        Vbmp3State(Context());
+        canvas_.SetText(PanelLabel::Size, u"");
+        canvas_.SetText(PanelLabel::Index, PlayTimeText(state.soundPosition, state.soundLength));
+        canvas_.Enable(PanelButton::Play, true);
+        if (Builtin()) {
+            Surface& wave = canvas_.Wave();
+            wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
+            wave.Cls();
+        }
+        state.kind = PreviewKind::Mp3Sound;
+        return StartResult::Shown;
+    }
+
+    void Press(PanelButton button) override { PressSound(Context(), button); }
+
+  private:
+    bool Builtin() const { return IsBuiltinBackground(canvas_); }
+
+    SoundContext Context() {
+        return {canvas_,
+                player_,
+                background_,
+                canvas_.Timers(),
+                canvas_.State(),
+                canvas_.Media().Mp3OpenFlag(),
+                seekForward_,
+                [this] { return canvas_.LetMessagesRun(); }};
+    }
+
+    void OnTick(TimerId timer, void (*tick)(const SoundContext&)) {
+        if (!canvas_.Panel()) {
+            canvas_.Timers().SetEnabled(timer, false);
+            return;
+        }
+        tick(Context());
+    }
+
+    Canvas& canvas_;
+    LibraryPlayer player_;
+    SpectrumPainter spectrum_;
+    SpectrumBackground background_{canvas_};
+    bool seekForward_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Kind> MakeSoundKind(Canvas& canvas) { return std::make_unique<SoundKind>(canvas); }
+
+}  // namespace qcd

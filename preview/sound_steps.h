@@ -1,0 +1,67 @@
+// The MP3/WAVE sound's button rows (Mp3Sound and its play states), its play-time text, and
+// the ticks of Timer5 (position and endless repeat) and Timer6 (seeking while paused).
+// Portable code: the library and the background are reached through the interfaces below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/timer_owner.h"
+#include "preview/button_rows.h"
+#include "preview/preview_kind.h"
+
+namespace qcd {
+
+// The VBMP3 calls the rows and timers make.
+class SoundPlayer {
+  public:
+    virtual ~SoundPlayer() = default;
+    virtual void SetVolume(int32_t left, int32_t right) = 0;
+    virtual void Play() = 0;
+    virtual void Stop() = 0;
+    virtual void Pause() = 0;
+    virtual void Restart() = 0;
+    virtual void Seek(int32_t seconds) = 0;
+    // 0 stopped (also at the end), 1 playing, 2 paused; writes the position in seconds.
+    virtual int32_t GetState(int32_t& positionSeconds) = 0;
+};
+
+// What is shown behind the sound, by BackGroundSlide: started with the sound, frozen on a
+// pause, started again on a resume, and cleared when the sound stops.
+class SoundBackground {
+  public:
+    virtual ~SoundBackground() = default;
+    virtual void Start() = 0;
+    virtual void Snapshot() = 0;
+    virtual void Resume() = 0;
+    virtual void Clear() = 0;
+};
+
+struct SoundContext {
+    PanelActions& panel;
+    SoundPlayer& player;
+    SoundBackground& background;
+    TimerOwner& timers;
+    PreviewState& state;
+    bool& mp3Open;
+    bool& seekForward;  // the direction Timer6 moves
+    // Lets pending messages run; false when a newer selection took the panel meanwhile.
+    std::function<bool()> letMessagesRun;
+};
+
+// "mm:ss/mm:ss" of whole seconds: minutes x / 60, seconds x mod 60, each at least two
+// digits (100 minutes and more in full). 61 of 125 is "01:01/02:05".
+std::u16string PlayTimeText(int32_t position, int32_t length);
+
+// The control's one state query: the position is written to `SoundPosition` every time.
+int32_t Vbmp3State(const SoundContext& context);
+
+void PressSound(const SoundContext& context, PanelButton button);
+
+// Timer5: the position shown; a sound that reached its end is played again from 0.
+void Timer5_Timer(const SoundContext& context);
+// Timer6: 10 s forward or back per tick while paused, ending at either end of the sound.
+void Timer6_Timer(const SoundContext& context);
+
+}  // namespace qcd

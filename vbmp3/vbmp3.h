@@ -1,0 +1,65 @@
+// VBMP3.dll: plays one WAVE or MP3 file at a time through the platform's wave output, and
+// reports its state, position and spectrum to a caller that polls it. All entry points use
+// the standard calling convention and are exported under these undecorated names.
+//
+// States: 0 stopped (after open, stop, at the end of the sound, and with nothing open),
+// 1 playing, 2 paused.
+//   - vbmp3_open closes what was open (stopping it), then opens `path` (ANSI) with read,
+//     write and delete sharing, reads its format and length and fills `info`; 0 on any
+//     error, with nothing open then. It never writes beyond the 272 bytes of the record.
+//   - vbmp3_stop ends the playing and keeps the file open; vbmp3_play always starts from 0.
+//   - vbmp3_pause acts only while playing; vbmp3_restart only while paused, and continues
+//     from where the pause held or from a position sought meanwhile.
+//   - vbmp3_seek(seconds), clamped to 0..length: while paused it stores the position exactly
+//     (vbmp3_getState returns it unchanged until the restart); while playing it plays on
+//     from there; stopped, it does nothing.
+//   - vbmp3_getState returns the state and writes the position in whole seconds: the samples
+//     the device has played (not decoded) since playing started, plus the place it started
+//     from; 0 when stopped.
+//   - vbmp3_setVolume(left, right), 0..100 each, 100 = unity: applied to the library's own
+//     samples, never to a device's volume.
+//   - vbmp3_getSpectrum fills two arrays of 256 int32: a Hann-windowed 512-point FFT of the
+//     samples being heard now, bin k at k * rate / 512 Hz, in decibels so that silence stays
+//     below 40 and a full-scale tone reaches about 110 (0..120); a mono sound gives the same
+//     bins twice; zeros when not playing.
+//   - vbmp3_init and vbmp3_free may be called any number of times; init after free works.
+//     free stops and closes everything. The other calls work without init.
+//   - No wave output: play leaves the state 0. The library shows no user interface and never
+//     runs the caller's messages.
+//   - Results: 1 done, 0 refused (open's result is 16-bit in the caller's view).
+//
+// Decoding: WAVE PCM of 8 or 16 bits, mono or stereo, directly; other WAVE formats and MP3
+// (MPEG-1, 2 and 2.5 Layer III) through the platform's audio compression manager. Samples
+// are fed to the device by a worker thread of the library's own; stop and free reset the
+// device and join that thread before anything it uses is freed.
+#pragma once
+
+#include <cstdint>
+
+// The record vbmp3_open fills: the format named in `format` ("MPEG-1 Layer III", "WAVE PCM",
+// ...), `text` empty; then the sampling rate, the channels, the bit rate in kbit/s and the
+// length in whole seconds: floor(samples / rate).
+struct Vbmp3Info {
+    char format[128];
+    char text[128];
+    int32_t rate;
+    int32_t channels;
+    int32_t kbps;
+    int32_t lengthSeconds;
+};
+static_assert(sizeof(Vbmp3Info) == 272);
+
+#ifdef _WIN32
+#define VBMP3_API extern "C" int32_t __stdcall
+VBMP3_API vbmp3_init();
+VBMP3_API vbmp3_free();
+VBMP3_API vbmp3_open(const char* path, Vbmp3Info* info);
+VBMP3_API vbmp3_play();
+VBMP3_API vbmp3_stop();
+VBMP3_API vbmp3_pause();
+VBMP3_API vbmp3_restart();
+VBMP3_API vbmp3_seek(int32_t seconds);
+VBMP3_API vbmp3_setVolume(int32_t left, int32_t right);
+VBMP3_API vbmp3_getState(int32_t* positionSeconds);
+VBMP3_API vbmp3_getSpectrum(int32_t* left, int32_t* right);
+#endif
