@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "designtime/about_box.h"
+#include "platform/pump.h"
 #include "platform/text.h"
 
 namespace qcd {
@@ -119,6 +121,8 @@ HRESULT QuorComDlg::QueryInterface(REFIID riid, void** ppv) {
         itf = static_cast<IConnectionPointContainer*>(this);
     else if (riid == IID_IProvideClassInfo || riid == IID_IProvideClassInfo2)
         itf = static_cast<IProvideClassInfo2*>(this);
+    else if (riid == IID_ISpecifyPropertyPages)
+        itf = static_cast<ISpecifyPropertyPages*>(this);
     else if (riid == IID_ISupportErrorInfo)
         itf = static_cast<ISupportErrorInfo*>(this);
     *ppv = itf;
@@ -223,7 +227,28 @@ HRESULT QuorComDlg::SetNumber(T Properties::*field, DISPID id, T value) {
 
 // --- _QuorComDlg ------------------------------------------------------------------------
 
-HRESULT QuorComDlg::Show_AboutBox() { return E_NOTIMPL; }
+// Modal to the host's top-level window, which stays disabled while the box is up, so no
+// second box can be opened from it.
+HRESULT QuorComDlg::Show_AboutBox() {
+    return win::Guarded([&] {
+        com_ptr<QuorComDlg> alive(this);
+        const HRESULT hr = designtime::ShowAboutBox(ModalOwner());
+        win::LetPendingMessagesRun();
+        return hr;
+    });
+}
+
+HWND QuorComDlg::ModalOwner() const {
+    HWND site = nullptr;
+    if (inPlaceSite_) {
+        inPlaceSite_->GetWindow(&site);
+    } else if (auto window = clientSite_.query<IOleWindow>(IID_IOleWindow)) {
+        window->GetWindow(&site);
+    }
+    if (site) return GetAncestor(site, GA_ROOT);
+    return GetActiveWindow();
+}
+
 HRESULT QuorComDlg::RunDialog(bool (DialogHost::*show)(HWND owner)) {
     return win::Guarded([&] {
         com_ptr<QuorComDlg> alive(this);  // the host may release us from inside the dialog
@@ -303,6 +328,18 @@ HRESULT QuorComDlg::GetGUID(DWORD kind, GUID* guid) {
         return E_INVALIDARG;
     }
     *guid = DIID___QuorComDlg;
+    return S_OK;
+}
+
+HRESULT QuorComDlg::GetPages(CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) {
+        pages->cElems = 0;
+        return E_OUTOFMEMORY;
+    }
+    pages->pElems[0] = CLSID_OpenSavePage;
+    pages->cElems = 1;
     return S_OK;
 }
 

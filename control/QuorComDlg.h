@@ -44,6 +44,7 @@ class QuorComDlg final : public _QuorComDlg,
                          public IPersistStorage,
                          public IConnectionPointContainer,
                          public IProvideClassInfo2,
+                         public ISpecifyPropertyPages,
                          public ISupportErrorInfo {
 public:
     QuorComDlg();
@@ -187,6 +188,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
+    // ISpecifyPropertyPages
+    HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
@@ -196,6 +200,8 @@ public:
 private:
     // Ambient UserMode of the container; no container (or no answer) means run mode.
     bool AmbientUserMode() const;
+    // The window a modal box of the control belongs to: the host's top-level window.
+    HWND ModalOwner() const;
     // Sets error info and returns the automation failure for a run-time error.
     HRESULT Raise(VbError error) const;
 

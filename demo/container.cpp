@@ -201,6 +201,16 @@ HRESULT HostedControl::Create(const ControlSource& source, bool* fromLibrary) {
     return hr;
 }
 
+HRESULT HostedControl::LibraryClassObject(REFCLSID clsid, IClassFactory** factory) const {
+    *factory = nullptr;
+    if (!library_) return REGDB_E_CLASSNOTREG;
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "DllGetClassObject")));
+    if (!get) return HRESULT_FROM_WIN32(GetLastError());
+    return get(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory));
+}
+
 HRESULT HostedControl::Attach(HWND form, HWND frame, SiteEvents* events, const RECT& requested,
                               bool userMode, IPropertyBag* bag, HRESULT* loadResult) {
     if (!object_) return E_UNEXPECTED;

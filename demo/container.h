@@ -167,6 +167,9 @@ public:
     bool IsDirty() const;
     // Draws the control's view into `bounds` (for when it has no window of its own).
     HRESULT Draw(HDC dc, const RECT& bounds) const;
+    // The class object of `clsid` from the library the control came from; fails for a
+    // control created through the registry.
+    HRESULT LibraryClassObject(REFCLSID clsid, IClassFactory** factory) const;
 
 private:
     qcd::win::unique_hmodule library_;  // declared first: released after the objects

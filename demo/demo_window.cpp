@@ -10,6 +10,7 @@
 #include <array>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "control/ids.h"
 #include "demo/app.h"
@@ -759,9 +760,21 @@ void DemoWindow::ShowPropertyPages() {
         SetStatus(L"プロパティ ページはありません (0 ページ)");
         return;
     }
+    // A control taken straight from its library file: the frame creates the pages through
+    // COM, so their classes are offered from that library while it is up.
+    std::vector<DWORD> cookies;
+    for (ULONG i = 0; i < pages.pages.cElems; ++i) {
+        com_ptr<IClassFactory> factory;
+        DWORD cookie = 0;
+        if (SUCCEEDED(control_.LibraryClassObject(pages.pages.pElems[i], factory.put())) &&
+            SUCCEEDED(CoRegisterClassObject(pages.pages.pElems[i], factory.get(), CLSCTX_INPROC_SERVER,
+                                            REGCLS_MULTIPLEUSE, &cookie)))
+            cookies.push_back(cookie);
+    }
     IUnknown* objects[] = {control_.Unknown()};
     hr = OleCreatePropertyFrame(hwnd_, 40, 40, L"QuorComDlg1", 1, objects, pages.pages.cElems, pages.pages.pElems,
                                 GetUserDefaultLCID(), 0, nullptr);
+    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
     SetStatus(L"プロパティ ページ (" + std::to_wstring(pages.pages.cElems) + L" ページ): " +
               (SUCCEEDED(hr) ? std::wstring(L"閉じました") : HexCode(hr)));
     RefreshProperties();

@@ -16,6 +16,8 @@ import sys
 import tempfile
 
 PROGID = "QuorCommonDialogControl.QuorComDlg"
+# The property page's class, registered and removed with the control.
+PAGE_CLSID = "{E3C9EFB4-A81C-4B5E-838A-80D8EADF095D}"
 CATID_CONTROL = "{40FC6ED4-2438-11CF-A3DB-080036F12502}"
 CATID_SAFE_FOR_SCRIPTING = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}"
 CATID_SAFE_FOR_INITIALIZING = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}"
@@ -190,6 +192,16 @@ class Registration:
         self.fail_unless(not has_key(self.snap, categories + "\\" + CATID_SAFE_FOR_INITIALIZING),
                          "marked safe for initialisation")
 
+    def check_page(self):
+        c = "CLSID\\" + PAGE_CLSID
+        if not self.fail_unless(fold(c) in self.added, c + " (the property page) was not written by this registration"):
+            return
+        self.fail_unless(fold(value(self.snap, c + r"\InprocServer32") or "") == fold(self.ocx),
+                         "the page's InprocServer32 is %r" % value(self.snap, c + r"\InprocServer32"))
+        self.fail_unless(value(self.snap, c + r"\InprocServer32", "ThreadingModel") == "Apartment",
+                         "the page's ThreadingModel is not Apartment")
+        self.fail_unless(not has_key(self.snap, c + r"\Control"), "the page is registered as a control")
+
     def typelib_key(self):
         return r"TypeLib\%s\%s\0\win32" % (self.libid, self.version)
 
@@ -238,6 +250,7 @@ def machine_cycle(t, wine, ocx, before):
     reg = Registration(t, "machine", after["machine"], added, ocx)
     if reg.check_progids():
         reg.check_class()
+        reg.check_page()
         reg.check_typelib(after["machine"], "machine")
         stray = sorted(after["machine"][k][0] for k in added if not reg.owns(k, after["machine"]))
         t.check(not stray, "machine: keys that are not the control's: %s" % stray[:10])
@@ -263,6 +276,7 @@ def user_cycle(t, wine, ocx, before):
     reg = Registration(t, "user", after["user"], added_user, ocx)
     if reg.check_progids():
         reg.check_class()
+        reg.check_page()
         # The type library belongs to exactly one scope; Wine's RegisterTypeLibForUser is
         # known to register for the whole machine, which shows up here as HKLM keys.
         in_user = has_key(after["user"], reg.typelib_key())

@@ -1,0 +1,234 @@
+// The About box and the property frame as outside hosts show them: VBScript under cscript,
+// and the demo host's buttons. This program runs each host as a process of its own and
+// works its windows as a user would; Wine answers the window texts across processes.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr wchar_t kAboutCaption[] = L"Quor Common Dialog Control";
+
+std::wstring WindowsPath(const char* unixPath) {
+    std::wstring path = L"Z:";
+    for (const char* p = unixPath; *p; ++p) path += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+    return path;
+}
+
+// WM_GETTEXT itself: GetWindowText of another process's window gives its caption only,
+// not an edit box's contents.
+std::wstring Text(HWND hwnd) {
+    wchar_t buf[512] = {};
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 2000, &copied);
+    return buf;
+}
+
+bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+struct Search {
+    DWORD process;
+    const wchar_t* className;
+    const wchar_t* caption;  // null: any
+    HWND found;
+};
+BOOL CALLBACK FindOfProcess(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<Search*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    if (pid != s->process || !IsWindowVisible(w) || lstrcmpW(cls, s->className) != 0) return TRUE;
+    if (s->caption && Text(w) != s->caption) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+HWND TopWindowOf(DWORD process, const wchar_t* className, const wchar_t* caption = nullptr) {
+    Search s{process, className, caption, nullptr};
+    EnumWindows(FindOfProcess, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// A process with its output gathered; killed if a test leaves it running.
+class Child {
+public:
+    explicit Child(std::wstring commandLine) {
+        SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+        HANDLE write = nullptr;
+        CreatePipe(&read_, &write, &sa, 0);
+        SetHandleInformation(read_, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = write;
+        si.hStdError = write;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi_);
+        CloseHandle(write);
+    }
+    ~Child() {
+        if (started_ && WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
+        if (started_) {
+            CloseHandle(pi_.hProcess);
+            CloseHandle(pi_.hThread);
+        }
+        CloseHandle(read_);
+    }
+    bool Started() const { return started_; }
+    DWORD Id() const { return pi_.dwProcessId; }
+    // Waits for the end and returns what it wrote.
+    std::string Finish(DWORD ms = 30000) {
+        std::string out;
+        const auto end = GetTickCount() + ms;
+        for (;;) {
+            DWORD avail = 0;
+            while (PeekNamedPipe(read_, nullptr, 0, nullptr, &avail, nullptr) && avail) {
+                char buf[512];
+                DWORD n = 0;
+                if (!ReadFile(read_, buf, sizeof(buf), &n, nullptr) || !n) break;
+                out.append(buf, n);
+            }
+            if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0 && !avail) break;
+            if (GetTickCount() > end) break;
+        }
+        return out;
+    }
+
+private:
+    HANDLE read_ = nullptr;
+    PROCESS_INFORMATION pi_{};
+    BOOL started_ = FALSE;
+};
+
+struct AboutSeen {
+    HWND box = nullptr;
+    std::wstring label1, label2, label3;
+};
+
+// Waits for the process's About box, reads it and presses OK.
+AboutSeen CloseAboutBox(DWORD process) {
+    AboutSeen seen;
+    if (!WaitFor([&] { return (seen.box = TopWindowOf(process, L"#32770", kAboutCaption)) != nullptr; }))
+        return seen;
+    seen.label1 = Text(GetDlgItem(seen.box, IDC_Label1));
+    seen.label2 = Text(GetDlgItem(seen.box, IDC_Label2));
+    seen.label3 = Text(GetDlgItem(seen.box, IDC_Label3));
+    PostMessageW(seen.box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(seen.box, IDOK)));
+    WaitFor([&] { return !IsWindow(seen.box); });
+    return seen;
+}
+
+void ExpectAboutTexts(const AboutSeen& seen) {
+    ASSERT_NE(seen.box, nullptr) << "no About box came up";
+    EXPECT_EQ(seen.label1, L"Quor Common Dialog Custom ActiveX Control - Version 2.01");
+    EXPECT_FALSE(seen.label2.empty());
+    EXPECT_NE(seen.label3.find(L"@example.org"), std::wstring::npos);
+    EXPECT_FALSE(IsWindow(seen.box));
+}
+
+TEST(AboutFromScript, VBScriptShowsAFreshBoxPerCallAndGoesOnWhenItCloses) {
+    Child script(L"cscript //nologo " + WindowsPath(QCD_ABOUT_SCRIPT));
+    ASSERT_TRUE(script.Started());
+    const AboutSeen first = CloseAboutBox(script.Id());
+    ExpectAboutTexts(first);
+    const AboutSeen second = CloseAboutBox(script.Id());
+    ExpectAboutTexts(second);
+    EXPECT_NE(first.box, second.box);
+    const std::string out = script.Finish();
+    EXPECT_NE(out.find("RETURNED 1"), std::string::npos) << out;
+    EXPECT_NE(out.find("RETURNED 2"), std::string::npos) << out;
+    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+    EXPECT_NE(out.find("END"), std::string::npos) << out;
+}
+
+HWND ButtonWithText(HWND parent, const wchar_t* text) {
+    for (HWND c = FindWindowExW(parent, nullptr, L"Button", nullptr); c;
+         c = FindWindowExW(parent, c, L"Button", nullptr))
+        if (Text(c) == text) return c;
+    return nullptr;
+}
+
+BOOL CALLBACK FindPage(HWND w, LPARAM lp) {
+    if (GetDlgItem(w, IDC_txtFilter)) {
+        *reinterpret_cast<HWND*>(lp) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+class DemoHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        demo_ = std::make_unique<Child>(L"\"" + WindowsPath(QCD_DEMO_EXE) + L"\" --quit-after 60000");
+        ASSERT_TRUE(demo_->Started());
+        ASSERT_TRUE(WaitFor([&] {
+            for (HWND w = TopWindowOf(demo_->Id(), L"QuorDemoMain"); w;) {
+                main_ = w;
+                return true;
+            }
+            return false;
+        })) << "the demo's window did not come up";
+    }
+    void TearDown() override {
+        if (main_) PostMessageW(main_, WM_CLOSE, 0, 0);
+        demo_->Finish(10000);
+    }
+    std::unique_ptr<Child> demo_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(DemoHost, AboutButtonShowsTheBoxModalToTheForm) {
+    HWND about = ButtonWithText(main_, L"バージョン情報...");
+    ASSERT_NE(about, nullptr);
+    std::vector<HWND> boxes;
+    for (int i = 0; i < 2; ++i) {
+        PostMessageW(about, BM_CLICK, 0, 0);
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (box = TopWindowOf(demo_->Id(), L"#32770", kAboutCaption)) != nullptr; }));
+        EXPECT_FALSE(IsWindowEnabled(main_)) << "the form stays usable behind the box";
+        const AboutSeen seen = CloseAboutBox(demo_->Id());
+        ExpectAboutTexts(seen);
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(main_) != FALSE; }));
+        boxes.push_back(seen.box);
+    }
+    EXPECT_NE(boxes[0], boxes[1]);
+}
+
+TEST_F(DemoHost, PropertiesButtonOpensTheSystemFrameOnTheControl) {
+    HWND pages = ButtonWithText(main_, L"プロパティ...");
+    ASSERT_NE(pages, nullptr);
+    PostMessageW(pages, BM_CLICK, 0, 0);
+    HWND sheet = nullptr, page = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        for (HWND w = TopWindowOf(demo_->Id(), L"#32770"); w;) {
+            sheet = w;
+            page = nullptr;
+            EnumChildWindows(sheet, FindPage, reinterpret_cast<LPARAM>(&page));
+            return page != nullptr && !Text(GetDlgItem(page, IDC_txtFilter)).empty();
+        }
+        return false;
+    })) << "no property frame with the page";
+    EXPECT_EQ(Text(GetDlgItem(page, IDC_txtFilter)), L"すべてのﾌｧｲﾙ(*.*)|*.*");
+    EXPECT_EQ(Text(GetDlgItem(page, IDC_txtMaxFileSize)), L"260");
+    PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+}
+
+}  // namespace
