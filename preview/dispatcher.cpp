@@ -105,7 +105,7 @@ bool PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16st
     const PanelView view = canvas_.View();
     view.SetText(kTitleLabel, title);
 
-    const PreviewRow row = RowForKey(ExtensionKey(title));
+    const PreviewRow row = RowForTitle(title);
     if (row == PreviewRow::Unknown) return true;
     if (RowShowsButtons(row)) view.ShowButtons();
     WaitCursor wait;

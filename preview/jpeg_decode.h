@@ -29,13 +29,25 @@ int32_t JpegReductionFor(int32_t w, int32_t h, int32_t boxWidth, int32_t boxHeig
 
 // The JPEG in `file` decoded at JpegReductionFor(its size, box): the decoder scales in the DCT
 // domain when it can (the platform's JPEG decoder on Windows), otherwise the full decode is
-// averaged over n x n blocks, which gives nearly the same picture. Nothing when the bytes are
+// averaged over n x n blocks, which gives nearly the same picture. Turned or mirrored as its
+// Exif orientation says, its natural size then the size as shown. Nothing when the bytes are
 // not a JPEG the platform decodes, or memory runs out; the caller then loads the picture
-// whole. An Exif orientation is not applied, as the platform's picture loader does not apply
-// it either. Works whether or not the calling thread has entered COM, in either apartment
-// kind, and leaves it as it was.
+// whole. Works whether or not the calling thread has entered COM, in either apartment kind,
+// and leaves it as it was.
 std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, int32_t boxWidth,
                                                int32_t boxHeight) noexcept;
+// The same, as the pixels are stored, whatever the orientation.
+std::optional<DecodedPicture> DecodeStoredJpeg(std::span<const uint8_t> file, int32_t boxWidth,
+                                               int32_t boxHeight) noexcept;
+
+enum class WicPictureFormat : uint8_t { Png, Tiff };
+
+// A PNG or TIFF decoded by the platform's imaging component and averaged down by the same
+// reduction, its transparent parts laid over `background` (0x00BBGGRR). Nothing when the
+// decoder refuses the bytes or memory runs out.
+std::optional<DecodedPicture> DecodeWithAlphaScaled(std::span<const uint8_t> file,
+                                                    WicPictureFormat format, int32_t boxWidth,
+                                                    int32_t boxHeight, uint32_t background) noexcept;
 
 namespace win {
 

@@ -4,6 +4,8 @@
 #include <iterator>
 #include <utility>
 
+#include "preview/icon_file.h"
+
 namespace qcd {
 
 namespace {
@@ -40,7 +42,20 @@ PictureHeaderKind HeaderKindForPath(std::u16string_view path) {
     const std::string_view k(key, 3);
     if (k == "bmp" || k == "dib") return PictureHeaderKind::Bitmap;
     if (k == "gif") return PictureHeaderKind::Gif;
-    if (k == "jpg") return PictureHeaderKind::Jpeg;
+    if (k == "jpg" || k == "jpe") return PictureHeaderKind::Jpeg;
+    if (k == "png") return PictureHeaderKind::Png;
+    if (k == "tif") return PictureHeaderKind::Tiff;
+    const auto endsWith = [&](std::u16string_view ext) {
+        if (path.size() < ext.size()) return false;
+        for (size_t i = 0; i < ext.size(); ++i) {
+            char16_t c = path[path.size() - ext.size() + i];
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+            if (c != ext[i]) return false;
+        }
+        return true;
+    };
+    if (endsWith(u".jpeg") || endsWith(u".jfif")) return PictureHeaderKind::Jpeg;
+    if (endsWith(u".tiff")) return PictureHeaderKind::Tiff;
     return PictureHeaderKind::Other;
 }
 
@@ -71,6 +86,77 @@ PictureInfo ReadGifInfo(std::span<const uint8_t> file) {
     const int r = (file[10] >> 4) & 7;
     const int16_t bits = r == 1 ? 1 : (r == 2 || r == 3) ? 4 : 8;
     return Measured(width, height, bits);
+}
+
+PictureInfo ReadPngInfo(std::span<const uint8_t> file) {
+    constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (file.size() < sizeof kSignature ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), file.begin()))
+        return {};
+    const auto image = MeasureIconImage(file);
+    if (!image || image->width == 0 || image->height == 0) return {};
+    return Measured(image->width, image->height, image->bits);
+}
+
+namespace {
+
+// A TIFF's numbers in the byte order its header names.
+struct TiffReader {
+    std::span<const uint8_t> file;
+    bool big;
+    uint32_t U16At(size_t at) const {
+        return big ? static_cast<uint32_t>(file[at] << 8 | file[at + 1]) : U16(file, at);
+    }
+    uint32_t U32At(size_t at) const {
+        return big ? U16At(at) << 16 | U16At(at + 2) : U32(file, at);
+    }
+    // An entry's first value when it is a SHORT or LONG; the value lies in the entry when it
+    // fits there, else at its offset, which must lie in the file.
+    std::optional<uint32_t> Value(size_t entry) const {
+        const uint32_t type = U16At(entry + 2), count = U32At(entry + 4);
+        if (count == 0 || (type != 3 && type != 4)) return std::nullopt;
+        const uint64_t size = uint64_t{count} * (type == 3 ? 2 : 4);
+        size_t at = entry + 8;
+        if (size > 4) {
+            at = U32At(entry + 8);
+            if (at > file.size() || file.size() - at < (type == 3 ? 2u : 4u)) return std::nullopt;
+        }
+        return type == 3 ? U16At(at) : U32At(at);
+    }
+};
+
+}  // namespace
+
+PictureInfo ReadTiffInfo(std::span<const uint8_t> file) {
+    if (file.size() < 8) return {};
+    const bool little = file[0] == 'I' && file[1] == 'I' && file[2] == 42 && file[3] == 0;
+    const bool big = file[0] == 'M' && file[1] == 'M' && file[2] == 0 && file[3] == 42;
+    if (!little && !big) return {};
+    const TiffReader tiff{file, big};
+    const size_t directory = tiff.U32At(4);
+    if (directory > file.size() || file.size() - directory < 2) return {};
+    const size_t count = tiff.U16At(directory);
+    if ((file.size() - directory - 2) / 12 < count) return {};
+    uint32_t width = 0, height = 0, bits = 1, samples = 1;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = directory + 2 + 12 * i;
+        uint32_t* field = nullptr;
+        switch (tiff.U16At(entry)) {
+            case 256: field = &width; break;
+            case 257: field = &height; break;
+            case 258: field = &bits; break;
+            case 277: field = &samples; break;
+            default: continue;
+        }
+        const auto value = tiff.Value(entry);
+        if (!value) return {};
+        *field = *value;
+    }
+    if (width == 0 || height == 0 || width > INT32_MAX || height > INT32_MAX || bits == 0 ||
+        bits > 64 || samples == 0 || samples > 16)
+        return {};
+    return Measured(static_cast<int32_t>(width), static_cast<int32_t>(height),
+                    static_cast<int16_t>(bits * samples));
 }
 
 namespace {
@@ -227,9 +313,30 @@ bool JpegMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
 bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64_t fileSize) {
     if (kind == PictureHeaderKind::Gif) return GifMayBeLoaded(head, fileSize);
     if (fileSize > kMaxPictureFileSize) return false;
-    if (kind == PictureHeaderKind::Bitmap) return BitmapMayBeLoaded(head, fileSize);
-    if (kind == PictureHeaderKind::Jpeg) return JpegMayBeLoaded(head, fileSize);
-    return true;
+    switch (kind) {
+        case PictureHeaderKind::Bitmap:
+            return BitmapMayBeLoaded(head, fileSize);
+        case PictureHeaderKind::Jpeg:
+            return JpegMayBeLoaded(head, fileSize);
+        case PictureHeaderKind::Png: {
+            const PictureInfo png = ReadPngInfo(head);
+            if (png.result != PictureInfoResult::Measured) return false;
+            const int64_t pixels = int64_t{png.width} * png.height;
+            // Deflate makes at most 1032 bytes of each one it is given.
+            constexpr uint64_t kMostInflated = 1032;
+            return pixels <= kMaxBitmapPixels &&
+                   static_cast<uint64_t>(pixels) * static_cast<uint64_t>(png.bits) / 8 <=
+                       fileSize * kMostInflated;
+        }
+        case PictureHeaderKind::Tiff: {
+            const PictureInfo tiff = ReadTiffInfo(head);
+            // Its first directory may lie anywhere: the decoder finds it, within the limits.
+            if (tiff.result != PictureInfoResult::Measured) return head.size() < fileSize;
+            return int64_t{tiff.width} * tiff.height <= kMaxBitmapPixels;
+        }
+        default:
+            return true;
+    }
 }
 
 int16_t JpegBits(std::span<const uint8_t> file) {
@@ -259,6 +366,10 @@ PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> fil
         }
         case PictureHeaderKind::Jpeg:
             return Measured(loadedWidth, loadedHeight, JpegBits(file));
+        case PictureHeaderKind::Png:
+            return ReadPngInfo(file);
+        case PictureHeaderKind::Tiff:
+            return ReadTiffInfo(file);
         case PictureHeaderKind::Other:
             break;
     }

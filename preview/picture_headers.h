@@ -12,8 +12,9 @@
 
 namespace qcd {
 
-// Chosen by the last three characters of the path, lower-cased.
-enum class PictureHeaderKind : uint8_t { Bitmap, Gif, Jpeg, Other };
+// Chosen by the last three characters of the path, lower-cased, or for the longer names of
+// the newer formats (.jpeg, .jfif, .tiff) by the whole extension.
+enum class PictureHeaderKind : uint8_t { Bitmap, Gif, Jpeg, Png, Tiff, Other };
 PictureHeaderKind HeaderKindForPath(std::u16string_view path);
 
 enum class PictureInfoResult : uint8_t {
@@ -39,6 +40,12 @@ PictureInfo ReadBitmapInfo(std::span<const uint8_t> file);
 // "GIF", then the 16-bit screen size and the depth from the colour resolution r:
 // 1 bit for r = 1, 4 for r = 2 or 3, else 8.
 PictureInfo ReadGifInfo(std::span<const uint8_t> file);
+// The IHDR chunk's size, and its bit depth times its channels (a palette's entries count as
+// one channel).
+PictureInfo ReadPngInfo(std::span<const uint8_t> file);
+// The first image directory's width, length, and bits per sample times samples per pixel
+// (one sample of one bit when the tags are absent), in either byte order.
+PictureInfo ReadTiffInfo(std::span<const uint8_t> file);
 // From offset 10, the first FF C0 whose FF is not the second byte of an earlier FF pair;
 // 8 bits when its component count is 1, otherwise (and without the marker) 24.
 int16_t JpegBits(std::span<const uint8_t> file);
@@ -54,7 +61,8 @@ PictureInfo ReadPictureInfo(PictureHeaderKind kind, std::span<const uint8_t> fil
 // stay within kMaxGifPixels; an uncompressed bitmap's rows lie inside the file and its pixels
 // within kMaxBitmapPixels; a JPEG frame's blocks are no more than the bits after it (Huffman
 // coding; arithmetic-coded frames within kMaxBitmapPixels) and its pixels within
-// kMaxJpegPixels; no file is larger than its kind's limit. `head` is the file's
+// kMaxJpegPixels; a PNG's or TIFF's pixels within kMaxBitmapPixels, and a PNG's raw bytes no
+// more than deflate can make of the file's; no file is larger than its kind's limit. `head` is the file's
 // first bytes (at least kPictureHeadSize of them when the file has that many).
 inline constexpr size_t kPictureHeadSize = 64 << 10;
 inline constexpr int64_t kMaxGifPixels = 16 << 20;

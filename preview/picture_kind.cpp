@@ -14,14 +14,29 @@ namespace qcd {
 
 namespace {
 
+// `background` shows through a picture's transparent parts.
 std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKind kind, int boxW,
-                                         int boxH) {
-    // A photo is decoded only as large as the area needs; the platform's loader would decode
-    // (and keep) every pixel.
-    if (kind == PictureHeaderKind::Jpeg) {
-        if (auto decoded = DecodeJpegScaled(file.Bytes(), boxW, boxH))
-            return LoadedPicture::FromBitmap(std::move(decoded->bitmap), decoded->naturalWidth,
-                                             decoded->naturalHeight);
+                                         int boxH, COLORREF background) {
+    const auto loaded = [](std::optional<DecodedPicture> decoded) -> std::optional<LoadedPicture> {
+        if (!decoded) return std::nullopt;
+        return LoadedPicture::FromBitmap(std::move(decoded->bitmap), decoded->naturalWidth,
+                                         decoded->naturalHeight);
+    };
+    switch (kind) {
+        // A photo is decoded only as large as the area needs; the platform's loader would
+        // decode (and keep) every pixel.
+        case PictureHeaderKind::Jpeg:
+            if (auto picture = loaded(DecodeJpegScaled(file.Bytes(), boxW, boxH))) return picture;
+            break;
+        // Formats the platform's loader does not read at all.
+        case PictureHeaderKind::Png:
+        case PictureHeaderKind::Tiff:
+            return loaded(DecodeWithAlphaScaled(
+                file.Bytes(),
+                kind == PictureHeaderKind::Png ? WicPictureFormat::Png : WicPictureFormat::Tiff,
+                boxW, boxH, background));
+        default:
+            break;
     }
     return LoadedPicture::FromBytes(file);
 }
@@ -29,7 +44,8 @@ std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKin
 // Loads the picture into picWork, sized for the preview area, and takes its size and depth
 // from its header read as `kind`; false when either fails.
 bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
-    auto picture = LoadPicture(file, kind, canvas.AreaWidth(), canvas.AreaHeight());
+    auto picture = LoadPicture(file, kind, canvas.AreaWidth(), canvas.AreaHeight(),
+                               canvas.Copy().BackColor());
     if (!picture) return false;
     const PictureInfo info =
         ReadPictureInfo(kind, file.Bytes(), picture->Width(), picture->Height());
@@ -108,8 +124,10 @@ std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHead
     if (!head || !LoaderMayTake(kind, head->Bytes(), size)) return std::nullopt;
     auto file = head->Bytes().size() == size ? std::move(head) : FileBytes::Read(path);
     if (!file) return std::nullopt;
-    // A JPEG's frame header may follow more than the first bytes' worth of metadata.
-    if (kind == PictureHeaderKind::Jpeg && !LoaderMayTake(kind, file->Bytes(), size))
+    // A JPEG's frame header may follow more than the first bytes' worth of metadata, a TIFF's
+    // directory lie anywhere.
+    if ((kind == PictureHeaderKind::Jpeg || kind == PictureHeaderKind::Tiff) &&
+        !LoaderMayTake(kind, file->Bytes(), size))
         return std::nullopt;
     if (kind == PictureHeaderKind::Gif) return FirstFrameOnly(std::move(*file));
     return file;
@@ -169,7 +187,7 @@ bool LoadPictureFit(Canvas& canvas, const std::u16string& path) {
     strip.Cls();
     const auto file = ReadPictureFile(path, HeaderKindForPath(path));
     if (!file) return false;
-    const auto picture = LoadPicture(*file, HeaderKindForPath(path), w, h);
+    const auto picture = LoadPicture(*file, HeaderKindForPath(path), w, h, strip.BackColor());
     if (!picture) return false;
     const auto place = FitIntoBox(picture->Width(), picture->Height(), w, h);
     if (place) picture->Draw(strip.Dc(), place->x, place->y, place->width, place->height);

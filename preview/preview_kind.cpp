@@ -17,7 +17,8 @@ struct RowKeys {
 
 // Searched in this order; the first row with the key decides.
 constexpr RowKeys kRows[] = {
-    {PreviewRow::RasterPicture, false, false, {u".bmp", u".dib", u".gif", u".jpg"}},
+    {PreviewRow::RasterPicture, false, false,
+     {u".bmp", u".dib", u".gif", u".jpg", u".png", u".jpe", u".tif"}},
     {PreviewRow::Metafile, false, false, {u".wmf", u".emf"}},
     {PreviewRow::IconFile, true, false, {u".ico", u".cur"}},
     {PreviewRow::AnimatedCursor, true, false, {u".ani"}},
@@ -61,6 +62,17 @@ PreviewRow RowForKey(std::u16string_view key) {
         for (std::u16string_view k : r.keys)
             if (!k.empty() && k == key) return r.row;
     return PreviewRow::Unknown;
+}
+
+PreviewRow RowForTitle(std::u16string_view fileTitle) {
+    const PreviewRow row = RowForKey(ExtensionKey(fileTitle));
+    if (row != PreviewRow::Unknown || fileTitle.size() < 5) return row;
+    // Picture formats whose extensions are longer than the table's keys.
+    std::u16string key(fileTitle.substr(fileTitle.size() - 5));
+    for (char16_t& c : key)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    return key == u".jpeg" || key == u".jfif" || key == u".tiff" ? PreviewRow::RasterPicture
+                                                                 : PreviewRow::Unknown;
 }
 
 bool RowShowsButtons(PreviewRow row) {

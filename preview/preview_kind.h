@@ -49,6 +49,8 @@ enum class PreviewRow : uint8_t {
 // The last four characters of the file name, ASCII letters lower-cased.
 std::u16string ExtensionKey(std::u16string_view fileTitle);
 PreviewRow RowForKey(std::u16string_view key);
+// The row for a file's title: its key's, or a picture's for .jpeg, .jfif and .tiff.
+PreviewRow RowForTitle(std::u16string_view fileTitle);
 // Media, icon and program rows show the (disabled) buttons before loading.
 bool RowShowsButtons(PreviewRow row);
 // Media rows restore the status line and pointer right after their open call.

@@ -1,9 +1,10 @@
-// Feeds arbitrary bytes to the picture header readers and the placeable-header builder: they
+// Feeds arbitrary bytes to the picture header readers (the Exif orientation too) and the placeable-header builder: they
 // must never read past the data, and what they report must hold for the bytes given.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "preview/exif_orientation.h"
 #include "preview/picture_headers.h"
 #include "fuzz_check.h"
 
@@ -22,15 +23,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(size >= qcd::kGifHeaderSize && gif.width >= 0 && gif.height >= 0 &&
               (gif.bits == 1 || gif.bits == 4 || gif.bits == 8));
 
+    for (const qcd::PictureInfo& info : {qcd::ReadPngInfo(bytes), qcd::ReadTiffInfo(bytes)})
+        if (info.result == PictureInfoResult::Measured)
+            Check(size >= 8 && info.width > 0 && info.height > 0 && info.bits > 0);
+
     // Whatever the header says, the loader never gets a file beyond its kind's size limit.
     for (auto kind : {qcd::PictureHeaderKind::Bitmap, qcd::PictureHeaderKind::Gif,
-                      qcd::PictureHeaderKind::Jpeg}) {
+                      qcd::PictureHeaderKind::Jpeg, qcd::PictureHeaderKind::Png,
+                      qcd::PictureHeaderKind::Tiff}) {
         qcd::LoaderMayTake(kind, bytes, size);
         Check(!qcd::LoaderMayTake(kind, bytes, qcd::kMaxPictureFileSize + 1));
     }
     Check(!qcd::LoaderMayTake(qcd::PictureHeaderKind::Gif, bytes, qcd::kMaxGifFileSize + 1));
 
     if (const auto end = qcd::GifFirstImageEnd(bytes)) Check(*end <= size && *end > qcd::kGifHeaderSize);
+
+    const qcd::Orientation orientation = qcd::ReadExifOrientation(bytes);
+    Check(orientation >= 1 && orientation <= 8);
 
     const int16_t jpegBits = qcd::JpegBits(bytes);
     Check(jpegBits == 8 || jpegBits == 24);

@@ -52,7 +52,7 @@ TEST(PictureHeaders, KindIsTheLastThreeCharactersLowerCased) {
     EXPECT_EQ(HeaderKindForPath(u"写真.jpg"), PictureHeaderKind::Jpeg);
     // What the icon readers hand over when a file turns out to be a bitmap.
     EXPECT_EQ(HeaderKindForPath(u"pointer.cur"), PictureHeaderKind::Other);
-    EXPECT_EQ(HeaderKindForPath(u"a.jpeg"), PictureHeaderKind::Other);
+    EXPECT_EQ(HeaderKindForPath(u"a.peg"), PictureHeaderKind::Other);
     EXPECT_EQ(HeaderKindForPath(u"mp"), PictureHeaderKind::Other);
     EXPECT_EQ(HeaderKindForPath(u"x.ｂmp"), PictureHeaderKind::Other);
 }
@@ -355,6 +355,96 @@ TEST(PictureHeaders, JpegFramesClaimingMoreBlocksThanTheFileHoldsAreRefused) {
     // Not yet within the bytes read, or not a JPEG at all: judged later, or by the loader.
     EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, Bytes(tall.begin(), tall.end() - 4), 4000));
     EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Jpeg, GifHeader(1, 1, 0), 13));
+}
+
+// A PNG's signature and IHDR chunk (its CRC not checked by the reader).
+Bytes PngHeader(uint32_t w, uint32_t h, uint8_t depth, uint8_t colour) {
+    Bytes b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (uint32_t v : {w, h})
+        for (int shift : {24, 16, 8, 0}) b.push_back(static_cast<uint8_t>(v >> shift));
+    b.insert(b.end(), {depth, colour, 0, 0, 0, 0, 0, 0, 0});
+    return b;
+}
+
+TEST(PictureHeaders, PngDepthIsBitDepthTimesChannels) {
+    ExpectMeasured(ReadPngInfo(PngHeader(640, 480, 8, 6)), 640, 480, 32);  // RGBA
+    ExpectMeasured(ReadPngInfo(PngHeader(3, 2, 16, 2)), 3, 2, 48);        // RGB, 16-bit
+    ExpectMeasured(ReadPngInfo(PngHeader(3, 2, 4, 3)), 3, 2, 4);          // palette
+    ExpectMeasured(ReadPngInfo(PngHeader(3, 2, 8, 4)), 3, 2, 16);         // grey and alpha
+    ExpectMeasured(ReadPngInfo(PngHeader(3, 2, 1, 0)), 3, 2, 1);          // grey
+    EXPECT_EQ(ReadPngInfo(PngHeader(3, 2, 8, 5)).result, PictureInfoResult::Failed);
+    EXPECT_EQ(ReadPngInfo(PngHeader(0, 2, 8, 2)).result, PictureInfoResult::Failed);
+    Bytes cut = PngHeader(3, 2, 8, 2);
+    cut.resize(25);
+    EXPECT_EQ(ReadPngInfo(cut).result, PictureInfoResult::Failed);
+    EXPECT_EQ(HeaderKindForPath(u"a.PNG"), PictureHeaderKind::Png);
+    EXPECT_EQ(HeaderKindForPath(u"a.jpeg"), PictureHeaderKind::Jpeg);
+    EXPECT_EQ(HeaderKindForPath(u"a.JFIF"), PictureHeaderKind::Jpeg);
+    EXPECT_EQ(HeaderKindForPath(u"a.jpe"), PictureHeaderKind::Jpeg);
+    EXPECT_EQ(HeaderKindForPath(u"a.tiff"), PictureHeaderKind::Tiff);
+    EXPECT_EQ(HeaderKindForPath(u"a.tif"), PictureHeaderKind::Tiff);
+    // What the loader is given: the pixels within the limit, the raw bytes within what deflate
+    // can make of the file.
+    const Bytes rgba = PngHeader(1000, 1000, 8, 6);
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Png, rgba, 4'000'000 / 1032 + 1));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Png, rgba, 4'000'000 / 1032 - 1));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Png, PngHeader(8193, 8192, 1, 0), 10'000'000));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Png, Bytes{'G', 'I', 'F'}, 3));
+}
+
+// A TIFF header and one directory of (tag, type, count, value) entries, `big` for "MM".
+Bytes Tiff(bool big, std::initializer_list<std::array<uint32_t, 4>> entries, Bytes tail = {}) {
+    Bytes b;
+    const auto put16 = [&](uint32_t v) {
+        if (big) b.insert(b.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
+    const auto put32 = [&](uint32_t v) {
+        if (big) { put16(v >> 16); put16(v & 0xFFFF); }
+        else { put16(v & 0xFFFF); put16(v >> 16); }
+    };
+    b.insert(b.end(), {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')});
+    put16(42);
+    put32(8);
+    put16(static_cast<uint32_t>(entries.size()));
+    for (const auto& e : entries) {
+        put16(e[0]);
+        put16(e[1]);
+        put32(e[2]);
+        // A SHORT that fits sits in the field's first two bytes.
+        if (e[1] == 3 && e[2] == 1) { put16(e[3]); put16(0); }
+        else put32(e[3]);
+    }
+    put32(0);
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+}
+
+TEST(PictureHeaders, TiffDepthIsBitsPerSampleTimesSamplesInEitherByteOrder) {
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        // RGB: three 8-bit samples, their sizes stored past the directory (at 8 + 2 + 4 x 12 + 4).
+        const Bytes rgb = Tiff(big, {{256, 3, 1, 640}, {257, 4, 1, 480}, {258, 3, 3, 62}, {277, 3, 1, 3}},
+                               big ? Bytes{0, 8, 0, 8, 0, 8} : Bytes{8, 0, 8, 0, 8, 0});
+        ExpectMeasured(ReadTiffInfo(rgb), 640, 480, 24);
+        // Without depth tags: one bit of one sample.
+        ExpectMeasured(ReadTiffInfo(Tiff(big, {{256, 3, 1, 5}, {257, 3, 1, 7}})), 5, 7, 1);
+        ExpectMeasured(ReadTiffInfo(Tiff(big, {{256, 3, 1, 5}, {257, 3, 1, 7}, {258, 3, 1, 16}})), 5, 7, 16);
+        // Sizes stored past the end, a directory whose entries run off the file, no width.
+        EXPECT_EQ(ReadTiffInfo(Tiff(big, {{256, 3, 1, 640}, {257, 4, 1, 480}, {258, 3, 3, 9000}})).result,
+                  PictureInfoResult::Failed);
+        Bytes cut = Tiff(big, {{256, 3, 1, 5}, {257, 3, 1, 7}});
+        cut.resize(cut.size() - 10);
+        EXPECT_EQ(ReadTiffInfo(cut).result, PictureInfoResult::Failed);
+        EXPECT_EQ(ReadTiffInfo(Tiff(big, {{257, 3, 1, 7}})).result, PictureInfoResult::Failed);
+    }
+    // A directory not within the first bytes read is judged once the whole file is.
+    Bytes far = Tiff(false, {{256, 3, 1, 5}, {257, 3, 1, 7}});
+    far[4] = 0xF0;
+    far[5] = 0xFF;
+    EXPECT_TRUE(LoaderMayTake(PictureHeaderKind::Tiff, far, 1'000'000));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Tiff, far, far.size()));
+    EXPECT_FALSE(LoaderMayTake(PictureHeaderKind::Tiff, Tiff(false, {{256, 4, 1, 9000}, {257, 4, 1, 9000}}), 100));
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ TEST(PreviewKind, RowsByExtension) {
     EXPECT_EQ(RowForKey(ExtensionKey(u"b.mpeg")), PreviewRow::Unknown);
     EXPECT_EQ(RowForKey(u""), PreviewRow::Unknown);
     EXPECT_EQ(RowForKey(u"jpg"), PreviewRow::Unknown);
+    // The newer picture formats, by their titles.
+    for (const char16_t* title : {u"a.png", u"a.JPEG", u"a.jfif", u"a.jpe", u"a.Tiff", u"a.tif"})
+        EXPECT_EQ(RowForTitle(title), PreviewRow::RasterPicture);
+    EXPECT_EQ(RowForTitle(u"b.mpeg"), PreviewRow::Unknown);
+    EXPECT_EQ(RowForTitle(u"tiff"), PreviewRow::Unknown);
+    EXPECT_EQ(RowForTitle(u"c.txt"), PreviewRow::Text);
 
     EXPECT_FALSE(RowShowsButtons(PreviewRow::RasterPicture));
     EXPECT_FALSE(RowShowsButtons(PreviewRow::Metafile));

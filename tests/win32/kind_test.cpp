@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "base/timer_owner.h"
 #include "commands/panel_commands.h"
@@ -190,6 +192,85 @@ TEST_F(KindTest, ASelectionMadeWhileATextLoadsWins) {
     EXPECT_EQ(Label(IDC_SIZE_LABEL), L"8x8x256");
     EXPECT_NE(GetParent(canvas_.TextView()), GetDlgItem(panel_, IDC_PREVIEW_AREA));
     EXPECT_TRUE(Near(CopyCentre(), kRed));
+}
+
+// The newer formats come through the imaging component: fitted and captioned as any picture,
+// what is transparent showing the area's background.
+TEST_F(KindTest, NewerPictureFormatsShowWithTheirCaptions) {
+    const fs::path fixtures = QCD_FIXTURE_DIR;
+    struct Case {
+        const wchar_t* fixture;
+        const wchar_t* name;
+        const wchar_t* caption;
+        int width, height;
+        COLORREF topLeft, bottomRight;  // at a quarter of the picture in from those corners
+    };
+    const COLORREF back = canvas_.Copy().BackColor();
+    const Case cases[] = {
+        {L"alpha.png", L"alpha.png", L"64x48xFull", 64, 48, kRed, back},
+        {L"palette.png", L"palette.PNG", L"64x48x256", 64, 48, kRed, kBlue},
+        {L"deep.png", L"deep.png", L"64x48xFull", 64, 48, kRed, kRed},
+        {L"halves.tif", L"halves.tiff", L"64x48xFull", 64, 48, kRed, kBlue},
+        {L"baseline.jpg", L"photo.jpeg", L"640x480xFull", 640, 480, kRed, kBlue},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << fs::path(c.name).string());
+        fs::copy_file(fixtures / c.fixture, folder_ / c.name, fs::copy_options::overwrite_existing);
+        Select(c.name);
+        EXPECT_EQ(Label(IDC_TITLE_LABEL), c.name);
+        EXPECT_EQ(Label(IDC_SIZE_LABEL), c.caption);
+        EXPECT_EQ(canvas_.State().kind, PreviewKind::Picture);
+        const auto place = FitIntoBox(c.width, c.height, canvas_.Copy().Width(), canvas_.Copy().Height());
+        ASSERT_TRUE(place);
+        EXPECT_TRUE(Near(CopyPixel(place->x + place->width / 4, place->y + place->height / 4), c.topLeft));
+        EXPECT_TRUE(Near(CopyPixel(place->x + place->width * 3 / 4, place->y + place->height * 3 / 4),
+                         c.bottomRight));
+    }
+}
+
+// A copy of a JPEG with an Exif segment first whose orientation tag is `o`.
+std::vector<uint8_t> WithOrientation(const fs::path& jpeg, uint8_t o) {
+    std::ifstream in(jpeg, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0,
+                                       'M', 'M', 0, 42, 0, 0, 0, 8,  // TIFF header
+                                       0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, o, 0, 0,
+                                       0, 0, 0, 0};
+    b.insert(b.begin() + 2, app1.begin(), app1.end());
+    return b;
+}
+
+// A photo taken turned is shown as the camera meant it, through either decoder: each corner's
+// colour where the turn puts it, and the size as shown.
+TEST_F(KindTest, PhotosAreShownTheWayTheirCameraSays) {
+    const fs::path fixtures = QCD_FIXTURE_DIR;
+    const COLORREF kLime = RGB(0, 255, 0), kYellow = RGB(255, 255, 0);
+    struct Case {
+        uint8_t orientation;
+        COLORREF corners[4];  // top left, top right, bottom left, bottom right, as shown
+    };
+    const Case cases[] = {{1, {kRed, kLime, kBlue, kYellow}},
+                          {3, {kYellow, kBlue, kLime, kRed}},
+                          {6, {kBlue, kRed, kYellow, kLime}},
+                          {8, {kLime, kYellow, kRed, kBlue}}};
+    for (const auto& [file, w, h] : {std::tuple{L"quad-small.jpg", 64, 48}, std::tuple{L"quad-large.jpg", 640, 480}}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << fs::path(file).string() << " orientation " << int{c.orientation});
+            WriteFile(folder_ / L"turned.jpg", WithOrientation(fixtures / file, c.orientation));
+            Select(L"turned.jpg");
+            const bool swap = c.orientation >= 5;
+            const int shownW = swap ? h : w, shownH = swap ? w : h;
+            EXPECT_EQ(Label(IDC_SIZE_LABEL), std::to_wstring(shownW) + L"x" + std::to_wstring(shownH) + L"xFull");
+            const auto place = FitIntoBox(shownW, shownH, canvas_.Copy().Width(), canvas_.Copy().Height());
+            ASSERT_TRUE(place);
+            const int left = place->x + place->width / 4, right = place->x + place->width * 3 / 4;
+            const int top = place->y + place->height / 4, bottom = place->y + place->height * 3 / 4;
+            EXPECT_TRUE(Near(CopyPixel(left, top), c.corners[0]));
+            EXPECT_TRUE(Near(CopyPixel(right, top), c.corners[1]));
+            EXPECT_TRUE(Near(CopyPixel(left, bottom), c.corners[2]));
+            EXPECT_TRUE(Near(CopyPixel(right, bottom), c.corners[3]));
+        }
+    }
 }
 
 // A long text shows its start at once and fills in between messages: all of its first MiB in

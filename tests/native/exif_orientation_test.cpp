@@ -1,0 +1,99 @@
+#include "preview/exif_orientation.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace qcd {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A JPEG start: SOI, `before` segments, an APP1 Exif segment whose TIFF directory holds
+// `entries` (tag, type, count, value), then the scan.
+Bytes ExifJpeg(bool big, std::vector<std::array<uint32_t, 4>> entries, Bytes before = {},
+               uint32_t directory = 8) {
+    Bytes tiff;
+    const auto put16 = [&](uint32_t v) {
+        if (big) tiff.insert(tiff.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else tiff.insert(tiff.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
+    const auto put32 = [&](uint32_t v) {
+        if (big) { put16(v >> 16); put16(v & 0xFFFF); }
+        else { put16(v & 0xFFFF); put16(v >> 16); }
+    };
+    tiff.insert(tiff.end(), {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')});
+    put16(42);
+    put32(directory);
+    put16(static_cast<uint32_t>(entries.size()));
+    for (const auto& e : entries) {
+        put16(e[0]);
+        put16(e[1]);
+        put32(e[2]);
+        put16(e[3]);
+        put16(0);
+    }
+    put32(0);
+    Bytes b = {0xFF, 0xD8};
+    b.insert(b.end(), before.begin(), before.end());
+    const size_t length = 2 + 6 + tiff.size();
+    b.insert(b.end(), {0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
+                       'E', 'x', 'i', 'f', 0, 0});
+    b.insert(b.end(), tiff.begin(), tiff.end());
+    b.insert(b.end(), {0xFF, 0xDA, 0, 2, 0xFF, 0xD9});
+    return b;
+}
+
+TEST(ExifOrientation, TheTagInEitherByteOrderAfterOtherSegments) {
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        for (uint32_t o = 1; o <= 8; ++o)
+            EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x010F, 2, 1, 0}, {0x0112, 3, 1, o}})), o);
+        // A JFIF segment first.
+        const Bytes jfif = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+        EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x0112, 3, 1, 6}}, jfif)), 6);
+        // No tag, a value out of range, a tag of the wrong type.
+        EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x010F, 2, 1, 6}})), 1);
+        EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x0112, 3, 1, 9}})), 1);
+        EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x0112, 4, 1, 6}})), 1);
+        // The directory past the segment's end; the segment's length past the file's.
+        EXPECT_EQ(ReadExifOrientation(ExifJpeg(big, {{0x0112, 3, 1, 6}}, {}, 4000)), 1);
+        Bytes cut = ExifJpeg(big, {{0x0112, 3, 1, 6}});
+        cut.resize(20);
+        EXPECT_EQ(ReadExifOrientation(cut), 1);
+    }
+    // After the scan starts, or no JPEG at all.
+    const Bytes late = {0xFF, 0xD8, 0xFF, 0xDA, 0, 2, 0xFF, 0xE1, 0, 8, 'E', 'x', 'i', 'f', 0, 0};
+    EXPECT_EQ(ReadExifOrientation(late), 1);
+    EXPECT_EQ(ReadExifOrientation(Bytes{'G', 'I', 'F'}), 1);
+}
+
+// A 3 x 2 picture of distinct pixels in every orientation: each is what turning or mirroring
+// the stored one by hand gives.
+TEST(ExifOrientation, PixelsLandWhereTheTurnPutsThem) {
+    const std::vector<uint32_t> stored = {1, 2, 3,
+                                          4, 5, 6};
+    const std::vector<std::vector<uint32_t>> shown = {
+        {},
+        {1, 2, 3, 4, 5, 6},
+        {3, 2, 1, 6, 5, 4},
+        {6, 5, 4, 3, 2, 1},
+        {4, 5, 6, 1, 2, 3},
+        {1, 4, 2, 5, 3, 6},  // 2 wide from here on
+        {4, 1, 5, 2, 6, 3},
+        {6, 3, 5, 2, 4, 1},
+        {3, 6, 2, 5, 1, 4},
+    };
+    for (Orientation o = 1; o <= 8; ++o) {
+        std::vector<uint32_t> out(6);
+        OrientPixels(o, stored.data(), 3, 2, out.data());
+        EXPECT_EQ(out, shown[o]) << int{o};
+        EXPECT_EQ(SwapsSides(o), o >= 5);
+    }
+    // Values out of range leave the picture as stored.
+    EXPECT_EQ(ShownPlace(0, 2, 1, 3, 2).x, 2);
+    EXPECT_EQ(ShownPlace(9, 2, 1, 3, 2).y, 1);
+}
+
+}  // namespace
+}  // namespace qcd
