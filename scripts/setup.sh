@@ -11,6 +11,7 @@ packages=(
   wine wine32:i386 libwine-dev
   xvfb xauth imagemagick fonts-ipafont-gothic
   libgdk-pixbuf2.0-bin
+  ffmpeg
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
