@@ -267,6 +267,14 @@ bool MciLayer::MciIsOpen(std::u16string_view a) {
 
 // --- video ---
 
+// Not through mciExecute: Wine's video player answers the stop of a playing or paused video
+// with error 5 when it has no wave-out device to reset (a silent video, a machine without a
+// sound card), though the video stops. Its message box would come up at every stop and step.
+void MciLayer::StopVideo(std::u16string_view a) {
+    std::u16string ignored;
+    MciSendBuf(Concat({u"stop ", a}), ignored);
+}
+
 bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
                          int32_t areaHeight, VideoPicture& picture, std::u16string_view a) {
     if (MciIsOpen(a)) VideoClose(a);
@@ -300,8 +308,8 @@ bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t
 
 void MciLayer::VideoClose(std::u16string_view a) {
     if (!MciIsOpen(a)) return;
-    Execute(Concat({u"stop ", a}));
     std::u16string ignored;
+    StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
     Execute(Concat({u"window ", a, u" state hide"}));
     Execute(Concat({u"close ", a}));
@@ -317,7 +325,7 @@ int32_t MciLayer::VideoFrame(std::u16string_view a) {
 }
 
 void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
-    Execute(Concat({u"stop ", a}));
+    StopVideo(a);
     if (frame >= VideoLength) {
         Execute(Concat({u"seek ", a, u" to end"}));
     } else if (frame > 1) {
@@ -344,7 +352,7 @@ void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
 }
 
 void MciLayer::VideoRewind(std::u16string_view a) {
-    Execute(Concat({u"stop ", a}));
+    StopVideo(a);
     Execute(Concat({u"seek ", a, u" to start"}));
     Execute(Concat({u"window ", a, u" state show"}));
     PumpTwice();

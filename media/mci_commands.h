@@ -175,6 +175,7 @@ class MciLayer {
     uint32_t SavedWaveVolume = 0;
 
   private:
+    void StopVideo(std::u16string_view a);
     bool waveVolumeSaved_ = false;
 
     MciPlatform& platform_;

@@ -239,7 +239,7 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
         mci.calls.clear();
         mci.pumps = 0;
         layer.VideoSeekShow(u"msfile", frame);
-        EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute " + seek,
+        EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute " + seek,
                                     "mciExecute window msfile state show"}))
             << frame;
         EXPECT_EQ(mci.pumps, 2);
@@ -250,7 +250,7 @@ TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
     mci.replies["status msfile position"].text = "42";
     EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
     EXPECT_EQ(mci.calls, (Calls{
-                             "mciExecute stop msfile",
+                             "MciSendBuf stop msfile",
                              "mciExecute seek msfile to 42",
                              "mciExecute window msfile state show",
                              "MciSendBuf pause msfile",
@@ -282,7 +282,7 @@ TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
 
 TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
     layer.VideoRewind(u"msfile");
-    EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute seek msfile to start",
+    EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute seek msfile to start",
                                 "mciExecute window msfile state show"}));
     EXPECT_EQ(mci.pumps, 2);
 }
@@ -301,7 +301,7 @@ TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
     EXPECT_EQ(mci.calls, (Calls{
                              "MciSendBuf sysinfo all quantity open",
                              "MciSendBuf sysinfo all name 1 open",
-                             "mciExecute stop msfile",
+                             "MciSendBuf stop msfile",
                              "MciSendBuf break msfile",
                              "mciExecute window msfile state hide",
                              "mciExecute close msfile",
@@ -426,7 +426,7 @@ TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
                         "MciSendBuf update msfile hdc 4242",
                         "MciSendBuf sysinfo all quantity open",
                         "MciSendBuf sysinfo all name 1 open",
-                        "mciExecute stop msfile",
+                        "MciSendBuf stop msfile",
                         "MciSendBuf break msfile",
                         "mciExecute window msfile state hide",
                         "mciExecute close msfile",
