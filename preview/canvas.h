@@ -19,6 +19,9 @@
 
 namespace qcd {
 
+class MediaSession;
+class SoundBackground;
+
 class Canvas final : public PanelActions {
   public:
     // The text box lives on `home` (the control's own window) between previews.
@@ -52,12 +55,19 @@ class Canvas final : public PanelActions {
     // The picture in picWork fitted into picCopy, as its shown size says.
     void DrawWorkFit();
 
+    // The devices the media kinds open; set before the kinds are made.
+    void AttachMedia(MediaSession& media) { media_ = &media; }
+    MediaSession* Media() const { return media_; }
+    // What plays behind a sound; none shows nothing there.
+    void AttachBackground(SoundBackground* background) { background_ = background; }
+    SoundBackground* Background() const { return background_; }
+
     PreviewState& State() { return state_; }
     const PreviewState& State() const { return state_; }
     TimerOwner& Timers() { return timers_; }
     const Properties& Props() const { return props_; }
 
-    // Raised by every stop of the preview; a button press leaves it.
+    // Raised by every stop of the preview and when the panel goes; a button press leaves it.
     uint32_t Generation() const { return generation_; }
     void Overtake() { ++generation_; }
     // Lets pending messages run; false when the preview was stopped (a new selection, a
@@ -104,6 +114,8 @@ class Canvas final : public PanelActions {
     int areaWidth_ = 0, areaHeight_ = 0;
     uint32_t generation_ = 0;
     PreviewState state_;
+    MediaSession* media_ = nullptr;
+    SoundBackground* background_ = nullptr;
 
     win::unique_hwnd textView_;
     HWND textViewHome_ = nullptr;

@@ -12,6 +12,8 @@ std::unique_ptr<Kind> MakeIconKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeAniKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeProgramKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeTextKind(Canvas& canvas);
+std::unique_ptr<Kind> MakeVideoKind(Canvas& canvas);
+std::unique_ptr<Kind> MakeMciSoundKind(Canvas& canvas);
 
 std::span<const KindTableRow> KindTable() {
     static constexpr KindTableRow kRows[] = {
@@ -19,6 +21,8 @@ std::span<const KindTableRow> KindTable() {
         {PreviewRow::Metafile, MakeMetafileKind},
         {PreviewRow::IconFile, MakeIconKind},
         {PreviewRow::AnimatedCursor, MakeAniKind},
+        {PreviewRow::Video, MakeVideoKind},
+        {PreviewRow::MciSound, MakeMciSoundKind},
         {PreviewRow::ProgramIcons, MakeProgramKind},
         {PreviewRow::Text, MakeTextKind},
     };
