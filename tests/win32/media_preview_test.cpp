@@ -1,0 +1,110 @@
+// Videos and MIDI files in the real Open dialog, the keyboard held down over them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <string>
+
+#include "media_files.h"
+#include "preview/canvas.h"
+#include "preview_fixture.h"
+
+namespace qcd::test {
+namespace {
+
+int OpenDevices() {
+    char reply[64] = {};
+    mciSendStringA("sysinfo all quantity open", reply, sizeof reply, nullptr);
+    return atoi(reply);
+}
+
+int ChildCount(HWND window) {
+    int n = 0;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++n;
+    return n;
+}
+
+// The name of the list's selected item; the list is in this process, so the text can be asked
+// for from the driver's thread.
+std::wstring SelectedName(HWND list) {
+    const int index = static_cast<int>(
+        SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (index < 0) return L"";
+    wchar_t text[MAX_PATH] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+// Every move lets the video open and close run their pumps, where the next key comes in:
+// each newer selection owns the panel, and the one selected at the end is previewed whole.
+TEST_F(PreviewTest, HoldingDownThroughVideosAndSoundsEndsOnTheLastPreview) {
+    const wchar_t* names[] = {L"a1.avi", L"a2.mid", L"a3.avi", L"a4.mid",
+                              L"a5.avi", L"a6.mid", L"a7.avi", L"a8.avi"};
+    for (const wchar_t* name : names) {
+        const std::wstring n = name;
+        if (n.ends_with(L".mid"))
+            WriteFile(folder_ / name, MidiFile(61400));
+        else
+            fs::copy_file(VideoFixture(n == L"a8.avi" ? "small.avi" : "clip.avi"), folder_ / name);
+    }
+    const int devicesBefore = OpenDevices();
+    std::wstring selected, title, size, index, status;
+    int children = -1, devices = -1;
+    bool videoShown = false;
+    PreviewKind kind = PreviewKind::None;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"a1.avi")) return;
+        HWND list = FileList(dlg);
+        // Held down: the first press, then the keyboard's repeats about 30 a second.
+        for (int i = 0; i < 10; ++i) {
+            PostMessageW(list, WM_KEYDOWN, VK_DOWN, i ? 0x40500001 : 0x00500001);
+            Sleep(30);
+        }
+        PostMessageW(list, WM_KEYUP, VK_DOWN, static_cast<LPARAM>(0xC0500001u));
+        auto settled = [&] {
+            SendMessageW(dlg, WM_NULL, 0, 0);
+            selected = SelectedName(list);
+            return WindowText(GetDlgItem(pnl, 1001)) == selected &&
+                   WindowText(GetDlgItem(pnl, 1004)) != L"Loading...";
+        };
+        WaitFor(settled, 10000);
+        Sleep(500);
+        if (!settled()) return;
+        title = WindowText(GetDlgItem(pnl, 1001));
+        size = WindowText(GetDlgItem(pnl, 1002));
+        index = WindowText(GetDlgItem(pnl, 1003));
+        status = WindowText(GetDlgItem(pnl, 1004));
+        HWND area = GetDlgItem(pnl, 1000);
+        children = ChildCount(area);
+        HWND video = GetWindow(area, GW_CHILD);
+        videoShown = video && IsWindowVisible(video);
+        devices = OpenDevices();
+        kind = Object().Dialogs().PreviewCanvas().State().kind;
+    });
+    ASSERT_FALSE(title.empty()) << "the preview never caught up with the selection";
+    EXPECT_EQ(status, L"");
+    if (title.ends_with(L".mid")) {
+        EXPECT_EQ(size, L"");
+        EXPECT_EQ(index, L"00:00/01:01");
+        EXPECT_EQ(kind, PreviewKind::MciSound);
+        EXPECT_EQ(children, 0);
+    } else {
+        EXPECT_EQ(size.substr(0, 8), title == L"a8.avi" ? L"64x48xFu" : L"160x120x");
+        EXPECT_EQ(index, title == L"a8.avi" ? L"1/30  Frame" : L"1/250  Frame");
+        EXPECT_EQ(kind, PreviewKind::Video);
+        EXPECT_EQ(children, 1);  // one video window, none of an overtaken open
+        EXPECT_TRUE(videoShown);
+    }
+    EXPECT_EQ(devices, devicesBefore + 1);  // the one device of the last preview
+    EXPECT_EQ(OpenDevices(), devicesBefore);  // all closed with the dialog
+}
+
+}  // namespace
+}  // namespace qcd::test
