@@ -250,6 +250,7 @@ TEST_F(MediaKindTest, AMidiFileShowsItsLengthAndPlaysPausesAndStops) {
     EXPECT_TRUE(timers_.Enabled(TimerId::MciProgress));
     EXPECT_TRUE(Enabled(IDC_PAUSE_BUTTON));
     EXPECT_EQ(Text(GetDlgItem(panel_, IDC_PLAY_BUTTON)), L"□");
+    EXPECT_EQ(ProcessMci().MciStatusMode(MciSoundAlias), u"playing");
     timers_.Tick(8);
     // No MIDI output here: the position stays at 0, the length is what the file says.
     EXPECT_EQ(Label(IDC_INDEX_LABEL).substr(5), L"/01:01");
@@ -282,6 +283,38 @@ TEST_F(MediaKindTest, ACdTrackWithoutADriveShowsOnlyItsTitle) {
         EXPECT_FALSE(Enabled(id)) << id;
     }
     EXPECT_FALSE(ProcessMci().MciIsOpen(MciSoundAlias));
+}
+
+// What the platform's players make of damaged files is theirs; the preview fails quietly.
+TEST_F(MediaKindTest, DamagedVideoAndMidiFilesFailQuietly) {
+    Bytes random(4096);
+    uint32_t seed = 12345;
+    for (uint8_t& b : random) b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    Bytes huge;
+    PutId(huge, "RIFF");
+    Put32(huge, 0xFFFFFFFF);
+    PutId(huge, "AVI ");
+    PutId(huge, "LIST");
+    Put32(huge, 0x7FFFFFFF);
+    PutId(huge, "hdrl");
+    PutId(huge, "avih");
+    Put32(huge, 56);
+    for (uint32_t v : {33333u, 0u, 0u, 0x10u, 0x7FFFFFFFu, 0u, 0xFFFFu, 0u, 0x7FFFFFFFu, 0x7FFFFFFFu,
+                       0u, 0u, 0u, 0u})
+        Put32(huge, v);
+    WriteFile(folder_ / L"random.avi", random);
+    WriteFile(folder_ / L"random.mid", random);
+    WriteFile(folder_ / L"huge.avi", huge);
+    WriteFile(folder_ / L"riff.avi", Bytes(huge.begin(), huge.begin() + 12));
+    const int before = OpenDevices();
+    for (const wchar_t* name : {L"random.avi", L"random.mid", L"huge.avi", L"riff.avi"}) {
+        Select(name);
+        EXPECT_EQ(canvas_.State().kind, PreviewKind::None) << name;
+        EXPECT_EQ(Label(IDC_STATUS_LABEL), L"") << name;
+        EXPECT_EQ(VideoWindow(), nullptr) << name;
+    }
+    Select(L"notes.txt");
+    EXPECT_EQ(OpenDevices(), before);
 }
 
 TEST_F(MediaKindTest, TwoHundredSelectionsLeaveNothingBehind) {

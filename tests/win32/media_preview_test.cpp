@@ -28,6 +28,46 @@ int ChildCount(HWND window) {
     return n;
 }
 
+int FrameOf(HWND panel) { return _wtoi(WindowText(GetDlgItem(panel, 1003)).c_str()); }
+
+// The control's own window timers drive the counter while the dialog runs; every press gives
+// the keyboard back to the file list.
+TEST_F(PreviewTest, AVideoPlaysOnTheControlsTimerAndAMidiFileOnItsOwn) {
+    fs::copy_file(VideoFixture("clip.avi"), folder_ / L"clip.avi");
+    WriteFile(folder_ / L"tune.mid", MidiFile(61400));
+    int playing = 0, paused = -1, pausedLater = -2;
+    std::wstring pausedCaption, midiTime, midiCaption;
+    bool focusOnList = false;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"clip.avi")) return;
+        Click(pnl, 1005);
+        WaitFor([&] { return FrameOf(pnl) > 10; });
+        playing = FrameOf(pnl);
+        focusOnList = FocusOf(dlg) == FileList(dlg);
+        Click(pnl, 1008);
+        WaitFor([&] { return WindowText(GetDlgItem(pnl, 1005)) == L"＞"; });
+        SendMessageW(dlg, WM_NULL, 0, 0);
+        paused = FrameOf(pnl);
+        pausedCaption = WindowText(GetDlgItem(pnl, 1005));
+        Sleep(400);
+        pausedLater = FrameOf(pnl);
+        if (!Preview(dlg, pnl, L"tune.mid")) return;
+        Click(pnl, 1005);
+        WaitFor([&] { return WindowText(GetDlgItem(pnl, 1005)) == L"□"; });
+        Sleep(300);  // Timer8 ticks
+        SendMessageW(dlg, WM_NULL, 0, 0);
+        midiTime = WindowText(GetDlgItem(pnl, 1003));
+        midiCaption = WindowText(GetDlgItem(pnl, 1005));
+    });
+    EXPECT_GT(playing, 10);
+    EXPECT_TRUE(focusOnList);
+    EXPECT_EQ(pausedCaption, L"＞");
+    EXPECT_GE(paused, playing);
+    EXPECT_EQ(pausedLater, paused);
+    EXPECT_EQ(midiCaption, L"□");
+    EXPECT_EQ(midiTime, L"00:00/01:01");  // no MIDI output here: the position stays at 0
+}
+
 // The name of the list's selected item; the list is in this process, so the text can be asked
 // for from the driver's thread.
 std::wstring SelectedName(HWND list) {
