@@ -298,6 +298,25 @@ TEST_F(MediaSteps, APressDuringATickEndsTheTick) {
     EXPECT_EQ(state.kind, Kind::VideoPaused);
 }
 
+// A seek's pump (or the platform's message box) dispatches the timer's next tick: it is
+// dropped while this one runs, and none comes once the end disabled the timer.
+TEST_F(MediaSteps, OneTickAtATimeAndNoneAfterTheEnd) {
+    ShowVideo(Kind::VideoForward, 180);
+    int ticks = 0;
+    timers.Register(TimerId::VideoPosition, [&] {
+        ++ticks;
+        Timer2_Timer(Context());
+    });
+    timers.SetEnabled(TimerId::VideoPosition, true);
+    mci.onPump = [&] { timers.Tick(static_cast<int>(TimerId::VideoPosition)); };
+    timers.Tick(static_cast<int>(TimerId::VideoPosition));
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(timers.Enabled(TimerId::VideoPosition));
+    timers.Tick(static_cast<int>(TimerId::VideoPosition));
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(Label(PanelLabel::Index), "250/250  Frame");
+}
+
 TEST_F(MediaSteps, ATickOfAClosedVideoDoesNothing) {
     ShowVideo(Kind::VideoPlaying, 10);
     mci.ListOpen("");
