@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -63,7 +64,7 @@ class MediaKindTest : public ::testing::Test {
         GetTempPathW(MAX_PATH, temp);
         folder_ = fs::path(temp) / (L"qcd-media-" + std::to_wstring(GetCurrentProcessId()));
         fs::create_directories(folder_);
-        for (const char* name : {"clip.avi", "tall.avi", "small.avi"})
+        for (const char* name : {"clip.avi", "tall.avi", "small.avi", "clip.mpg"})
             fs::copy_file(VideoFixture(name), folder_ / name, fs::copy_options::overwrite_existing);
         fs::copy_file(VideoFixture("clip.avi"), folder_ / L"a clip with spaces.avi",
                       fs::copy_options::overwrite_existing);
@@ -229,8 +230,11 @@ TEST_F(MediaKindTest, ANewSelectionClosesTheVideo) {
     Select(L"clip.avi");
     EXPECT_EQ(OpenDevices(), before + 1);
     Press(IDC_PLAY_BUTTON);
-    Select(L"notes.txt");
-    EXPECT_EQ(VideoWindow() == nullptr || VideoWindow() == canvas_.TextView(), true);
+    HWND video = VideoWindow();
+    ASSERT_NE(video, nullptr);
+    Select(L"red.bmp");
+    EXPECT_FALSE(IsWindow(video));
+    EXPECT_EQ(VideoWindow(), nullptr);
     EXPECT_FALSE(ProcessMci().MciIsOpen(u"msfile"));
     EXPECT_EQ(OpenDevices(), before);
     EXPECT_FALSE(timers_.Enabled(TimerId::VideoPosition));
@@ -283,6 +287,23 @@ TEST_F(MediaKindTest, ACdTrackWithoutADriveShowsOnlyItsTitle) {
         EXPECT_FALSE(Enabled(id)) << id;
     }
     EXPECT_FALSE(ProcessMci().MciIsOpen(MciSoundAlias));
+}
+
+// An MPEG file is whatever the platform's MCI makes of it: a video with its frame line, or the
+// failure path, never a hang or a message.
+TEST_F(MediaKindTest, AnMpegFileIsAVideoOrFailsQuietly) {
+    Select(L"clip.mpg");
+    if (canvas_.State().kind == PreviewKind::Video) {
+        EXPECT_EQ(Label(IDC_SIZE_LABEL).substr(0, 8), L"160x120x");
+        EXPECT_EQ(Label(IDC_INDEX_LABEL).substr(0, 2), L"1/");
+        EXPECT_NE(VideoWindow(), nullptr);
+    } else {
+        EXPECT_EQ(canvas_.State().kind, PreviewKind::None);
+        EXPECT_EQ(Label(IDC_INDEX_LABEL), L"");
+        EXPECT_FALSE(Enabled(IDC_PLAY_BUTTON));
+        EXPECT_FALSE(ProcessMci().MciIsOpen(u"msfile"));
+    }
+    std::printf("clip.mpg: %s\n", canvas_.State().kind == PreviewKind::Video ? "video" : "not opened");
 }
 
 // What the platform's players make of damaged files is theirs; the preview fails quietly.
