@@ -42,10 +42,9 @@ class MciSoundKind final : public Kind {
   private:
     MediaContext Context() {
         MediaSession& media = *canvas_.Media();
-        return {canvas_,        canvas_.State(), canvas_.Timers(),
-                media.Mci(),    media.VideoAlias(), path_,
-                title_,         canvas_.Background(),
-                [this] { return canvas_.Generation(); }};
+        return {canvas_,     canvas_.State(),      canvas_.Timers(),
+                media.Mci(), media.VideoAlias(),   path_,
+                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
     }
 
     Canvas& canvas_;

@@ -25,9 +25,13 @@ std::u16string AsciiUpper(std::u16string text) {
     return text;
 }
 
-double Seconds(const std::u16string& reply) { return LeadingNumber(reply) / 1000.0; }
+double Seconds(const std::u16string& reply) {
+    return LeadingNumber(reply) / 1000.0;
+}
 
-bool IsCdTrack(const MediaContext& c) { return ExtensionKey(c.fileTitle) == u".cda"; }
+bool IsCdTrack(const MediaContext& c) {
+    return ExtensionKey(c.fileTitle) == u".cda";
+}
 
 // The disc positioned at the start of the file's track, and the track the device then names.
 void PositionOnTrack(const MediaContext& c) {

@@ -25,7 +25,9 @@ std::u16string TwoDigits(int64_t n) {
     return n < 0 ? u"-" + digits : digits;
 }
 
-int64_t WholeMinutes(double seconds) { return ToWhole(std::floor(seconds / 60)); }
+int64_t WholeMinutes(double seconds) {
+    return ToWhole(std::floor(seconds / 60));
+}
 
 int64_t SecondsPart(double seconds) {
     // The default rounding mode sends halves to the even neighbour.
@@ -33,7 +35,8 @@ int64_t SecondsPart(double seconds) {
 }
 
 std::u16string TimeText(double secondsForMinutes, double secondsForSeconds) {
-    return TwoDigits(WholeMinutes(secondsForMinutes)) + u":" + TwoDigits(SecondsPart(secondsForSeconds));
+    return TwoDigits(WholeMinutes(secondsForMinutes)) + u":" +
+           TwoDigits(SecondsPart(secondsForSeconds));
 }
 
 }  // namespace qcd

@@ -17,7 +17,9 @@ int64_t SecondsPart(double seconds);
 
 // "mm:ss" of one time. The minutes and the seconds may come from two readings of it.
 std::u16string TimeText(double secondsForMinutes, double secondsForSeconds);
-inline std::u16string TimeText(double seconds) { return TimeText(seconds, seconds); }
+inline std::u16string TimeText(double seconds) {
+    return TimeText(seconds, seconds);
+}
 
 // "elapsed/total".
 inline std::u16string PlayTimeText(double elapsed, double total) {

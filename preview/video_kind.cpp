@@ -71,10 +71,9 @@ class VideoKind final : public Kind {
   private:
     MediaContext Context() {
         MediaSession& media = *canvas_.Media();
-        return {canvas_,        canvas_.State(), canvas_.Timers(),
-                media.Mci(),    media.VideoAlias(), path_,
-                title_,         canvas_.Background(),
-                [this] { return canvas_.Generation(); }};
+        return {canvas_,     canvas_.State(),      canvas_.Timers(),
+                media.Mci(), media.VideoAlias(),   path_,
+                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
     }
 
     Canvas& canvas_;
@@ -83,6 +82,8 @@ class VideoKind final : public Kind {
 
 }  // namespace
 
-std::unique_ptr<Kind> MakeVideoKind(Canvas& canvas) { return std::make_unique<VideoKind>(canvas); }
+std::unique_ptr<Kind> MakeVideoKind(Canvas& canvas) {
+    return std::make_unique<VideoKind>(canvas);
+}
 
 }  // namespace qcd

@@ -17,7 +17,9 @@ struct Mark {
     PreviewKind kind;
 };
 
-Mark Here(const MediaContext& c) { return {c.generation(), c.state.kind}; }
+Mark Here(const MediaContext& c) {
+    return {c.generation(), c.state.kind};
+}
 
 // No selection and no press took the panel while messages ran.
 bool Still(const MediaContext& c, const Mark& m) {
@@ -30,7 +32,9 @@ int32_t Plus(int32_t frame, int32_t delta) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-bool VideoIsOpen(const MediaContext& c) { return c.mci.MciIsOpen(c.videoAlias); }
+bool VideoIsOpen(const MediaContext& c) {
+    return c.mci.MciIsOpen(c.videoAlias);
+}
 
 // Seeks to `target`, shows and pauses the video and reads the frame reached. Empty when the
 // panel was taken while the seek let messages run: nothing more is sent.
