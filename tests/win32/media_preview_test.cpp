@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "media_files.h"
@@ -38,8 +39,18 @@ TEST_F(PreviewTest, AVideoPlaysOnTheControlsTimerAndAMidiFileOnItsOwn) {
     int playing = 0, paused = -1, pausedLater = -2;
     std::wstring pausedCaption, midiTime, midiCaption;
     bool focusOnList = false;
+    int drawn = 0;
     Open([&](HWND dlg, HWND pnl) {
         if (!Preview(dlg, pnl, L"clip.avi")) return;
+        // The first frame is on the screen: the test picture's coloured bars, not a blank or
+        // black window.
+        const Area a = PreviewArea(pnl);
+        WaitFor([&] {
+            std::set<COLORREF> colours;
+            for (int x = 0; x < a.width; x += 2) colours.insert(PixelAt(a.window, x, a.height / 2));
+            drawn = static_cast<int>(colours.size());
+            return drawn >= 6;
+        }, 2000);
         Click(pnl, 1005);
         WaitFor([&] { return FrameOf(pnl) > 10; });
         playing = FrameOf(pnl);
@@ -59,6 +70,7 @@ TEST_F(PreviewTest, AVideoPlaysOnTheControlsTimerAndAMidiFileOnItsOwn) {
         midiTime = WindowText(GetDlgItem(pnl, 1003));
         midiCaption = WindowText(GetDlgItem(pnl, 1005));
     });
+    EXPECT_GE(drawn, 6);
     EXPECT_GT(playing, 10);
     EXPECT_TRUE(focusOnList);
     EXPECT_EQ(pausedCaption, L"＞");
