@@ -49,6 +49,10 @@ class VideoKind final : public Kind {
                 return;
             }
             Timer2_Timer(Context());
+            // A scan lands on a new frame at every tick; playback draws itself.
+            const bool playing = canvas_.State().kind == PreviewKind::VideoPlaying &&
+                                 canvas_.Timers().Enabled(TimerId::VideoPosition);
+            if (!playing) RepaintVideo();
         });
     }
     ~VideoKind() override { canvas_.Timers().Register(TimerId::VideoPosition, nullptr); }
@@ -65,10 +69,19 @@ class VideoKind final : public Kind {
     }
 
     void Press(PanelButton button) override {
-        if (canvas_.Media()) PressVideo(Context(), button);
+        if (!canvas_.Media()) return;
+        PressVideo(Context(), button);
+        RepaintVideo();
     }
 
   private:
+    // Wine's video player does not repaint its window after a seek, and showing a window that
+    // is shown already paints nothing: the frame sought to is drawn by a repaint of our own.
+    void RepaintVideo() const {
+        if (HWND area = canvas_.Area())
+            RedrawWindow(area, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+
     MediaContext Context() {
         MediaSession& media = *canvas_.Media();
         return {canvas_,     canvas_.State(),      canvas_.Timers(),

@@ -160,3 +160,49 @@ TEST_F(PreviewTest, HoldingDownThroughVideosAndSoundsEndsOnTheLastPreview) {
 
 }  // namespace
 }  // namespace qcd::test
+
+namespace qcd::test {
+namespace {
+
+// The area's pixels on a coarse grid, as one number.
+uint64_t Fingerprint(const Area& a) {
+    uint64_t sum = 0;
+    for (int y = 2; y < a.height; y += 3)
+        for (int x = 2; x < a.width; x += 3) sum = sum * 31 + PixelAt(a.window, x, y);
+    return sum;
+}
+
+// Wine's player does not repaint after a seek by itself: a step shows the new frame.
+TEST_F(PreviewTest, AStepShowsTheFrameSteppedTo) {
+    fs::copy_file(VideoFixture("clip.avi"), folder_ / L"clip.avi");
+    uint64_t first = 0, stepped = 0, back = 0;
+    std::wstring line;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"clip.avi")) return;
+        const Area a = PreviewArea(pnl);
+        Sleep(300);
+        first = Fingerprint(a);
+        // A click at a time, as the frame line follows.
+        for (int i = 2; i <= 26; ++i) {
+            Click(pnl, 1006);
+            const std::wstring want = std::to_wstring(i) + L"/250  Frame";
+            WaitFor([&] { return WindowText(GetDlgItem(pnl, 1003)) == want; });
+        }
+        Sleep(300);
+        line = WindowText(GetDlgItem(pnl, 1003));
+        stepped = Fingerprint(a);
+        for (int i = 25; i >= 1; --i) {
+            Click(pnl, 1007);
+            const std::wstring want = std::to_wstring(i) + L"/250  Frame";
+            WaitFor([&] { return WindowText(GetDlgItem(pnl, 1003)) == want; });
+        }
+        Sleep(300);
+        back = Fingerprint(a);
+    });
+    EXPECT_EQ(line, L"26/250  Frame");
+    EXPECT_NE(stepped, first);
+    EXPECT_EQ(back, first);
+}
+
+}  // namespace
+}  // namespace qcd::test
