@@ -150,7 +150,7 @@ INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
             // A keyboard move notifies the same selection twice.
             std::u16string path = GetDlgFilePath(header.hwndFrom);
             if (path == previewedPath_ && previewedGeneration_ == canvas_.Generation()) break;
-            preview_.StopPreviewMedia(true);
+            if (!preview_.StopPreviewMedia(true)) break;
             // The properties follow the selection as it moves.
             props_.FileName = std::move(path);
             props_.FileTitle = GetDlgSpec(header.hwndFrom);
@@ -163,7 +163,7 @@ INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
             break;
         }
         case NotifyAction::Reset:
-            preview_.StopPreviewMedia(false);
+            if (!preview_.StopPreviewMedia(false)) break;
             SetDlgControlText(GetParent(panel), kFileNameBox, u"");
             preview_.ClearPreviewPanel();
             break;

@@ -1,5 +1,6 @@
 #include "media/mci_commands.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <limits>
 
@@ -18,8 +19,27 @@ std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
     return out;
 }
 
-bool FitsInt16(int64_t v) {
-    return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+int16_t ClampInt16(int64_t v) {
+    return static_cast<int16_t>(std::clamp<int64_t>(v, std::numeric_limits<int16_t>::min(),
+                                                    std::numeric_limits<int16_t>::max()));
+}
+
+char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c - u'A' + u'a' : c; }
+
+bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
+    return true;
+}
+
+// A size as a magnitude that fits 32 bits (-2^31 has none).
+int64_t Magnitude(int32_t v) { return v < 0 ? -int64_t{v} : v; }
+
+// Field n of the reply to "where … source max", read leniently, as a magnitude.
+int32_t SizeField(std::u16string_view reply, int32_t n) {
+    return static_cast<int32_t>(std::min<int64_t>(Magnitude(LeadingNumber(FieldOf(reply, n, u" "))),
+                                                  std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
@@ -61,6 +81,25 @@ std::optional<int32_t> ParseInt32(std::u16string_view text) {
     return static_cast<int32_t>(value);
 }
 
+int32_t LeadingNumber(std::u16string_view text) {
+    size_t i = text.find_first_not_of(u' ');
+    if (i == std::u16string_view::npos) return 0;
+    bool negative = false;
+    if (text[i] == u'+' || text[i] == u'-') negative = text[i++] == u'-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = std::min<int64_t>(value * 10 + (text[i] - u'0'), int64_t{1} << 32);
+    }
+    if (negative) value = -value;
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+std::u16string VideoPathArgument(std::u16string_view shortPath) {
+    if (shortPath.find(u' ') == std::u16string_view::npos) return std::u16string(shortPath);
+    return Concat({u"\"", shortPath, u"\""});
+}
+
 std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,
                                 int32_t parentWindow) {
     return Concat(
@@ -75,26 +114,21 @@ std::u16string VideoUpdateCommand(std::u16string_view a, int32_t dc) {
     return Concat({u"update ", a, u" hdc ", Decimal(dc)});
 }
 
-std::optional<VideoWindowRect> PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight,
-                                                int32_t areaWidth, int32_t areaHeight) {
-    const int64_t w = videoWidth, h = videoHeight, b = areaWidth, c = areaHeight;
+VideoWindowRect PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight, int32_t areaWidth,
+                                 int32_t areaHeight) {
+    const int64_t w = Magnitude(videoWidth), h = Magnitude(videoHeight);
+    const int64_t b = areaWidth, c = areaHeight;
     int64_t x, y, width, height;
     if (w <= b && h <= c) {
         x = (b - w) / 2, y = (c - h) / 2, width = w, height = h;
     } else if (w >= h) {
-        if (w == 0) return std::nullopt;
-        const int64_t q = h * c / w;
+        const int64_t q = h * c / w;  // w > 0: it does not fit
         x = 0, y = (c - q) / 2, width = b, height = q;
     } else {
-        if (h == 0) return std::nullopt;
         const int64_t q = w * b / h;
         x = (b - q) / 2, y = 0, width = q, height = c;
     }
-    if (!FitsInt16(x) || !FitsInt16(y) || !FitsInt16(width) || !FitsInt16(height)) {
-        return std::nullopt;
-    }
-    return VideoWindowRect{static_cast<int16_t>(x), static_cast<int16_t>(y),
-                           static_cast<int16_t>(width), static_cast<int16_t>(height)};
+    return {ClampInt16(x), ClampInt16(y), ClampInt16(width), ClampInt16(height)};
 }
 
 std::u16string VideoPutCommand(std::u16string_view a, const VideoWindowRect& r) {
@@ -222,20 +256,60 @@ std::u16string MciLayer::MciStatusTrackLength(std::u16string_view a, std::u16str
 bool MciLayer::MciIsOpen(std::u16string_view a) {
     std::u16string reply;
     MciSendBuf(u"sysinfo all quantity open", reply);
+    if (a.empty()) return false;
     const int64_t count = ParseInt32(reply).value_or(0);
     for (int64_t i = 1; i <= count; ++i) {
         MciSendBuf(u"sysinfo all name " + Decimal(i) + u" open", reply);
-        if (std::u16string_view(reply).substr(0, a.size()) == a) return true;
+        if (StartsWithIgnoringCase(reply, a)) return true;
     }
     return false;
 }
 
 // --- video ---
 
+// Not through mciExecute: Wine's video player answers the stop of a playing or paused video
+// with error 5 when it has no wave-out device to reset (a silent video, a machine without a
+// sound card), though the video stops. Its message box would come up at every stop and step.
+void MciLayer::StopVideo(std::u16string_view a) {
+    std::u16string ignored;
+    MciSendBuf(Concat({u"stop ", a}), ignored);
+}
+
+bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
+                         int32_t areaHeight, VideoPicture& picture, std::u16string_view a) {
+    if (MciIsOpen(a)) VideoClose(a);
+    const std::u16string shortPath = ShortPath(file);
+    std::u16string reply;
+    if (MciSendBuf(VideoOpenCommand(VideoPathArgument(shortPath), a, parentWindow), reply) != 0) {
+        VideoClose(a);
+        return false;
+    }
+    reply.clear();
+    MciSendBuf(VideoWhereCommand(a), reply);
+    // Wine answers "0 0 160 -120" for a bottom-up video: the size is the magnitude.
+    VideoWidth = SizeField(reply, 3);
+    VideoHeight = SizeField(reply, 4);
+    const int32_t dc = picture.PrepareDc(VideoWidth, VideoHeight);
+    if (MciSendBuf(VideoUpdateCommand(a, dc), reply) != 0) {
+        VideoClose(a);
+        return false;
+    }
+    VideoBits = picture.BitsPerPixel();
+    MciSendBuf(Concat({u"set ", a, u" time format frames"}), reply);
+    reply.clear();
+    MciSendBuf(Concat({u"status ", a, u" length"}), reply);
+    VideoLength = LeadingNumber(reply);
+    MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
+               reply);
+    Execute(Concat({u"window ", a, u" state show"}));
+    PumpTwice();
+    return true;
+}
+
 void MciLayer::VideoClose(std::u16string_view a) {
     if (!MciIsOpen(a)) return;
-    Execute(Concat({u"stop ", a}));
     std::u16string ignored;
+    StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
     Execute(Concat({u"window ", a, u" state hide"}));
     Execute(Concat({u"close ", a}));
@@ -247,11 +321,11 @@ int32_t MciLayer::VideoFrame(std::u16string_view a) {
     MciSendBuf(Concat({u"set ", a, u" time format frames"}), reply);
     reply.clear();
     MciSendBuf(Concat({u"status ", a, u" position"}), reply);
-    return ParseInt32(reply).value_or(0);
+    return LeadingNumber(reply);
 }
 
 void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
-    Execute(Concat({u"stop ", a}));
+    StopVideo(a);
     if (frame >= VideoLength) {
         Execute(Concat({u"seek ", a, u" to end"}));
     } else if (frame > 1) {
@@ -278,7 +352,7 @@ void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
 }
 
 void MciLayer::VideoRewind(std::u16string_view a) {
-    Execute(Concat({u"stop ", a}));
+    StopVideo(a);
     Execute(Concat({u"seek ", a, u" to start"}));
     Execute(Concat({u"window ", a, u" state show"}));
     PumpTwice();

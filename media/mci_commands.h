@@ -25,7 +25,8 @@ inline constexpr std::u16string_view kMciUnknownErrorText = u"原因不明のエ
 inline constexpr size_t kMciReplyBufferSize = 512;
 inline constexpr size_t kMciErrorBufferSize = 256;
 inline constexpr size_t kMciSendBufSize = 1024;
-inline constexpr size_t kShortPathBufferSize = 256;
+// The platform's path length: a 256-character buffer cuts the deepest short paths.
+inline constexpr size_t kShortPathBufferSize = 260;
 
 // What the layer needs from the system. Each call maps to one platform function; the
 // spans are the caller's fixed buffers and their sizes are the length arguments.
@@ -65,6 +66,14 @@ std::u16string FieldOf(std::u16string_view text, int32_t n, std::u16string_view 
 // decimal digits, nothing else. Empty when the reply is not such a number or overflows.
 std::optional<int32_t> ParseInt32(std::u16string_view text);
 
+// Lenient reading of a reply: the number at its start (after spaces, with an optional sign),
+// 0 when there is none, as for an "Error:" reply. Beyond 32 bits it stops at the limit.
+int32_t LeadingNumber(std::u16string_view text);
+
+// The file argument of the video open command: the short path, quoted when it still holds a
+// blank (volumes without short names keep the long one).
+std::u16string VideoPathArgument(std::u16string_view shortPath);
+
 
 // Command strings of the video open sequence.
 std::u16string VideoOpenCommand(std::u16string_view shortPath, std::u16string_view a,
@@ -78,10 +87,21 @@ struct VideoWindowRect {
     int16_t x, y, width, height;
     bool operator==(const VideoWindowRect&) const = default;
 };
-// Empty when a number does not fit 16 bits (an overflow) or the size is degenerate.
-std::optional<VideoWindowRect> PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight,
-                                                int32_t areaWidth, int32_t areaHeight);
+// The video's size is taken by magnitude (Wine gives a bottom-up video a negative height);
+// the products are 64-bit and each number is clamped to 16 bits.
+VideoWindowRect PlaceVideoWindow(int32_t videoWidth, int32_t videoHeight, int32_t areaWidth,
+                                 int32_t areaHeight);
 std::u16string VideoPutCommand(std::u16string_view a, const VideoWindowRect& r);
+
+// The picture box the first video frame is drawn into.
+class VideoPicture {
+  public:
+    virtual ~VideoPicture() = default;
+    // Sized to width × height and cleared; its device context as the update command names it.
+    virtual int32_t PrepareDc(int32_t width, int32_t height) = 0;
+    // Bits per pixel of its image.
+    virtual int16_t BitsPerPixel() = 0;
+};
 
 // The process-wide command layer. Routines return MCI error codes (-1: no command) or
 // reply texts; `a` is the alias the command works on.
@@ -119,13 +139,20 @@ class MciLayer {
     std::u16string MciStatusTrackPosition(std::u16string_view a, std::u16string_view track);
     std::u16string MciStatusTrackLength(std::u16string_view a, std::u16string_view track);
 
-    // True when an open device's alias begins with `a` (a prefix test, case-sensitive).
+    // True when an open device's alias begins with `a` (a prefix test). Letter case does not
+    // count: Wine names open devices in lower case. An empty alias matches nothing.
     bool MciIsOpen(std::u16string_view a);
 
     // Video sequences. Those that change what the window shows pump messages twice at the
     // end so that the video window repaints before the caller goes on.
+    // Opens `file` as a child window of `parentWindow`, draws its first frame into `picture`,
+    // reads its size and length and fits the window into the area of areaWidth × areaHeight.
+    // False, the alias closed, when the open or the first frame fails. Closes a video still
+    // open under `a` first (the caller does that itself when it must see the pump).
+    bool VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
+                   int32_t areaHeight, VideoPicture& picture, std::u16string_view a);
     void VideoClose(std::u16string_view a);
-    // The position in frames; 0 when the reply is not a number.
+    // The position in frames; 0 when the reply starts with no number.
     int32_t VideoFrame(std::u16string_view a);
     void VideoSeekShow(std::u16string_view a, int32_t frame);
     int32_t VideoSeekPause(std::u16string_view a, int32_t frame);
@@ -137,6 +164,8 @@ class MciLayer {
     // true saves the wave-out volume, false puts the saved one back. Nothing is put back when
     // no volume could be read: writing a value never read would silence the device.
     void WaveVolume(bool save);
+    // Lets pending window messages run twice, as the video sequences end.
+    void PumpTwice();
 
     std::u16string LastMciReply;
     int32_t VideoLength = 0;
@@ -146,7 +175,7 @@ class MciLayer {
     uint32_t SavedWaveVolume = 0;
 
   private:
-    void PumpTwice();
+    void StopVideo(std::u16string_view a);
     bool waveVolumeSaved_ = false;
 
     MciPlatform& platform_;

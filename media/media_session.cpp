@@ -25,10 +25,12 @@ void MediaSession::StopMp3() {
 }
 
 void MediaSession::StopDevices() {
-    if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
     if (mp3Open_) StopMp3();
     mci_.MciStop(MciSoundAlias);
     mci_.MciClose(MciSoundAlias);
+    // Last: the close lets messages run, and a selection handled there opens its own devices,
+    // which nothing here may close after it.
+    if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
 }
 
 void MediaSession::RestoreVolume() { mci_.WaveVolume(false); }

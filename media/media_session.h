@@ -19,8 +19,8 @@ class MediaSession {
     // After it: VBMP3 freed and the volume put back.
     void EndDialog();
 
-    // Closes the video if one is open, stops the VBMP3 sound, stops and closes "ATYPE"; their
-    // errors are not reported.
+    // Stops the VBMP3 sound, stops and closes "ATYPE", closes the video if one is open; their
+    // errors are not reported. The video's close lets messages run.
     void StopDevices();
     // The wave-out volume saved before the dialog, put back.
     void RestoreVolume();

@@ -26,6 +26,8 @@ void Canvas::AttachPanel(HWND panel) {
 }
 
 void Canvas::DetachPanel() {
+    // Whatever let messages run while the panel went must not touch it afterwards.
+    Overtake();
     GiveTextViewBack();
     if (HWND area = Area()) RemoveWindowSubclass(area, AreaProc, 0);
     panel_ = nullptr;

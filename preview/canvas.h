@@ -20,6 +20,7 @@
 namespace qcd {
 
 class MediaSession;
+class SoundBackground;
 
 class Canvas final : public PanelActions {
   public:
@@ -49,20 +50,24 @@ class Canvas final : public PanelActions {
     Surface& IconStrip() { return picIcon_; }
     const Surface& IconStrip() const { return picIcon_; }
     Surface& Wave() { return picWave_; }
-    // The devices a preview opens; set once, before the kinds are made.
-    void AttachMedia(MediaSession& media) { media_ = &media; }
-    MediaSession& Media() const { return *media_; }
     // A loaded picture at its natural size.
     std::optional<LoadedPicture>& Work() { return picWork_; }
     // The picture in picWork fitted into picCopy, as its shown size says.
     void DrawWorkFit();
+
+    // The devices the media kinds open; set before the kinds are made.
+    void AttachMedia(MediaSession& media) { media_ = &media; }
+    MediaSession* Media() const { return media_; }
+    // What plays behind a sound; none shows nothing there.
+    void AttachBackground(SoundBackground* background) { background_ = background; }
+    SoundBackground* Background() const { return background_; }
 
     PreviewState& State() { return state_; }
     const PreviewState& State() const { return state_; }
     TimerOwner& Timers() { return timers_; }
     const Properties& Props() const { return props_; }
 
-    // Raised by every stop of the preview; a button press leaves it.
+    // Raised by every stop of the preview and when the panel goes; a button press leaves it.
     uint32_t Generation() const { return generation_; }
     void Overtake() { ++generation_; }
     // Lets pending messages run; false when the preview was stopped (a new selection, a
@@ -109,6 +114,8 @@ class Canvas final : public PanelActions {
     int areaWidth_ = 0, areaHeight_ = 0;
     uint32_t generation_ = 0;
     PreviewState state_;
+    MediaSession* media_ = nullptr;
+    SoundBackground* background_ = nullptr;
 
     win::unique_hwnd textView_;
     HWND textViewHome_ = nullptr;
@@ -119,7 +126,6 @@ class Canvas final : public PanelActions {
     Surface picIcon_;
     // Black, and drawn pixel by pixel by the spectrum.
     Surface picWave_{RGB(0, 0, 0), true};
-    MediaSession* media_ = nullptr;
 };
 
 }  // namespace qcd

@@ -77,15 +77,20 @@ void PreviewDispatcher::PaintPanel() {
     source->CopyToWindow(canvas_.Area(), w, h);
 }
 
-void PreviewDispatcher::StopPreviewMedia(bool withVolume) {
+bool PreviewDispatcher::StopPreviewMedia(bool withVolume) {
     // Whatever a routine that lets messages run was doing is over too: a selection, a folder
     // or type change and OK all stop the previous preview here.
     canvas_.Overtake();
+    const uint32_t generation = canvas_.Generation();
     canvas_.StopTimersAndAbort();
     for (const auto& entry : kinds_) entry.second->Stop();
+    // Closing a video lets messages run: a newer selection handled in there owns the panel,
+    // the devices and the text box from then on.
     media_.StopDevices();
+    if (canvas_.Generation() != generation) return false;
     if (withVolume) media_.RestoreVolume();
     canvas_.GiveTextViewBack();
+    return true;
 }
 
 bool PreviewDispatcher::ClearPreviewPanel() {

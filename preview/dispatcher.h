@@ -36,8 +36,9 @@ class PreviewDispatcher {
     void PaintPanel();
 
     // Stops whatever a preview may have started; with `withVolume` also puts the wave-out
-    // volume back. Every routine that let messages run meanwhile sees it was overtaken.
-    void StopPreviewMedia(bool withVolume);
+    // volume back. Every routine that let messages run meanwhile sees it was overtaken. False
+    // when a newer event was handled while the stop let messages run: that one owns the panel.
+    bool StopPreviewMedia(bool withVolume);
     // Hides the buttons, empties the labels, blanks the area and resets the shown state.
     bool ClearPreviewPanel();
     // The preview of a newly selected file: the panel cleared, the file's kind chosen by the

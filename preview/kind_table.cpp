@@ -13,6 +13,8 @@ std::unique_ptr<Kind> MakeAniKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeProgramKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeTextKind(Canvas& canvas);
 std::unique_ptr<Kind> MakeSoundKind(Canvas& canvas);
+std::unique_ptr<Kind> MakeVideoKind(Canvas& canvas);
+std::unique_ptr<Kind> MakeMciSoundKind(Canvas& canvas);
 
 std::span<const KindTableRow> KindTable() {
     static constexpr KindTableRow kRows[] = {
@@ -20,6 +22,8 @@ std::span<const KindTableRow> KindTable() {
         {PreviewRow::Metafile, MakeMetafileKind},
         {PreviewRow::IconFile, MakeIconKind},
         {PreviewRow::AnimatedCursor, MakeAniKind},
+        {PreviewRow::Video, MakeVideoKind},
+        {PreviewRow::MciSound, MakeMciSoundKind},
         {PreviewRow::ProgramIcons, MakeProgramKind},
         {PreviewRow::Text, MakeTextKind},
         {PreviewRow::Vbmp3Sound, MakeSoundKind},

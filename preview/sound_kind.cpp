@@ -67,7 +67,7 @@ class SpectrumBackground final : public SoundBackground {
   public:
     explicit SpectrumBackground(Canvas& canvas) : canvas_(canvas) {}
 
-    void Start() override {
+    void Start(SoundSource) override {
         if (!Builtin() || !canvas_.MeasureArea()) return;
         Surface& wave = canvas_.Wave();
         wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
@@ -76,10 +76,10 @@ class SpectrumBackground final : public SoundBackground {
         canvas_.StartTimer(TimerId::Spectrum);
     }
     // The last spectrum stays on the area while the sound is paused.
-    void Snapshot() override {
+    void Snapshot(SoundSource) override {
         if (Builtin()) canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
     }
-    void Resume() override {
+    void Resume(SoundSource) override {
         if (Builtin()) canvas_.StartTimer(TimerId::Spectrum);
     }
     void Clear() override {
@@ -96,12 +96,12 @@ class SpectrumBackground final : public SoundBackground {
 class SoundKind final : public Kind {
   public:
     explicit SoundKind(Canvas& canvas)
-        : canvas_(canvas), player_(canvas.Media().Sound()) {
+        : canvas_(canvas), player_(canvas.Media()->Sound()) {
         TimerOwner& timers = canvas.Timers();
         timers.Register(TimerId::Mp3Progress, [this] { OnTick(TimerId::Mp3Progress, Timer5_Timer); });
         timers.Register(TimerId::Mp3Seek, [this] { OnTick(TimerId::Mp3Seek, Timer6_Timer); });
         timers.Register(TimerId::Spectrum, [this] {
-            if (IsVbmp3Sound(canvas_.State().kind)) spectrum_.Tick(canvas_, canvas_.Media().Sound());
+            if (IsVbmp3Sound(canvas_.State().kind)) spectrum_.Tick(canvas_, canvas_.Media()->Sound());
         });
     }
     ~SoundKind() override {
@@ -110,7 +110,7 @@ class SoundKind final : public Kind {
     }
 
     StartResult Start(const std::u16string& path) override {
-        Vbmp3& library = canvas_.Media().Sound();
+        Vbmp3& library = canvas_.Media()->Sound();
         // Stops what plays first; a library that is missing rejects every file.
         library.Stop();
         Vbmp3FileInfo info;
@@ -141,7 +141,7 @@ class SoundKind final : public Kind {
                 background_,
                 canvas_.Timers(),
                 canvas_.State(),
-                canvas_.Media().Mp3OpenFlag(),
+                canvas_.Media()->Mp3OpenFlag(),
                 seekForward_,
                 [this] { return canvas_.LetMessagesRun(); }};
     }

@@ -29,7 +29,7 @@ bool PlayFromStart(const SoundContext& c) {
     c.player.Play();
     c.panel.StartTimer(TimerId::Mp3Progress);
     c.state.kind = PreviewKind::Mp3Playing;
-    c.background.Start();
+    c.background.Start(SoundSource::Vbmp3);
     return true;
 }
 
@@ -63,7 +63,7 @@ bool Resume(const SoundContext& c) {
     c.panel.Enable(PanelButton::Pause, true);
     c.player.Restart();
     c.panel.StartTimer(TimerId::Mp3Progress);
-    c.background.Resume();
+    c.background.Resume(SoundSource::Vbmp3);
     return true;
 }
 
@@ -73,7 +73,7 @@ bool Pause(const SoundContext& c) {
     c.panel.Enable(PanelButton::Back, true);
     c.panel.Enable(PanelButton::Pause, true);
     c.player.Pause();
-    c.background.Snapshot();
+    c.background.Snapshot(SoundSource::Vbmp3);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include "base/timer_owner.h"
 #include "preview/button_rows.h"
 #include "preview/preview_kind.h"
+#include "preview/sound_background.h"
 
 namespace qcd {
 
@@ -25,17 +26,6 @@ class SoundPlayer {
     virtual void Seek(int32_t seconds) = 0;
     // 0 stopped (also at the end), 1 playing, 2 paused; writes the position in seconds.
     virtual int32_t GetState(int32_t& positionSeconds) = 0;
-};
-
-// What is shown behind the sound, by BackGroundSlide: started with the sound, frozen on a
-// pause, started again on a resume, and cleared when the sound stops.
-class SoundBackground {
-  public:
-    virtual ~SoundBackground() = default;
-    virtual void Start() = 0;
-    virtual void Snapshot() = 0;
-    virtual void Resume() = 0;
-    virtual void Clear() = 0;
 };
 
 struct SoundContext {

@@ -57,6 +57,10 @@ sample icons.ico eval 'convert -size 64x64 -seed 11 plasma:fractal -blur 0x2 -re
   \( -clone 0 -resize 48x48 \) \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 24x24 \) \
   \( -clone 0 -resize 16x16 \) "ico:$out"'
 sample cursor.ani eval 'py ani "$out" 8 16'
+# Microsoft Video 1, which Wine's video player draws; 10 s at 25 frames a second.
+sample clip.avi eval 'ffmpeg -loglevel error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v 250 \
+  -c:v msvideo1 -pix_fmt rgb555le -f avi -y "$out"'
+sample scale.mid eval 'py midi "$out"'
 written demo
 
 if [ "$bench" = 1 ]; then

@@ -8,6 +8,7 @@
   sample_files.py emf PATH            an enhanced metafile
   sample_files.py binary PATH         4 KB of no kind the preview knows
   sample_files.py ani PATH FRAMES STEPS  an animated cursor: a turning pointer, back and forth
+  sample_files.py midi PATH           a MIDI file: a scale up and down, 7.5 s
 
 No Linux tool writes metafiles, and their records are simple: they are written here byte by
 byte, in the shapes GDI's own recorders give.
@@ -230,6 +231,27 @@ def write_ani(path, frames, steps):
         f.write(b"RIFF" + struct.pack("<I", 4 + len(body)) + b"ACON" + body)
 
 
+def write_midi(path):
+    """A type-0 MIDI file: a C major scale up and down, a quarter note each at 120 beats a
+    minute, 480 ticks a quarter."""
+    def var_length(v):
+        out = [v & 0x7F]
+        v >>= 7
+        while v:
+            out.insert(0, 0x80 | (v & 0x7F))
+            v >>= 7
+        return bytes(out)
+    scale = [60, 62, 64, 65, 67, 69, 71, 72]
+    track = b""
+    for note in scale + scale[-2::-1]:
+        track += var_length(0) + bytes([0x90, note, 96])
+        track += var_length(480) + bytes([0x80, note, 0])
+    track += var_length(0) + b"\xff\x2f\x00"
+    with open(path, "wb") as f:
+        f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480))
+        f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == "text":
         write_text(argv[2], int(argv[3]))
@@ -243,6 +265,8 @@ def main(argv):
         write_emf(argv[2])
     elif len(argv) == 5 and argv[1] == "ani":
         write_ani(argv[2], int(argv[3]), int(argv[4]))
+    elif len(argv) == 3 and argv[1] == "midi":
+        write_midi(argv[2])
     elif len(argv) == 3 and argv[1] == "binary":
         with open(argv[2], "wb") as f:
             f.write(bytes(range(256)) * 16)

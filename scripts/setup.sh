@@ -12,6 +12,7 @@ packages=(
   xvfb xauth imagemagick fonts-ipafont-gothic
   libgdk-pixbuf2.0-bin
   lame
+  ffmpeg
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

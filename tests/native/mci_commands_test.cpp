@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fake_mci.h"
+
 #include <algorithm>
 #include <map>
 #include <vector>
@@ -10,99 +12,6 @@ namespace qcd {
 namespace {
 
 using namespace std::string_literals;
-using Calls = std::vector<std::string>;
-
-// UTF-8 stands in for the ANSI code page, so non-ASCII text survives the round trip.
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string FromUtf8(std::string_view text) {
-    std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const size_t len = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
-        char16_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : (b & 0x0F);
-        for (size_t k = 1; k < len; ++k) c = (c << 6) | (text[i + k] & 0x3F);
-        out += c;
-        i += len;
-    }
-    return out;
-}
-
-// Records every call with the path it took; replies and error texts are scripted per command.
-struct FakeMci : MciPlatform {
-    struct Reply {
-        uint32_t code = 0;
-        std::string text;
-        bool noNul = false;  // fills the whole buffer, leaving no NUL in it
-    };
-    std::map<std::string, Reply> replies;
-    std::map<uint32_t, std::string> errorTexts;
-    Calls calls;
-    std::vector<size_t> errorBufferSizes;
-    int pumps = 0;
-    uint32_t volume = 0x12345678;
-    std::map<std::string, std::string> shortPaths;
-
-    std::string ToAnsi(std::u16string_view text) override { return Utf8(text); }
-    std::u16string FromAnsi(std::string_view text) override { return FromUtf8(text); }
-
-    uint32_t SendString(const std::string& command, std::span<char> reply) override {
-        // The buffer size tells the two sending paths apart.
-        calls.push_back((reply.size() == kMciReplyBufferSize ? "MciSend " : "MciSendBuf ") +
-                        command);
-        const Reply& r = replies[command];
-        if (r.noNul) {
-            std::fill(reply.begin(), reply.end(), 'x');
-        } else if (r.code == 0) {
-            std::copy(r.text.begin(), r.text.end(), reply.begin());
-            reply[r.text.size()] = '\0';
-        }
-        return r.code;
-    }
-    bool GetErrorString(uint32_t code, std::span<char> text) override {
-        errorBufferSizes.push_back(text.size());
-        auto it = errorTexts.find(code);
-        if (it == errorTexts.end()) return false;
-        std::copy(it->second.begin(), it->second.end(), text.begin());
-        text[it->second.size()] = '\0';
-        return true;
-    }
-    void Execute(const std::string& command) override { calls.push_back("mciExecute " + command); }
-    void PumpMessages() override { ++pumps; }
-    bool GetWaveVolume(uint32_t& v) override {
-        if (!volumeReadable) return false;
-        v = volume;
-        return true;
-    }
-    void SetWaveVolume(uint32_t v) override {
-        volume = v;
-        ++volumeWrites;
-    }
-    bool volumeReadable = true;
-    int volumeWrites = 0;
-    uint32_t ShortPathName(const std::string& path, std::span<char> out) override {
-        auto it = shortPaths.find(path);
-        if (it == shortPaths.end()) return 0;
-        std::copy(it->second.begin(), it->second.end(), out.begin());
-        out[it->second.size()] = '\0';
-        return static_cast<uint32_t>(it->second.size());
-    }
-};
 
 class MciLayerTest : public ::testing::Test {
   protected:
@@ -247,7 +156,17 @@ TEST_F(MciLayerTest, MciIsOpenIsAPrefixTestOverTheOpenDevices) {
     EXPECT_EQ(mci.calls.size(), 2u);  // stops at the first match
 
     EXPECT_FALSE(layer.MciIsOpen(u"msfile23"));
-    EXPECT_FALSE(layer.MciIsOpen(u"MSFILE"));
+}
+
+// Wine answers the names lower-cased ("atype"); an empty alias would match every device.
+TEST_F(MciLayerTest, MciIsOpenIgnoresLetterCaseAndNeverMatchesAnEmptyAlias) {
+    mci.replies["sysinfo all quantity open"].text = "1";
+    mci.replies["sysinfo all name 1 open"].text = "atype";
+    EXPECT_TRUE(layer.MciIsOpen(u"ATYPE"));
+    EXPECT_FALSE(layer.MciIsOpen(u"ATYPE2"));
+    mci.calls.clear();
+    EXPECT_FALSE(layer.MciIsOpen(u""));
+    EXPECT_EQ(mci.calls, Calls{"MciSendBuf sysinfo all quantity open"});
 }
 
 TEST_F(MciLayerTest, MciIsOpenWithNoCountAsksNoNames) {
@@ -320,7 +239,7 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
         mci.calls.clear();
         mci.pumps = 0;
         layer.VideoSeekShow(u"msfile", frame);
-        EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute " + seek,
+        EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute " + seek,
                                     "mciExecute window msfile state show"}))
             << frame;
         EXPECT_EQ(mci.pumps, 2);
@@ -331,7 +250,7 @@ TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
     mci.replies["status msfile position"].text = "42";
     EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
     EXPECT_EQ(mci.calls, (Calls{
-                             "mciExecute stop msfile",
+                             "MciSendBuf stop msfile",
                              "mciExecute seek msfile to 42",
                              "mciExecute window msfile state show",
                              "MciSendBuf pause msfile",
@@ -342,6 +261,8 @@ TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
 }
 
 TEST_F(VideoTest, FrameOfAnUnreadableReplyIsZero) {
+    mci.replies["status msfile position"].text = "12 frames";
+    EXPECT_EQ(layer.VideoFrame(u"msfile"), 12);
     mci.replies["status msfile position"].code = 263;
     mci.errorTexts[263] = "not open";
     EXPECT_EQ(layer.VideoFrame(u"msfile"), 0);
@@ -361,7 +282,7 @@ TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
 
 TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
     layer.VideoRewind(u"msfile");
-    EXPECT_EQ(mci.calls, (Calls{"mciExecute stop msfile", "mciExecute seek msfile to start",
+    EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute seek msfile to start",
                                 "mciExecute window msfile state show"}));
     EXPECT_EQ(mci.pumps, 2);
 }
@@ -380,7 +301,7 @@ TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
     EXPECT_EQ(mci.calls, (Calls{
                              "MciSendBuf sysinfo all quantity open",
                              "MciSendBuf sysinfo all name 1 open",
-                             "mciExecute stop msfile",
+                             "MciSendBuf stop msfile",
                              "MciSendBuf break msfile",
                              "mciExecute window msfile state hide",
                              "mciExecute close msfile",
@@ -410,7 +331,106 @@ TEST(VideoOpenCommands, PlacementFitsCentresOrScales) {
     EXPECT_EQ(PlaceVideoWindow(200, 200, 102, 119), (VideoWindowRect{0, 0, 102, 119}));
     EXPECT_EQ(PlaceVideoWindow(0, 0, 102, 119), (VideoWindowRect{51, 59, 0, 0}));
     EXPECT_EQ(PlaceVideoWindow(40000, 10, 102, 119), (VideoWindowRect{0, 59, 102, 0}));
-    EXPECT_EQ(PlaceVideoWindow(10, 40000, 102, 40000), std::nullopt);  // 40000 overflows 16 bits
+    // 103 x 50 just misses the width.
+    EXPECT_EQ(PlaceVideoWindow(103, 50, 102, 119), (VideoWindowRect{0, 31, 102, 57}));
+    // Wine's bottom-up videos come with a negative height: the magnitude counts.
+    EXPECT_EQ(PlaceVideoWindow(160, -120, 102, 119), (VideoWindowRect{0, 15, 102, 89}));
+    EXPECT_EQ(PlaceVideoWindow(-64, -48, 102, 119), (VideoWindowRect{19, 35, 64, 48}));
+    // The products are 64-bit, the numbers clamped to 16 bits.
+    EXPECT_EQ(PlaceVideoWindow(10, 40000, 102, 40000), (VideoWindowRect{46, 0, 10, 32767}));
+    EXPECT_EQ(PlaceVideoWindow(INT32_MIN, INT32_MIN, 102, 119), (VideoWindowRect{0, 0, 102, 119}));
+    EXPECT_EQ(PlaceVideoWindow(2000000000, 1999999999, 102, 119),
+              (VideoWindowRect{0, 0, 102, 118}));
+}
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStartOrZero) {
+    EXPECT_EQ(LeadingNumber(u"61400"), 61400);
+    EXPECT_EQ(LeadingNumber(u"  12 frames"), 12);
+    EXPECT_EQ(LeadingNumber(u"-120"), -120);
+    EXPECT_EQ(LeadingNumber(u"05.cda"), 5);
+    EXPECT_EQ(LeadingNumber(u"Error:263"), 0);
+    EXPECT_EQ(LeadingNumber(u""), 0);
+    EXPECT_EQ(LeadingNumber(u"-"), 0);
+    EXPECT_EQ(LeadingNumber(u"99999999999999999999"), INT32_MAX);
+    EXPECT_EQ(LeadingNumber(u"-99999999999999999999"), INT32_MIN);
+}
+
+// The first frame drawn into a picture of the test's: the size asked for and the DC handed out.
+struct RecordingPicture : VideoPicture {
+    int32_t width = -1, height = -1;
+    int32_t PrepareDc(int32_t w, int32_t h) override {
+        width = w;
+        height = h;
+        return 4242;
+    }
+    int16_t BitsPerPixel() override { return 24; }
+};
+
+TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
+    mci.shortPaths["C:\\clips\\wide clip.avi"] = "C:\\CLIPS\\WIDECL~1.AVI";
+    mci.replies["sysinfo all quantity open"].text = "0";
+    mci.replies["where msfile source max"].text = "0 0 160 -120";
+    mci.replies["status msfile length"].text = "250";
+    RecordingPicture picture;
+    ASSERT_TRUE(layer.VideoOpen(u"C:\\clips\\wide clip.avi", 65562, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(mci.calls, (Calls{
+                             "MciSendBuf sysinfo all quantity open",
+                             "MciSendBuf open C:\\CLIPS\\WIDECL~1.AVI alias msfile style child parent 65562",
+                             "MciSendBuf where msfile source max",
+                             "MciSendBuf update msfile hdc 4242",
+                             "MciSendBuf set msfile time format frames",
+                             "MciSendBuf status msfile length",
+                             "MciSendBuf put msfile window at 0 15 102 89",
+                             "mciExecute window msfile state show",
+                         }));
+    EXPECT_EQ(mci.pumps, 2);
+    EXPECT_EQ(picture.width, 160);
+    EXPECT_EQ(picture.height, 120);
+    EXPECT_EQ(layer.VideoWidth, 160);
+    EXPECT_EQ(layer.VideoHeight, 120);
+    EXPECT_EQ(layer.VideoBits, 24);
+    EXPECT_EQ(layer.VideoLength, 250);
+}
+
+// A volume without short names gives the long path back: the blank must not split it.
+TEST_F(MciLayerTest, VideoOpenQuotesAShortPathThatKeepsABlank) {
+    mci.shortPaths["D:\\my clips\\a b.avi"] = "D:\\my clips\\a b.avi";
+    mci.replies["sysinfo all quantity open"].text = "0";
+    RecordingPicture picture;
+    layer.VideoOpen(u"D:\\my clips\\a b.avi", 7, 102, 119, picture, u"msfile");
+    ASSERT_GE(mci.calls.size(), 2u);
+    EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7");
+    // Nothing to measure: every size and the length read as 0, and nothing fails on it.
+    EXPECT_EQ(layer.VideoLength, 0);
+    EXPECT_EQ(mci.calls.back(), "mciExecute window msfile state show");
+}
+
+TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
+    mci.replies["sysinfo all quantity open"].text = "0";
+    mci.replies["open x.avi alias msfile style child parent 7"].code = 277;
+    mci.shortPaths["x.avi"] = "x.avi";
+    RecordingPicture picture;
+    EXPECT_FALSE(layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf sysinfo all quantity open");  // nothing open to close
+
+    mci.calls.clear();
+    mci.replies["open x.avi alias msfile style child parent 7"].code = 0;
+    mci.replies["update msfile hdc 4242"].code = 282;
+    mci.onSend = [&](const std::string& command) {
+        if (command.starts_with("open ")) mci.ListOpen("msfile");
+        if (command == "close msfile") mci.ListOpen("");
+    };
+    EXPECT_FALSE(layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile"));
+    const Calls tail(mci.calls.end() - 7, mci.calls.end());
+    EXPECT_EQ(tail, (Calls{
+                        "MciSendBuf update msfile hdc 4242",
+                        "MciSendBuf sysinfo all quantity open",
+                        "MciSendBuf sysinfo all name 1 open",
+                        "MciSendBuf stop msfile",
+                        "MciSendBuf break msfile",
+                        "mciExecute window msfile state hide",
+                        "mciExecute close msfile",
+                    }));
 }
 
 TEST_F(MciLayerTest, ShortPathIsEmptyWhenTheSystemFails) {

@@ -52,9 +52,9 @@ class Recorder : public PanelActions, public SoundPlayer, public SoundBackground
         return libraryState;
     }
 
-    void Start() override { calls.push_back("background start"); }
-    void Snapshot() override { calls.push_back("background snapshot"); }
-    void Resume() override { calls.push_back("background resume"); }
+    void Start(SoundSource) override { calls.push_back("background start"); }
+    void Snapshot(SoundSource) override { calls.push_back("background snapshot"); }
+    void Resume(SoundSource) override { calls.push_back("background resume"); }
     void Clear() override { calls.push_back("background clear"); }
 };
 

@@ -34,8 +34,8 @@ TEST(MciLayerOnWine, OpensQueriesAndClosesAMidiFileUnderTheSoundAlias) {
     const std::u16string path(reinterpret_cast<const char16_t*>(midi.c_str()));
 
     ASSERT_EQ(mci.MciOpen(path, MciSoundAlias), 0) << std::string(mci.LastMciReply.begin(), mci.LastMciReply.end());
-    // Wine names open devices by their alias in lower case ("atype"), so the case-sensitive
-    // test is made with a lower-case alias, as the video's "msfile" is.
+    // Wine names open devices by their alias in lower case ("atype"); the test ignores case.
+    EXPECT_TRUE(mci.MciIsOpen(u"ATYPE"));
     EXPECT_FALSE(mci.MciIsOpen(u"msfile"));
     ASSERT_EQ(mci.MciOpen(path, u"msfile2"), 0);
     EXPECT_TRUE(mci.MciIsOpen(u"msfile"));  // a prefix test: msfile2 counts

@@ -1,0 +1,102 @@
+// Videos (.avi, .mpg): opened through MCI as a child window of the preview area, played,
+// paused, stepped and scanned with the buttons, the frame counter kept by Timer2.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "media/media_session.h"
+#include "preview/canvas.h"
+#include "preview/kind.h"
+#include "preview/media_steps.h"
+
+namespace qcd {
+
+namespace {
+
+// The first frame is drawn into picIcon; a huge source size is not worth a huge bitmap.
+constexpr int32_t kLargestFirstFrame = 4096;
+
+class SurfacePicture final : public VideoPicture {
+  public:
+    explicit SurfacePicture(Surface& surface) : surface_(surface) {}
+    int32_t PrepareDc(int32_t width, int32_t height) override {
+        surface_.Resize(std::clamp(width, 1, kLargestFirstFrame),
+                        std::clamp(height, 1, kLargestFirstFrame));
+        surface_.Cls();
+        return static_cast<int32_t>(reinterpret_cast<intptr_t>(surface_.Dc()));
+    }
+    int16_t BitsPerPixel() override {
+        BITMAP bm{};
+        if (!surface_.Bitmap() || !GetObjectW(surface_.Bitmap(), sizeof bm, &bm)) return 0;
+        return static_cast<int16_t>(bm.bmBitsPixel);
+    }
+
+  private:
+    Surface& surface_;
+};
+
+std::u16string NameOf(const std::u16string& path) {
+    const size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+class VideoKind final : public Kind {
+  public:
+    explicit VideoKind(Canvas& canvas) : canvas_(canvas) {
+        canvas.Timers().Register(TimerId::VideoPosition, [this] {
+            if (!canvas_.Panel() || !canvas_.Media()) {
+                canvas_.Timers().SetEnabled(TimerId::VideoPosition, false);
+                return;
+            }
+            Timer2_Timer(Context());
+            // A scan lands on a new frame at every tick; playback draws itself.
+            const bool playing = canvas_.State().kind == PreviewKind::VideoPlaying &&
+                                 canvas_.Timers().Enabled(TimerId::VideoPosition);
+            if (!playing) RepaintVideo();
+        });
+    }
+    ~VideoKind() override { canvas_.Timers().Register(TimerId::VideoPosition, nullptr); }
+
+    StartResult Start(const std::u16string& path) override {
+        if (!canvas_.Media()) return StartResult::Shown;
+        path_ = path;
+        title_ = NameOf(path);
+        SurfacePicture picture(canvas_.IconStrip());
+        const int32_t area = static_cast<int32_t>(reinterpret_cast<intptr_t>(canvas_.Area()));
+        const MediaStart started =
+            StartVideo(Context(), area, canvas_.AreaWidth(), canvas_.AreaHeight(), picture);
+        return started == MediaStart::Overtaken ? StartResult::Overtaken : StartResult::Shown;
+    }
+
+    void Press(PanelButton button) override {
+        if (!canvas_.Media()) return;
+        PressVideo(Context(), button);
+        RepaintVideo();
+    }
+
+  private:
+    // Wine's video player does not repaint its window after a seek, and showing a window that
+    // is shown already paints nothing: the frame sought to is drawn by a repaint of our own.
+    void RepaintVideo() const {
+        if (HWND area = canvas_.Area())
+            RedrawWindow(area, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    }
+
+    MediaContext Context() {
+        MediaSession& media = *canvas_.Media();
+        return {canvas_,     canvas_.State(),      canvas_.Timers(),
+                media.Mci(), media.VideoAlias(),   path_,
+                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
+    }
+
+    Canvas& canvas_;
+    std::u16string path_, title_;
+};
+
+}  // namespace
+
+std::unique_ptr<Kind> MakeVideoKind(Canvas& canvas) {
+    return std::make_unique<VideoKind>(canvas);
+}
+
+}  // namespace qcd

@@ -1,0 +1,127 @@
+// A recording MCI platform for the native tests: every command is recorded with the path it
+// took, replies and error texts are scripted per command, and a pump can run what the test
+// wants to happen while messages run.
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "media/mci_commands.h"
+
+namespace qcd {
+
+using Calls = std::vector<std::string>;
+
+// UTF-8 stands in for the ANSI code page, so non-ASCII text survives the round trip.
+inline std::string Utf8(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+inline std::u16string FromUtf8(std::string_view text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const size_t len = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+        char16_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : (b & 0x0F);
+        for (size_t k = 1; k < len; ++k) c = (c << 6) | (text[i + k] & 0x3F);
+        out += c;
+        i += len;
+    }
+    return out;
+}
+
+// Records every call with the path it took; replies and error texts are scripted per command.
+struct FakeMci : MciPlatform {
+    struct Reply {
+        uint32_t code = 0;
+        std::string text;
+        bool noNul = false;  // fills the whole buffer, leaving no NUL in it
+    };
+    std::map<std::string, Reply> replies;
+    std::map<uint32_t, std::string> errorTexts;
+    Calls calls;
+    std::vector<size_t> errorBufferSizes;
+    int pumps = 0;
+    uint32_t volume = 0x12345678;
+    std::map<std::string, std::string> shortPaths;
+
+    std::string ToAnsi(std::u16string_view text) override { return Utf8(text); }
+    std::u16string FromAnsi(std::string_view text) override { return FromUtf8(text); }
+
+    uint32_t SendString(const std::string& command, std::span<char> reply) override {
+        // The buffer size tells the two sending paths apart.
+        calls.push_back((reply.size() == kMciReplyBufferSize ? "MciSend " : "MciSendBuf ") +
+                        command);
+        if (onSend) onSend(command);
+        const Reply& r = replies[command];
+        if (r.noNul) {
+            std::fill(reply.begin(), reply.end(), 'x');
+        } else if (r.code == 0) {
+            std::copy(r.text.begin(), r.text.end(), reply.begin());
+            reply[r.text.size()] = '\0';
+        }
+        return r.code;
+    }
+    bool GetErrorString(uint32_t code, std::span<char> text) override {
+        errorBufferSizes.push_back(text.size());
+        auto it = errorTexts.find(code);
+        if (it == errorTexts.end()) return false;
+        std::copy(it->second.begin(), it->second.end(), text.begin());
+        text[it->second.size()] = '\0';
+        return true;
+    }
+    void Execute(const std::string& command) override {
+        calls.push_back("mciExecute " + command);
+        if (onSend) onSend(command);
+    }
+    // Lists `alias` as the one open device, or none.
+    void ListOpen(const std::string& alias) {
+        replies["sysinfo all quantity open"].text = alias.empty() ? "0" : "1";
+        replies["sysinfo all name 1 open"].text = alias;
+    }
+    void PumpMessages() override {
+        ++pumps;
+        if (onPump) onPump();
+    }
+    // Runs as a command arrives, before its reply is read: a device opening or ending.
+    std::function<void(const std::string&)> onSend;
+    // What runs while messages are let run: a test's selection or press comes in here.
+    std::function<void()> onPump;
+    bool GetWaveVolume(uint32_t& v) override {
+        if (!volumeReadable) return false;
+        v = volume;
+        return true;
+    }
+    void SetWaveVolume(uint32_t v) override {
+        volume = v;
+        ++volumeWrites;
+    }
+    bool volumeReadable = true;
+    int volumeWrites = 0;
+    uint32_t ShortPathName(const std::string& path, std::span<char> out) override {
+        auto it = shortPaths.find(path);
+        if (it == shortPaths.end()) return 0;
+        std::copy(it->second.begin(), it->second.end(), out.begin());
+        out[it->second.size()] = '\0';
+        return static_cast<uint32_t>(it->second.size());
+    }
+};
+
+}  // namespace qcd
