@@ -10,6 +10,7 @@
 #include "platform/text.h"
 #include "preview/canvas.h"
 #include "preview/kind.h"
+#include "preview/play_time.h"
 #include "preview/sound_steps.h"
 #include "preview/spectrum_display.h"
 

@@ -3,15 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "preview/play_time.h"
+
 namespace qcd {
 
 namespace {
-
-void TwoDigits(std::u16string& out, int64_t n) {
-    const std::string digits = std::to_string(n);
-    if (digits.size() < 2) out += u'0';
-    for (char c : digits) out += static_cast<char16_t>(c);
-}
 
 void ShowTime(const SoundContext& c) {
     c.panel.SetText(PanelLabel::Index, PlayTimeText(c.state.soundPosition, c.state.soundLength));
@@ -114,18 +110,6 @@ constexpr std::array<Row, 11> kRows = {{
 }};
 
 }  // namespace
-
-std::u16string PlayTimeText(int32_t position, int32_t length) {
-    std::u16string s;
-    TwoDigits(s, position / 60);
-    s += u':';
-    TwoDigits(s, position % 60);
-    s += u'/';
-    TwoDigits(s, length / 60);
-    s += u':';
-    TwoDigits(s, length % 60);
-    return s;
-}
 
 int32_t Vbmp3State(const SoundContext& c) {
     int32_t position = 0;

@@ -40,10 +40,6 @@ struct SoundContext {
     std::function<bool()> letMessagesRun;
 };
 
-// "mm:ss/mm:ss" of whole seconds: minutes x / 60, seconds x mod 60, each at least two
-// digits (100 minutes and more in full). 61 of 125 is "01:01/02:05".
-std::u16string PlayTimeText(int32_t position, int32_t length);
-
 // The control's one state query: the position is written to `SoundPosition` every time.
 int32_t Vbmp3State(const SoundContext& context);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "commands/panel_commands.h"
+#include "preview/play_time.h"
 #include "preview/spectrum_display.h"
 
 namespace qcd {
