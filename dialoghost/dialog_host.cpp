@@ -8,6 +8,7 @@
 #include "platform/com_object.h"
 #include "platform/module.h"
 #include "platform/text.h"
+#include "resources/resource_ids.h"
 
 namespace qcd {
 
@@ -188,6 +189,10 @@ INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT:
             preview_.PaintPanel();
             return 0;
+        case WM_DRAWITEM:
+            if (wp != IDC_TITLE_LABEL) return 0;
+            preview_.DrawTitle(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+            return TRUE;
         case WM_DESTROY:
             preview_.PanelDestroyed();
             RemovePropW(hdlg, kHostProperty);

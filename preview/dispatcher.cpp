@@ -1,6 +1,9 @@
 #include "preview/dispatcher.h"
 
+#include <commctrl.h>
+
 #include "media/media_session.h"
+#include "platform/text.h"
 
 namespace qcd {
 
@@ -59,6 +62,22 @@ bool PreviewDispatcher::InitPanel(HWND panel) {
     view.SetText(kPauseButton, L"||");
     for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) view.Enable(id, false);
 
+    // The whole title as the label's tooltip, for when the label shows it shortened.
+    HWND label = view.Item(kTitleLabel);
+    titleTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr,
+                                nullptr, nullptr);
+    if (titleTip_ && label) {
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = panel;
+        tool.uId = reinterpret_cast<UINT_PTR>(label);
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(titleTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+
     if (!canvas_.BlankArea()) return false;
     canvas_.Work().reset();
     canvas_.IconStrip().Resize(32, 32);
@@ -67,7 +86,33 @@ bool PreviewDispatcher::InitPanel(HWND panel) {
     return true;
 }
 
-void PreviewDispatcher::PanelDestroyed() { canvas_.DetachPanel(); }
+void PreviewDispatcher::PanelDestroyed() {
+    canvas_.DetachPanel();
+    titleTip_ = nullptr;
+}
+
+void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
+    const PanelView view = canvas_.View();
+    const std::u16string title = view.Text(kTitleLabel);
+    HDC dc = item.hDC;
+    const RECT box = item.rcItem;
+    FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    const HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    const int width = box.right - box.left;
+    const std::u16string shown = FitTitle(title, [&](std::u16string_view text) {
+        SIZE size{};
+        return GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(text.data()),
+                                     static_cast<int>(text.size()), &size) &&
+               size.cx <= width;
+    });
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT textBox = box;
+    DrawTextW(dc, win::Wide(shown), static_cast<int>(shown.size()), &textBox,
+              DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    if (oldFont) SelectObject(dc, oldFont);
+}
 
 void PreviewDispatcher::PaintPanel() {
     const Surface* source = canvas_.AreaSource();
@@ -109,6 +154,14 @@ bool PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16st
     if (!ClearPreviewPanel()) return false;
     const PanelView view = canvas_.View();
     view.SetText(kTitleLabel, title);
+    if (titleTip_) {
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = canvas_.Panel();
+        tool.uId = reinterpret_cast<UINT_PTR>(view.Item(kTitleLabel));
+        tool.lpszText = const_cast<wchar_t*>(win::Wide(title));
+        SendMessageW(titleTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 
     const PreviewRow row = RowForTitle(title);
     if (row == PreviewRow::Unknown) return true;

@@ -34,6 +34,9 @@ class PreviewDispatcher {
     void PanelDestroyed();
     // WM_PAINT of the panel: the area repainted from the surface it shows.
     void PaintPanel();
+    // The title label is drawn here: on one line, a name too long for it shortened in the
+    // middle with its extension kept; the whole name is the label's text and its tooltip.
+    void DrawTitle(const DRAWITEMSTRUCT& item) const;
 
     // Stops whatever a preview may have started; with `withVolume` also puts the wave-out
     // volume back. Every routine that let messages run meanwhile sees it was overtaken. False
@@ -56,6 +59,8 @@ class PreviewDispatcher {
     MediaSession& media_;
     std::vector<std::pair<PreviewRow, std::unique_ptr<Kind>>> kinds_;
     Kind* shown_ = nullptr;
+    // The title label's tooltip, owned by the panel (it goes with it).
+    HWND titleTip_ = nullptr;
 };
 
 // The kinds of the extension table's rows; a row without a kind (yet) only runs the frame.

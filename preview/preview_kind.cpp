@@ -50,6 +50,43 @@ constexpr KindFamily kFamilies[] = {
 
 }  // namespace
 
+namespace {
+
+// The longest prefix of `text` (never ending inside a surrogate pair) that `fits` takes with
+// `after` appended; fits is monotone in the prefix's length.
+std::u16string LongestFitting(std::u16string_view text, std::u16string_view after,
+                              const std::function<bool(std::u16string_view)>& fits) {
+    const auto with = [&](size_t n) {
+        std::u16string candidate(text.substr(0, n));
+        candidate += after;
+        return candidate;
+    };
+    size_t low = 0, high = text.size();  // with(low) is the answer unless a longer one fits
+    while (low < high) {
+        const size_t mid = low + (high - low + 1) / 2;
+        if (fits(with(mid)))
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    if (low > 0 && text[low - 1] >= 0xD800 && text[low - 1] <= 0xDBFF) --low;
+    return with(low);
+}
+
+}  // namespace
+
+std::u16string FitTitle(std::u16string_view title,
+                        const std::function<bool(std::u16string_view)>& fits) {
+    if (fits(title)) return std::u16string(title);
+    constexpr std::u16string_view kEllipsis = u"\u2026";
+    const size_t dot = title.rfind(u'.');
+    if (dot != std::u16string_view::npos && dot > 0) {
+        const std::u16string tail = std::u16string(kEllipsis) + std::u16string(title.substr(dot));
+        if (fits(tail)) return LongestFitting(title.substr(0, dot), tail, fits);
+    }
+    return LongestFitting(title, kEllipsis, fits);
+}
+
 std::u16string ExtensionKey(std::u16string_view fileTitle) {
     std::u16string key(fileTitle.substr(fileTitle.size() > 4 ? fileTitle.size() - 4 : 0));
     for (char16_t& c : key)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,13 @@ enum class PreviewRow : uint8_t {
     Text,
     Unknown,
 };
+
+// The title as drawn where `fits` says what fits: whole when it fits; otherwise as much of the
+// start of its name as fits, then "\u2026" and its extension (from its last dot), never
+// splitting a surrogate pair; when not even that fits, as much of its start as fits with the
+// ellipsis after it.
+std::u16string FitTitle(std::u16string_view title,
+                        const std::function<bool(std::u16string_view)>& fits);
 
 // The last four characters of the file name, ASCII letters lower-cased.
 std::u16string ExtensionKey(std::u16string_view fileTitle);

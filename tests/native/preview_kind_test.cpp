@@ -54,5 +54,21 @@ TEST(PreviewKind, Captions) {
     EXPECT_EQ(FrameLine(12, 80), u"12/80  Frame");
 }
 
+TEST(PreviewKind, ATitleTooLongIsShortenedInTheMiddleKeepingItsExtension) {
+    const auto within = [](size_t n) {
+        return [n](std::u16string_view text) { return text.size() <= n; };
+    };
+    EXPECT_EQ(FitTitle(u"photo-640x480.jpg", within(17)), u"photo-640x480.jpg");
+    EXPECT_EQ(FitTitle(u"photo-640x480.jpg", within(12)), u"photo-6\u2026.jpg");
+    EXPECT_EQ(FitTitle(u"a-very-long-title.txt", within(10)), u"a-ver\u2026.txt");
+    // No room for the extension, or no extension: the start and the ellipsis.
+    EXPECT_EQ(FitTitle(u"photo-640x480.jpg", within(4)), u"pho\u2026");
+    EXPECT_EQ(FitTitle(u"README-and-more", within(7)), u"README\u2026");
+    EXPECT_EQ(FitTitle(u".profile-settings", within(6)), u".prof\u2026");
+    // A surrogate pair is never split.
+    EXPECT_EQ(FitTitle(u"ab\xD83D\xDE00" u"cd.txt", within(8)), u"ab\u2026.txt");
+    EXPECT_EQ(FitTitle(u"x", within(0)), u"\u2026");
+}
+
 }  // namespace
 }  // namespace qcd
