@@ -59,7 +59,7 @@ class PreviewDispatcher {
     MediaSession& media_;
     std::vector<std::pair<PreviewRow, std::unique_ptr<Kind>>> kinds_;
     Kind* shown_ = nullptr;
-    // The title label's tooltip, owned by the panel (it goes with it).
+    // The title label's tooltip, owned by the panel's top-level window (it goes with it).
     HWND titleTip_ = nullptr;
 };
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -320,6 +322,79 @@ TEST_F(PreviewTest, ALongTextShowsItsFirstMebibyte) {
         if (Preview(dlg, pnl, L"big.log.txt")) length = GetWindowTextLengthW(TextView());
     });
     EXPECT_EQ(length, 1 << 20);
+}
+
+struct TipSearch {
+    HWND owner;
+    HWND tip = nullptr;
+};
+
+BOOL CALLBACK FindOwnedTip(HWND window, LPARAM search) {
+    auto* f = reinterpret_cast<TipSearch*>(search);
+    wchar_t cls[32] = {};
+    GetClassNameW(window, cls, 32);
+    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0 && GetWindow(window, GW_OWNER) == f->owner) f->tip = window;
+    return TRUE;
+}
+
+// The title label keeps the whole name as its text and tooltip, and draws a name too long for
+// it on one line without losing either end of it to the label's edges.
+TEST_F(PreviewTest, ALongTitleIsShortenedToFitItsLabel) {
+    const std::wstring longName = L"a-very-long-title-with-hyphens-and-more.txt";
+    std::ofstream(folder_ / longName) << "text";
+    std::ofstream(folder_ / L"x.txt") << "text";
+    const COLORREF blank = GetSysColor(COLOR_BTNFACE);
+    struct Seen {
+        std::wstring text, tip;
+        int first = -1, last = -1, width = 0;
+    };
+    std::map<std::wstring, Seen> seen;
+    Open([&](HWND dlg, HWND pnl) {
+        HWND label = GetDlgItem(pnl, 1001);
+        for (const std::wstring& name : {longName, std::wstring(L"x.txt")}) {
+            if (!Preview(dlg, pnl, name.c_str())) continue;
+            Seen& s = seen[name];
+            s.text = WindowText(label);
+            // The tooltip made for the panel (owned by its top-level window), asked for the
+            // label's text.
+            TipSearch find{GetAncestor(pnl, GA_ROOT)};
+            EnumThreadWindows(GetWindowThreadProcessId(pnl, nullptr), FindOwnedTip,
+                              reinterpret_cast<LPARAM>(&find));
+            if (find.tip) {
+                wchar_t tip[256] = {};
+                TOOLINFOW tool{};
+                tool.cbSize = TTTOOLINFOW_V2_SIZE;
+                tool.hwnd = pnl;
+                tool.uId = reinterpret_cast<UINT_PTR>(label);
+                tool.lpszText = tip;
+                SendMessageW(find.tip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&tool));
+                s.tip = tip;
+            }
+            RECT r{};
+            GetClientRect(label, &r);
+            s.width = r.right;
+            for (int x = 0; x < r.right; ++x) {
+                bool ink = false;
+                for (int y = 0; y < r.bottom && !ink; ++y) ink = PixelAt(label, x, y) != blank;
+                if (!ink) continue;
+                if (s.first < 0) s.first = x;
+                s.last = x;
+            }
+        }
+    });
+    for (const std::wstring& name : {longName, std::wstring(L"x.txt")}) {
+        const Seen& s = seen[name];
+        EXPECT_EQ(s.text, name);
+        EXPECT_EQ(s.tip, name);
+        ASSERT_GE(s.first, 0) << "nothing drawn";
+        // Neither end cut by an edge: the text stands inside the label, centred.
+        EXPECT_GT(s.first, 0);
+        EXPECT_LT(s.last, s.width - 1);
+        EXPECT_LE(std::abs(s.first - (s.width - 1 - s.last)), 3);
+    }
+    // The long one takes most of the label's width, the short one little of it.
+    EXPECT_GT(seen[longName].last - seen[longName].first, seen[L"x.txt"].width * 2 / 3);
+    EXPECT_LT(seen[L"x.txt"].last - seen[L"x.txt"].first, seen[L"x.txt"].width / 3);
 }
 
 }  // namespace
