@@ -102,13 +102,15 @@ DialogHost::DialogHost(Properties& props, TimerOwner& timers, HWND controlWindow
     : props_(props),
       media_(ProcessMci(), ProcessVbmp3()),
       canvas_(props, timers, controlWindow),
-      preview_(canvas_, media_) {}
+      preview_(canvas_, media_),
+      slideshow_(canvas_, props) {}
 
 bool DialogHost::ShowOpen(HWND owner) {
     if (RefuseSecondDialog(props_)) return false;
     RecordStrings strings;
     OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, true, this);
     preview_.BeginDialog();
+    slideshow_.BeginDialog();
     BOOL chosen;
     {
         DialogOpenScope open;

@@ -14,6 +14,7 @@
 #include "media/media_session.h"
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
+#include "preview/slideshow.h"
 
 namespace qcd {
 
@@ -61,6 +62,8 @@ class DialogHost {
     MediaSession media_;
     Canvas canvas_;
     PreviewDispatcher preview_;
+    // What plays behind a sound; attached to the canvas.
+    Slideshow slideshow_;
 };
 
 }  // namespace qcd

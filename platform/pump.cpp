@@ -17,4 +17,18 @@ void LetPendingMessagesRun() {
     }
 }
 
+bool LetPendingMessagesRunWhileShown(HWND dialog) {
+    MSG msg;
+    while (IsWindowVisible(dialog)) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return true;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return false;
+}
+
 }  // namespace qcd::win

@@ -63,12 +63,13 @@ bool IsBuiltinBackground(const Canvas& canvas) {
 }
 
 // Behind the sound with BackGroundSlide = 1: the spectrum on picWave, drawn by Timer7. With
-// 0 nothing is shown; the folder slideshow of 2 is not shown behind these sounds yet.
+// 0 nothing is shown; with 2 the canvas's background shows the folder's slides.
 class SpectrumBackground final : public SoundBackground {
   public:
     explicit SpectrumBackground(Canvas& canvas) : canvas_(canvas) {}
 
-    void Start(SoundSource) override {
+    void Start(SoundSource source) override {
+        if (SoundBackground* other = Other()) return other->Start(source);
         if (!Builtin() || !canvas_.MeasureArea()) return;
         Surface& wave = canvas_.Wave();
         wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
@@ -77,13 +78,16 @@ class SpectrumBackground final : public SoundBackground {
         canvas_.StartTimer(TimerId::Spectrum);
     }
     // The last spectrum stays on the area while the sound is paused.
-    void Snapshot(SoundSource) override {
+    void Snapshot(SoundSource source) override {
+        if (SoundBackground* other = Other()) return other->Snapshot(source);
         if (Builtin()) canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
     }
-    void Resume(SoundSource) override {
+    void Resume(SoundSource source) override {
+        if (SoundBackground* other = Other()) return other->Resume(source);
         if (Builtin()) canvas_.StartTimer(TimerId::Spectrum);
     }
     void Clear() override {
+        if (SoundBackground* other = Other()) return other->Clear();
         if (!Builtin()) return;
         canvas_.Wave().Cls();
         canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
@@ -91,6 +95,12 @@ class SpectrumBackground final : public SoundBackground {
 
   private:
     bool Builtin() const { return IsBuiltinBackground(canvas_); }
+    // The folder's slides are not this sound's own.
+    SoundBackground* Other() const {
+        return canvas_.Props().BackGroundSlide == static_cast<int32_t>(BGSType::Folder)
+                   ? canvas_.Background()
+                   : nullptr;
+    }
     Canvas& canvas_;
 };
 

@@ -3,6 +3,14 @@
 
 #define IDB_TOOLBOX 1  // named by the ToolboxBitmap32 registry value
 #define IDB_FACE 101
+// The seven pictures behind a MIDI or CD sound, in their order of showing.
+#define IDB_BACKGROUND0 111
+#define IDB_BACKGROUND1 112
+#define IDB_BACKGROUND2 113
+#define IDB_BACKGROUND3 114
+#define IDB_BACKGROUND4 115
+#define IDB_BACKGROUND5 116
+#define IDB_BACKGROUND6 117
 
 // The preview panel, template "QRCOMDLG", a child of the Open dialog.
 // Where the common dialog puts its own controls (stc32).

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "control/QuorComDlg.h"
 #include "media/vbmp3.h"
 #include "picture_files.h"
 #include "preview_fixture.h"
@@ -83,6 +84,48 @@ TEST_F(PreviewTest, AnMp3PlaysAndPausesWithItsSpectrumInTheArea) {
     EXPECT_TRUE(frozen);
     EXPECT_EQ(stateAfterSelection, 0);
     EXPECT_EQ(afterSelection, L"");
+}
+
+// BackGroundSlide = 2 behind an MP3: the folder's slides in place of the spectrum, frozen by
+// the pause.
+TEST_F(PreviewTest, AnMp3PlaysOverTheFoldersSlides) {
+    fs::copy_file(Sounds() / "tone1k_44k_stereo_cbr.mp3", folder_ / L"song.mp3");
+    const fs::path pictures = folder_ / L"pics";
+    fs::create_directories(pictures);
+    const COLORREF red = RGB(200, 40, 40), blue = RGB(40, 40, 200);
+    WriteFile(pictures / L"a.bmp", Bitmap8(240, 240, {red}, [](int, int) { return uint8_t{0}; }));
+    WriteFile(pictures / L"b.gif", Gif(240, 240, 0x80, {blue, blue}, [](int, int) { return uint8_t{0}; }));
+    Object().MutableProps().BackGroundSlide = 2;
+    Object().MutableProps().SlideFolder =
+        std::u16string(reinterpret_cast<const char16_t*>(pictures.c_str()));
+    Object().Dialogs().PreviewCanvas().Timers().SetInterval(TimerId::FolderSlides, 300);
+    auto centre = [](const Area& a) { return PixelAt(a.window, a.width / 2, a.height / 2); };
+    bool firstRed = false, secondBlue = false, frozen = false;
+    std::wstring paused, pausedLater;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"song.mp3")) return;
+        const Area area = PreviewArea(pnl);
+        Click(pnl, 1005);
+        firstRed = WaitFor([&] {
+            return WindowText(GetDlgItem(pnl, 1002)) == L"a.bmp" && Near(centre(area), red, 24);
+        });
+        secondBlue = WaitFor([&] {
+            return WindowText(GetDlgItem(pnl, 1002)) == L"b.gif" && Near(centre(area), blue, 24);
+        });
+        Click(pnl, 1008);
+        WaitFor([&] { return WindowText(GetDlgItem(pnl, 1005)) == L"＞"; });
+        Sleep(200);
+        paused = WindowText(GetDlgItem(pnl, 1002));
+        const COLORREF still = centre(area);
+        Sleep(1200);
+        pausedLater = WindowText(GetDlgItem(pnl, 1002));
+        frozen = centre(area) == still && (Near(still, red, 24) || Near(still, blue, 24));
+    });
+    EXPECT_TRUE(firstRed);
+    EXPECT_TRUE(secondBlue);
+    EXPECT_FALSE(paused.empty());
+    EXPECT_EQ(pausedLater, paused);
+    EXPECT_TRUE(frozen);
 }
 
 }  // namespace
