@@ -66,7 +66,15 @@ void Canvas::DrawWorkFit() {
 
 bool Canvas::LetMessagesRun() {
     const uint32_t generation = generation_;
-    win::LetPendingMessagesRun();
+    // A dialog ended by Cancel is only hidden until its own loop runs again; pumping on would
+    // let a second Cancel reach it, which the platform's file dialog does not survive. Once it
+    // hides, the preview is given up as if overtaken.
+    HWND root = panel_ ? GetAncestor(panel_, GA_ROOT) : nullptr;
+    if (root && IsWindowVisible(root)) {
+        if (!win::LetPendingMessagesRunWhileShown(root)) return false;
+    } else {
+        win::LetPendingMessagesRun();
+    }
     return generation == generation_ && panel_;
 }
 

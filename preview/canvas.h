@@ -71,8 +71,9 @@ class Canvas final : public PanelActions {
     uint32_t Generation() const { return generation_; }
     void Overtake() { ++generation_; }
     // Lets pending messages run; false when the preview was stopped (a new selection, a
-    // folder or type change, OK) or the panel went meanwhile: the caller then leaves the
-    // panel, the surfaces and the state as the newer event left them.
+    // folder or type change, OK), the panel went, or the dialog was hidden (Cancel)
+    // meanwhile: the caller then leaves the panel, the surfaces and the state as the newer
+    // event left them.
     bool LetMessagesRun();
 
     HWND TextView() const { return textView_.get(); }
