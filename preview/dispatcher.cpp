@@ -112,6 +112,17 @@ void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
     DrawTextW(dc, win::Wide(shown), static_cast<int>(shown.size()), &textBox,
               DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     if (oldFont) SelectObject(dc, oldFont);
+    // Only a shortened name has a tooltip: one over a name shown whole would only cover the
+    // picture below it.
+    if (titleTip_) {
+        const std::u16string tip = shown == title ? std::u16string() : title;
+        TOOLINFOW tool{};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = canvas_.Panel();
+        tool.uId = reinterpret_cast<UINT_PTR>(item.hwndItem);
+        tool.lpszText = const_cast<wchar_t*>(win::Wide(tip));
+        SendMessageW(titleTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 }
 
 void PreviewDispatcher::PaintPanel() {
@@ -154,14 +165,6 @@ bool PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16st
     if (!ClearPreviewPanel()) return false;
     const PanelView view = canvas_.View();
     view.SetText(kTitleLabel, title);
-    if (titleTip_) {
-        TOOLINFOW tool{};
-        tool.cbSize = TTTOOLINFOW_V2_SIZE;
-        tool.hwnd = canvas_.Panel();
-        tool.uId = reinterpret_cast<UINT_PTR>(view.Item(kTitleLabel));
-        tool.lpszText = const_cast<wchar_t*>(win::Wide(title));
-        SendMessageW(titleTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-    }
 
     const PreviewRow row = RowForTitle(title);
     if (row == PreviewRow::Unknown) return true;

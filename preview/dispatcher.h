@@ -35,7 +35,8 @@ class PreviewDispatcher {
     // WM_PAINT of the panel: the area repainted from the surface it shows.
     void PaintPanel();
     // The title label is drawn here: on one line, a name too long for it shortened in the
-    // middle with its extension kept; the whole name is the label's text and its tooltip.
+    // middle with its extension kept; the whole name stays the label's text, and is its
+    // tooltip while shortened.
     void DrawTitle(const DRAWITEMSTRUCT& item) const;
 
     // Stops whatever a preview may have started; with `withVolume` also puts the wave-out
