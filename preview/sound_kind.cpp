@@ -12,7 +12,7 @@
 #include "preview/kind.h"
 #include "preview/play_time.h"
 #include "preview/sound_steps.h"
-#include "preview/spectrum_display.h"
+#include "preview/analyser_display.h"
 
 namespace qcd {
 

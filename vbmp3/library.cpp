@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "vbmp3/sound_file.h"
-#include "vbmp3/spectrum.h"
+#include "vbmp3/frequency_bands.h"
 #include "vbmp3/vbmp3.h"
 
 namespace vbmp3 {

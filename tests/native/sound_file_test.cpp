@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "vbmp3/spectrum.h"
+#include "vbmp3/frequency_bands.h"
 
 namespace vbmp3 {
 namespace {

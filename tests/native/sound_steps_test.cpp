@@ -8,7 +8,7 @@
 
 #include "commands/panel_commands.h"
 #include "preview/play_time.h"
-#include "preview/spectrum_display.h"
+#include "preview/analyser_display.h"
 
 namespace qcd {
 namespace {

@@ -26,7 +26,7 @@
 #include "platform/handles.h"
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
-#include "preview/spectrum_display.h"
+#include "preview/analyser_display.h"
 #include "resources/resource_ids.h"
 
 namespace qcd::test {

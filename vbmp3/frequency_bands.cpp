@@ -1,4 +1,4 @@
-#include "vbmp3/spectrum.h"
+#include "vbmp3/frequency_bands.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "preview/spectrum_display.h"
+#include "preview/analyser_display.h"
 
 #include <algorithm>
 #include <cmath>
