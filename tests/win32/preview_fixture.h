@@ -5,8 +5,11 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <chrono>
+#include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "control/QuorComDlg.h"
 #include "dialog_driver.h"
@@ -42,6 +45,49 @@ inline Area PreviewArea(HWND panel) {
     a.width = r.right - r.left;
     a.height = r.bottom - r.top;
     return a;
+}
+
+// The window's pixels as the screen shows them.
+inline std::vector<uint32_t> ScreenPixels(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    const int w = r.right, h = r.bottom;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w > 0 && h > 0 ? w * h : 0));
+    if (pixels.empty()) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib) {
+        HGDIOBJ old = SelectObject(memory, dib);
+        BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        std::memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
+        SelectObject(memory, old);
+        DeleteObject(dib);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Waits until what the screen shows of `window` holds still. The dialog's thread draws into
+// the window at once, but Wine hands a window's pixels to the X server only when that thread
+// next waits for messages: a read straight after the labels change can catch the screen
+// half old, half new. Animated previews never hold still; they are given up to `ms`.
+inline void ScreenSettled(HWND window, int ms = 600) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::vector<uint32_t> before = ScreenPixels(window);
+    while (std::chrono::steady_clock::now() < end) {
+        Sleep(60);
+        std::vector<uint32_t> now = ScreenPixels(window);
+        if (now == before) return;
+        before = std::move(now);
+    }
 }
 
 // A fresh control whose Open dialog starts in an empty folder of this test process's own.
@@ -101,10 +147,13 @@ class PreviewTest : public ControlDialogTest {};
 // threads in between, so a title with another status is the end of the load.
 inline bool Preview(HWND dlg, HWND pnl, const wchar_t* name) {
     if (!WaitFor([&] { return SelectFile(dlg, name); })) return false;
-    return WaitFor([&] {
-        return WindowText(GetDlgItem(pnl, 1001)) == name &&
-               WindowText(GetDlgItem(pnl, 1004)) != L"Loading...";
-    });
+    if (!WaitFor([&] {
+            return WindowText(GetDlgItem(pnl, 1001)) == name &&
+                   WindowText(GetDlgItem(pnl, 1004)) != L"Loading...";
+        }))
+        return false;
+    ScreenSettled(GetDlgItem(pnl, 1000));
+    return true;
 }
 
 inline std::wstring SizeCaption(HWND pnl) {
