@@ -296,10 +296,7 @@ std::optional<DecodedPicture> FromDcImage(const std::optional<JpegDcImage>& imag
 
 }  // namespace
 
-namespace {
-
-// The decoded picture turned or mirrored as `o` says; nothing when memory runs out.
-std::optional<DecodedPicture> Oriented(DecodedPicture picture, Orientation o) {
+std::optional<DecodedPicture> OrientDecoded(DecodedPicture picture, Orientation o) noexcept {
     if (o <= 1 || o > 8) return picture;
     DIBSECTION section{};
     if (GetObjectW(picture.bitmap.get(), sizeof section, &section) != sizeof section ||
@@ -318,8 +315,6 @@ std::optional<DecodedPicture> Oriented(DecodedPicture picture, Orientation o) {
                           picture.naturalHeight, picture.naturalWidth};
 }
 
-}  // namespace
-
 std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, int32_t boxWidth,
                                                int32_t boxHeight) noexcept {
     if (file.empty() || file.size() > MAXDWORD) return std::nullopt;
@@ -328,7 +323,7 @@ std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, in
     auto decoded = SwapsSides(o) ? DecodeStoredJpeg(file, boxHeight, boxWidth)
                                  : DecodeStoredJpeg(file, boxWidth, boxHeight);
     if (!decoded) return std::nullopt;
-    return Oriented(std::move(*decoded), o);
+    return OrientDecoded(std::move(*decoded), o);
 }
 
 std::optional<DecodedPicture> DecodeStoredJpeg(std::span<const uint8_t> file, int32_t boxWidth,

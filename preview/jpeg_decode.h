@@ -10,6 +10,7 @@
 #include <span>
 
 #include "platform/handles.h"
+#include "preview/exif_orientation.h"
 
 namespace qcd {
 
@@ -39,6 +40,10 @@ std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, in
 // The same, as the pixels are stored, whatever the orientation.
 std::optional<DecodedPicture> DecodeStoredJpeg(std::span<const uint8_t> file, int32_t boxWidth,
                                                int32_t boxHeight) noexcept;
+
+// `picture` turned or mirrored as `o` says, its sizes swapped with its sides; nothing when its
+// bitmap is not the 32-bpp DIB section it claims or memory runs out.
+std::optional<DecodedPicture> OrientDecoded(DecodedPicture picture, Orientation o) noexcept;
 
 enum class WicPictureFormat : uint8_t { Png, Tiff };
 

@@ -25,9 +25,13 @@ std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKin
     switch (kind) {
         // A photo is decoded only as large as the area needs; the platform's loader would
         // decode (and keep) every pixel.
-        case PictureHeaderKind::Jpeg:
+        case PictureHeaderKind::Jpeg: {
             if (auto picture = loaded(DecodeJpegScaled(file.Bytes(), boxW, boxH))) return picture;
-            break;
+            auto whole = LoadedPicture::FromBytes(file);
+            if (!whole) return std::nullopt;
+            return UprightPicture(std::move(*whole), ReadExifOrientation(file.Bytes()), boxW,
+                                  boxH);
+        }
         // Formats the platform's loader does not read at all.
         case PictureHeaderKind::Png:
         case PictureHeaderKind::Tiff:
@@ -177,6 +181,29 @@ void ShowWorkPicture(Canvas& canvas) {
     canvas.DrawWorkFit();
     canvas.SetText(PanelLabel::Size,
                    SizeCaption(state.pictureWidth, state.pictureHeight, state.pictureBits));
+}
+
+std::optional<LoadedPicture> UprightPicture(LoadedPicture picture, Orientation o,
+                                            int32_t boxWidth, int32_t boxHeight) {
+    if (o <= 1 || o > 8) return picture;
+    const bool swap = SwapsSides(o);
+    const auto place = FitIntoBox(picture.Width(), picture.Height(), swap ? boxHeight : boxWidth,
+                                  swap ? boxWidth : boxHeight);
+    if (!place) return picture;
+    const int32_t w = std::max(place->width, 1), h = std::max(place->height, 1);
+    auto dib = CreateTopDownDib(w, h);
+    if (!dib) return std::nullopt;
+    {
+        win::unique_mem_dc memory(CreateCompatibleDC(nullptr));
+        if (!memory) return std::nullopt;
+        win::select_object selected(memory.get(), dib->bitmap.get());
+        picture.Draw(memory.get(), 0, 0, w, h);
+    }
+    auto turned = OrientDecoded(
+        DecodedPicture{std::move(dib->bitmap), w, h, picture.Width(), picture.Height()}, o);
+    if (!turned) return std::nullopt;
+    return LoadedPicture::FromBitmap(std::move(turned->bitmap), turned->naturalWidth,
+                                     turned->naturalHeight);
 }
 
 bool LoadPictureFit(Canvas& canvas, const std::u16string& path) {

@@ -3,9 +3,12 @@
 // slideshow loads its next slide through it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "preview/exif_orientation.h"
 #include "preview/kind.h"
 #include "preview/picture_headers.h"
 #include "preview/picture_loader.h"
@@ -22,6 +25,11 @@ void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind);
 
 // picWork, loaded with its shown size and depth, fitted into picCopy with its size caption.
 void ShowWorkPicture(Canvas& canvas);
+
+// A picture the platform's loader decoded (it knows nothing of Exif) turned or mirrored as `o`
+// says, drawn at the size it takes in a boxWidth x boxHeight box; nothing when memory runs out.
+std::optional<LoadedPicture> UprightPicture(LoadedPicture picture, Orientation o,
+                                            int32_t boxWidth, int32_t boxHeight);
 
 // Loads a picture file fitted into picIcon at the preview area's size (the next slide).
 bool LoadPictureFit(Canvas& canvas, const std::u16string& path);

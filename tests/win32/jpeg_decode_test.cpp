@@ -20,6 +20,7 @@
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
 #include "preview/jpeg_decode.h"
+#include "preview/picture_kind.h"
 
 namespace qcd::test {
 namespace {
@@ -363,6 +364,38 @@ TEST(JpegDecode, NothingForWhatIsNotAJpeg) {
     auto truncated = DcOnlyProgressiveJpeg(64, 64);
     truncated.resize(40);  // inside the quantisation table
     EXPECT_FALSE(DecodeJpegScaled(truncated, 119, 138));
+}
+
+// A JPEG only the platform's loader takes is turned after the loader has drawn it: every
+// stored cell lands where the orientation shows it, at the shown size.
+TEST(JpegDecode, ThePlatformLoadersPictureIsTurnedAsTheCameraSays) {
+    ComScope com;
+    const auto file = EncodeJpeg(400, 300, GUID_WICPixelFormat24bppBGR);
+    ASSERT_FALSE(file.empty());
+    for (Orientation o = 1; o <= 8; ++o) {
+        const auto bytes = FileBytes::Copy(file);
+        ASSERT_TRUE(bytes);
+        auto whole = LoadedPicture::FromBytes(*bytes);
+        ASSERT_TRUE(whole);
+        const auto upright = UprightPicture(std::move(*whole), o, 119, 138);
+        ASSERT_TRUE(upright) << int{o};
+        const int w = upright->Width(), h = upright->Height();
+        EXPECT_EQ(w, SwapsSides(o) ? 300 : 400) << int{o};
+        EXPECT_EQ(h, SwapsSides(o) ? 400 : 300) << int{o};
+        win::window_dc screen(nullptr);
+        win::unique_mem_dc target(CreateCompatibleDC(screen.get()));
+        win::unique_hbitmap bitmap(CreateCompatibleBitmap(screen.get(), w, h));
+        win::select_object into(target.get(), bitmap.get());
+        upright->Draw(target.get(), 0, 0, w, h);
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 4; ++column) {
+                const POINT stored = CellCentre(column, row, 400, 300);
+                const PixelPlace shown = ShownPlace(o, stored.x, stored.y, 400, 300);
+                EXPECT_TRUE(Near(GetPixel(target.get(), shown.x, shown.y), kGrid[row * 4 + column],
+                                 16))
+                    << "orientation " << int{o} << ", cell " << column << ", " << row;
+            }
+    }
 }
 
 // The caller's thread keeps the COM state it had: entered in either apartment kind, or not.
