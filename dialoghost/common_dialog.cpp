@@ -2,11 +2,15 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "dialoghost/dialog_record.h"
 #include "platform/text.h"
 #include "preview/preview_kind.h"
+#include "resources/resource_ids.h"
 
 namespace qcd {
 
@@ -61,6 +65,62 @@ bool PlaceDialog(HWND hookWindow, const Properties& props) {
     if (!at) return false;
     SetWindowPos(dialog, nullptr, at->x, at->y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     return true;
+}
+
+namespace {
+
+ScreenRect RectInPanel(HWND window, HWND panel) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// Moves a panel control right by `move` and its left edge further by `trim`.
+void Shift(HWND control, HWND panel, int32_t move, int32_t trim) {
+    const ScreenRect r = RectInPanel(control, panel);
+    SetWindowPos(control, nullptr, r.left + move + trim, r.top, r.right - r.left - trim,
+                 r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+void KeepPreviewColumnClear(HWND panel) {
+    HWND dialog = GetParent(panel);
+    if (!dialog) return;
+    // The dialog is not shown yet: its controls' own visibility is what counts.
+    auto shown = [](HWND w) { return (GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0; };
+    std::vector<ScreenRect> others;
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w != panel && shown(w)) others.push_back(RectInPanel(w, panel));
+    if (HWND placeholder = GetDlgItem(panel, IDC_DIALOG_CONTROLS)) {
+        others.push_back(RectInPanel(placeholder, panel));
+    }
+    // The column: the area with the labels above and below it; the buttons ride along.
+    constexpr int kSpanning[] = {IDC_PREVIEW_AREA, IDC_TITLE_LABEL, IDC_SIZE_LABEL,
+                                 IDC_INDEX_LABEL, IDC_STATUS_LABEL};
+    constexpr int kButtons[] = {IDC_PLAY_BUTTON, IDC_FORWARD_BUTTON, IDC_BACK_BUTTON,
+                                IDC_PAUSE_BUTTON};
+    std::optional<ScreenRect> column;
+    for (int id : kSpanning) {
+        HWND item = GetDlgItem(panel, id);
+        if (!item) continue;
+        const ScreenRect r = RectInPanel(item, panel);
+        if (!column) column = r;
+        column->left = std::min(column->left, r.left);
+        column->top = std::min(column->top, r.top);
+        column->right = std::max(column->right, r.right);
+        column->bottom = std::max(column->bottom, r.bottom);
+    }
+    if (!column) return;
+    RECT panelRect{};
+    GetClientRect(panel, &panelRect);
+    const ColumnClearance c = ClearPreviewColumn(*column, others, panelRect.right, 2);
+    if (c.move == 0 && c.trim == 0) return;
+    for (int id : kSpanning)
+        if (HWND item = GetDlgItem(panel, id)) Shift(item, panel, c.move, c.trim);
+    for (int id : kButtons)
+        if (HWND item = GetDlgItem(panel, id)) Shift(item, panel, c.move + c.trim / 2, 0);
 }
 
 }  // namespace qcd

@@ -20,4 +20,11 @@ LRESULT SetDlgControlText(HWND dialog, int32_t controlId, const std::u16string& 
 // False when the arithmetic overflowed: the caller's handler ends there.
 bool PlaceDialog(HWND hookWindow, const Properties& props);
 
+// Wine lays the file dialog's own controls out wider than the panel's placeholder for them:
+// its toolbar ends over the preview area's top-left corner and the placeholder over the
+// area's left edge, and the area's pixels under them never show. The preview column moves
+// right, and if the panel has no room for that, narrows, until nothing covers it. Called once
+// the dialog has placed its controls.
+void KeepPreviewColumnClear(HWND panel);
+
 }  // namespace qcd

@@ -146,6 +146,7 @@ void DialogHost::StoreResult(HWND sender) {
 INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
     switch (ActionForNotification(static_cast<int32_t>(header.code))) {
         case NotifyAction::PlaceDialog:
+            KeepPreviewColumnClear(panel);
             if (!PlaceDialog(panel, props_)) return 0;  // overflow ends the handler
             canvas_.View().HideButtons();
             break;

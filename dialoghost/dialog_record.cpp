@@ -1,5 +1,7 @@
 #include "dialoghost/dialog_record.h"
 
+#include <algorithm>
+
 #include "base/checked.h"
 
 namespace qcd {
@@ -50,6 +52,21 @@ std::optional<ScreenPoint> PlaceDialogAt(const ScreenRect& dialog, const ScreenR
     if (!spareW || !spareH) return std::nullopt;
     // Integer division truncating toward zero: a dialog larger than the screen goes negative.
     return ScreenPoint{*spareW / 2, *spareH / 2};
+}
+
+ColumnClearance ClearPreviewColumn(const ScreenRect& column, std::span<const ScreenRect> others,
+                                   int32_t panelWidth, int32_t gap) {
+    int64_t need = 0;
+    for (const ScreenRect& o : others) {
+        const bool overlaps = o.left < column.right && o.right > column.left &&
+                              o.top < column.bottom && o.bottom > column.top;
+        if (overlaps) need = std::max<int64_t>(need, int64_t{o.right} + gap - column.left);
+    }
+    const int64_t width = int64_t{column.right} - column.left;
+    if (need <= 0 || 2 * need >= width) return {};
+    const int64_t room = std::max<int64_t>(0, int64_t{panelWidth} - gap - column.right);
+    const int64_t move = std::min(need, room);
+    return {static_cast<int32_t>(move), static_cast<int32_t>(need - move)};
 }
 
 }  // namespace qcd

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -49,5 +50,15 @@ struct ScreenRect {
 // (DialogLeft, DialogTop). Nothing when 32-bit arithmetic would overflow.
 std::optional<ScreenPoint> PlaceDialogAt(const ScreenRect& dialog, const ScreenRect& desktop,
                                          const Properties& props);
+
+// How the preview column (the box around the area and its labels, in the panel's coordinates)
+// clears the file dialog's own controls that reach into it: moved right by `move` as far as
+// the panel's width allows with `gap` left at its edge, then narrowed from the left by `trim`.
+// Both 0 when nothing reaches in, or when clearing would take half the column or more.
+struct ColumnClearance {
+    int32_t move = 0, trim = 0;
+};
+ColumnClearance ClearPreviewColumn(const ScreenRect& column, std::span<const ScreenRect> others,
+                                   int32_t panelWidth, int32_t gap);
 
 }  // namespace qcd

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace qcd {
 namespace {
 
@@ -91,6 +93,41 @@ TEST(DialogRecord, Placement) {
 
     p.Position = 1;
     EXPECT_FALSE(PlaceDialogAt({INT32_MIN, 0, INT32_MAX, 10}, desktop, p));
+}
+
+// The file dialog's toolbar and its controls' placeholder as Wine lays them out reach 9 and
+// 7 pixels into the preview column; what is left of the panel's margin moves it, the rest
+// narrows it.
+TEST(PreviewColumn, ClearsTheDialogsControlsThatReachIntoIt) {
+    const ScreenRect column{421, 0, 523, 164};
+    const ScreenRect toolbar{277, 12, 430, 40}, placeholder{5, 8, 428, 247};
+    const ScreenRect reaching[] = {toolbar, placeholder};
+    auto c = ClearPreviewColumn(column, reaching, 534, 2);
+    EXPECT_EQ(c.move, 9);
+    EXPECT_EQ(c.trim, 2);
+    c = ClearPreviewColumn(column, reaching, 600, 2);  // room for all of it
+    EXPECT_EQ(c.move, 11);
+    EXPECT_EQ(c.trim, 0);
+    c = ClearPreviewColumn(column, reaching, 523, 2);  // the column already at the edge
+    EXPECT_EQ(c.move, 0);
+    EXPECT_EQ(c.trim, 11);
+
+    // Beside, above or below the column, or touching its edge: nothing to clear.
+    const ScreenRect clear[] = {{0, 0, 421, 300}, {421, -30, 600, 0}, {421, 164, 600, 200}};
+    c = ClearPreviewColumn(column, clear, 534, 2);
+    EXPECT_EQ(c.move, 0);
+    EXPECT_EQ(c.trim, 0);
+    c = ClearPreviewColumn(column, {}, 534, 2);
+    EXPECT_EQ(c.move + c.trim, 0);
+
+    // A control over half the column or more is not cleared by squeezing the preview away.
+    const ScreenRect over[] = {{0, 50, 472, 60}};
+    c = ClearPreviewColumn(column, over, 534, 2);
+    EXPECT_EQ(c.move + c.trim, 0);
+    // Extreme coordinates do not overflow.
+    const ScreenRect far[] = {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
+    c = ClearPreviewColumn(column, far, INT32_MAX, INT32_MAX);
+    EXPECT_EQ(c.move + c.trim, 0);
 }
 
 }  // namespace

@@ -172,6 +172,56 @@ TEST_F(PreviewTest, MetafilesAreStretchedOverTheAreaWithoutTemporaryFiles) {
     EXPECT_EQ(Listing(ModuleFolder()), moduleBefore);
 }
 
+BOOL CALLBACK CollectWindow(HWND w, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(w);
+    return TRUE;
+}
+
+// The dialog's windows that cover part of `area` on the screen: any visible one outside the
+// area itself, its ancestors and what it holds.
+std::vector<std::wstring> WindowsOver(HWND dlg, HWND area) {
+    RECT rect{};
+    GetWindowRect(area, &rect);
+    std::vector<std::wstring> found;
+    std::vector<HWND> all;
+    EnumChildWindows(dlg, CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND w : all) {
+        RECT r{}, both{};
+        GetWindowRect(w, &r);
+        if (w == area || IsChild(w, area) || IsChild(area, w) || !IsWindowVisible(w) ||
+            !IntersectRect(&both, &r, &rect))
+            continue;
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        found.push_back(std::wstring(name) + L" " + std::to_wstring(GetDlgCtrlID(w)));
+    }
+    return found;
+}
+
+// Nothing of the file dialog's own covers the area: a metafile stretched over all of it shows
+// in every corner, the top-left one included, where Wine puts the end of the dialog's toolbar.
+TEST_F(PreviewTest, TheWholeAreaShowsThePicture) {
+    ASSERT_TRUE(RecordWmf(folder_ / L"red.wmf", [](HDC dc) {
+        SetWindowExtEx(dc, 100, 100, nullptr);
+        FillRect(dc, {0, 0, 100, 100}, kRed);
+    }));
+    std::vector<std::wstring> over;
+    std::vector<COLORREF> corners;
+    Area a;
+    Open([&](HWND dlg, HWND pnl) {
+        a = PreviewArea(pnl);
+        over = WindowsOver(dlg, a.window);
+        if (!Preview(dlg, pnl, L"red.wmf")) return;
+        for (const POINT p : {POINT{0, 0}, POINT{8, 19}, POINT{a.width - 1, 0},
+                              POINT{0, a.height - 1}, POINT{a.width - 1, a.height - 1}})
+            corners.push_back(PixelAt(a.window, p.x, p.y));
+    });
+    ASSERT_GT(a.width, 60);
+    EXPECT_TRUE(over.empty()) << (over.empty() ? std::wstring() : over.front());
+    ASSERT_EQ(corners.size(), 5u);
+    for (size_t i = 0; i < corners.size(); ++i) EXPECT_EQ(corners[i], kRed) << "point " << i;
+}
+
 std::wstring EditText(HWND edit) {
     const int n = GetWindowTextLengthW(edit);
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');
