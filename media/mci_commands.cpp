@@ -179,8 +179,7 @@ void MciLayer::Execute(std::u16string_view command) {
 }
 
 void MciLayer::PumpTwice() {
-    platform_.PumpMessages();
-    platform_.PumpMessages();
+    if (platform_.PumpMessages()) platform_.PumpMessages();
 }
 
 // --- action commands ---

@@ -44,8 +44,9 @@ class MciPlatform {
     virtual bool GetErrorString(uint32_t code, std::span<char> text) = 0;
     // mciExecute: the system shows its own message box on failure.
     virtual void Execute(const std::string& command) = 0;
-    // Lets pending window messages run once.
-    virtual void PumpMessages() = 0;
+    // Lets pending window messages run once; false when it stopped because the window the
+    // user works in was hidden meanwhile.
+    virtual bool PumpMessages() = 0;
 
     // waveOutGetVolume / waveOutSetVolume of device 0. False (and `volume` as it was) when the
     // system could not read the volume.

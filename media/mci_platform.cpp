@@ -26,7 +26,14 @@ public:
         return mciGetErrorStringA(code, text.data(), static_cast<UINT>(text.size())) != FALSE;
     }
     void Execute(const std::string& command) override { mciExecute(command.c_str()); }
-    void PumpMessages() override { win::LetPendingMessagesRun(); }
+    bool PumpMessages() override {
+        // The window the user works in is the file dialog: once Cancel has hidden it, its own
+        // loop must run before anything else reaches it.
+        HWND active = GetActiveWindow();
+        if (active && IsWindowVisible(active)) return win::LetPendingMessagesRunWhileShown(active);
+        win::LetPendingMessagesRun();
+        return true;
+    }
     bool GetWaveVolume(uint32_t& volume) override {
         DWORD v = 0;
         if (waveOutGetVolume(reinterpret_cast<HWAVEOUT>(0), &v) != MMSYSERR_NOERROR) return false;

@@ -96,10 +96,13 @@ struct FakeMci : MciPlatform {
         replies["sysinfo all quantity open"].text = alias.empty() ? "0" : "1";
         replies["sysinfo all name 1 open"].text = alias;
     }
-    void PumpMessages() override {
+    bool PumpMessages() override {
         ++pumps;
         if (onPump) onPump();
+        return !dialogHidden;
     }
+    // What the pump reports: the dialog hidden by a message it ran (Cancel).
+    bool dialogHidden = false;
     // Runs as a command arrives, before its reply is read: a device opening or ending.
     std::function<void(const std::string&)> onSend;
     // What runs while messages are let run: a test's selection or press comes in here.

@@ -246,6 +246,13 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
     }
 }
 
+// A Cancel run by the first pump hid the dialog: its own loop must see the next message.
+TEST_F(VideoTest, NoSecondPumpOnceTheDialogHides) {
+    mci.dialogHidden = true;
+    layer.VideoSeekShow(u"msfile", 2);
+    EXPECT_EQ(mci.pumps, 1);
+}
+
 TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
     mci.replies["status msfile position"].text = "42";
     EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
