@@ -328,8 +328,8 @@ TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
     EXPECT_HRESULT_SUCCEEDED(control_->ShowOpen());
     ASSERT_TRUE(probe.Ran());
     EXPECT_TRUE(loaded);
-    EXPECT_GT(width, 100);
-    EXPECT_GT(height, 100);
+    EXPECT_GT(width, 80);
+    EXPECT_GT(height, 80);
     // Wide: spans the width, blank above and below, the top half red and the bottom blue.
     EXPECT_EQ(top, GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(middle, kRed);
