@@ -150,16 +150,28 @@ bool AverageBlocks(IWICBitmapSource& source, UINT width, UINT height, UINT n, ui
                    const uint8_t* under = nullptr) {
     const UINT outWidth = static_cast<UINT>(CeilDiv(width, n));
     const UINT stride = width * Bytes;
-    std::vector<uint8_t> strip(static_cast<size_t>(stride) * n);
+    // Each read costs the decoder a fixed part (a TIFF strip decoded again, a conversion set
+    // up): several blocks' rows are read at once, up to 64 rows or 4 MiB.
+    constexpr size_t kMostBytesARead = 4 << 20;
+    const UINT blocksARead = static_cast<UINT>(std::clamp<size_t>(
+        std::min<size_t>(64 / n, kMostBytesARead / (static_cast<size_t>(stride) * n)), 1, 64));
+    const UINT rowsARead = n * blocksARead;
+    std::vector<uint8_t> strip(static_cast<size_t>(stride) * rowsARead);
     std::vector<uint32_t> sums(static_cast<size_t>(outWidth) * 3);
+    UINT readFrom = 0, readRows = 0;
     for (UINT y0 = 0; y0 < height; y0 += n) {
         const UINT rows = std::min(n, height - y0);
-        const WICRect rect{0, static_cast<INT>(y0), static_cast<INT>(width),
-                           static_cast<INT>(rows)};
-        if (FAILED(source.CopyPixels(&rect, stride, stride * rows, strip.data()))) return false;
+        if (y0 >= readFrom + readRows) {
+            readFrom = y0;
+            readRows = std::min(rowsARead, height - y0);
+            const WICRect rect{0, static_cast<INT>(readFrom), static_cast<INT>(width),
+                               static_cast<INT>(readRows)};
+            if (FAILED(source.CopyPixels(&rect, stride, stride * readRows, strip.data())))
+                return false;
+        }
         std::fill(sums.begin(), sums.end(), 0);
         for (UINT r = 0; r < rows; ++r) {
-            uint8_t* row = strip.data() + static_cast<size_t>(r) * stride;
+            uint8_t* row = strip.data() + static_cast<size_t>(y0 - readFrom + r) * stride;
             if constexpr (Bytes == 4)
                 if (under) OverBackground(row, width, under);
             AddRow<Bytes>(row, width, n, sums.data());
