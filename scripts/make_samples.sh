@@ -57,6 +57,10 @@ sample icons.ico eval 'convert -size 64x64 -seed 11 plasma:fractal -blur 0x2 -re
   \( -clone 0 -resize 48x48 \) \( -clone 0 -resize 32x32 \) \( -clone 0 -resize 24x24 \) \
   \( -clone 0 -resize 16x16 \) "ico:$out"'
 sample cursor.ani eval 'py ani "$out" 8 16'
+# A PNG with a transparent surround: the preview lays it over the area's own colour.
+sample emblem.png eval 'convert -size 80x60 -seed 13 plasma:fractal -blur 0x1 -resize "480x360!" \
+  \( +clone -fill black -colorize 100 -fill white -draw "roundrectangle 20,20 459,339 60,60" \) \
+  -alpha off -compose copy_opacity -composite "png32:$out"'
 # Microsoft Video 1, which Wine's video player draws; 10 s at 25 frames a second.
 sample clip.avi eval 'ffmpeg -loglevel error -f lavfi -i testsrc=size=320x240:rate=25 -frames:v 250 \
   -c:v msvideo1 -pix_fmt rgb555le -f avi -y "$out"'
@@ -69,5 +73,11 @@ if [ "$bench" = 1 ]; then
   sample text-10k.txt eval 'py text "$out" 10240'
   sample text-1m.txt eval 'py text "$out" 1048576'
   sample text-100m.txt eval 'py text "$out" 104857600'
+  # The newer formats from the same photos, and a photo as a phone stores a portrait.
+  for size in 640x480 4000x3000; do
+    sample photo-$size.png eval "convert '$dir/photo-$size.jpg' \"png:\$out\""
+    sample photo-$size.tif eval "convert '$dir/photo-$size.jpg' -compress lzw \"tiff:\$out\""
+  done
+  sample photo-4000x3000-turned.jpg eval 'py turned "$dir/photo-4000x3000.jpg" "$out" 6'
   written bench
 fi

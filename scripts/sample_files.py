@@ -9,6 +9,7 @@
   sample_files.py binary PATH         4 KB of no kind the preview knows
   sample_files.py ani PATH FRAMES STEPS  an animated cursor: a turning pointer, back and forth
   sample_files.py midi PATH           a MIDI file: a scale up and down, 7.5 s
+  sample_files.py turned SRC PATH O   the JPEG SRC with an Exif orientation O, as cameras write
 
 No Linux tool writes metafiles, and their records are simple: they are written here byte by
 byte, in the shapes GDI's own recorders give.
@@ -252,6 +253,20 @@ def write_midi(path):
         f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
 
 
+def write_turned(source, path, orientation):
+    """Exif (little-endian TIFF header, one directory with the orientation tag) right after
+    the JPEG's start marker; the picture's own bytes follow unchanged."""
+    with open(source, "rb") as f:
+        jpeg = f.read()
+    tiff = b"II*\x00" + struct.pack("<I", 8)
+    tiff += struct.pack("<H", 1) + struct.pack("<HHIHH", 0x0112, 3, 1, orientation, 0)
+    tiff += struct.pack("<I", 0)
+    body = b"Exif\x00\x00" + tiff
+    app1 = b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body
+    with open(path, "wb") as f:
+        f.write(jpeg[:2] + app1 + jpeg[2:])
+
+
 def main(argv):
     if len(argv) >= 3 and argv[1] == "text":
         write_text(argv[2], int(argv[3]))
@@ -267,6 +282,8 @@ def main(argv):
         write_ani(argv[2], int(argv[3]), int(argv[4]))
     elif len(argv) == 3 and argv[1] == "midi":
         write_midi(argv[2])
+    elif len(argv) == 5 and argv[1] == "turned":
+        write_turned(argv[2], argv[3], int(argv[4]))
     elif len(argv) == 3 and argv[1] == "binary":
         with open(argv[2], "wb") as f:
             f.write(bytes(range(256)) * 16)
