@@ -41,7 +41,7 @@ on_virtual_display() {
   rm -f "$ready"
   # Wine's own desktop window draws the frames and captions that no window manager draws here.
   cmake/wine-run explorer /desktop=QuorDemo,1024x768 "$(winpath "$bin/QuorDemo.exe")" \
-    --bag "$(winpath "$bag")" --preview photo-640x480.jpg --ready-file "$(winpath "$ready")" --quit-after 3000 </dev/null &
+    --bag "$(winpath "$bag")" --preview emblem.png --ready-file "$(winpath "$ready")" --quit-after 3000 </dev/null &
   pid=$!
   for _ in $(seq 1 150); do
     [ -f "$ready" ] && break
