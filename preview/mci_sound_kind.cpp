@@ -1,22 +1,14 @@
 // MIDI files and CD-audio tracks (.mid, .cda): opened through MCI under "ATYPE", played,
 // paused and stopped with the buttons, the play time kept by Timer8, repeating at the end.
-#include "media/media_session.h"
-#include "preview/canvas.h"
-#include "preview/kind.h"
-#include "preview/media_steps.h"
+#include "preview/media_kind.h"
 
 namespace qcd {
 
 namespace {
 
-std::u16string NameOf(const std::u16string& path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
-
-class MciSoundKind final : public Kind {
+class MciSoundKind final : public MediaKind {
   public:
-    explicit MciSoundKind(Canvas& canvas) : canvas_(canvas) {
+    explicit MciSoundKind(Canvas& canvas) : MediaKind(canvas) {
         canvas.Timers().Register(TimerId::MciProgress, [this] {
             if (!canvas_.Panel() || !canvas_.Media()) {
                 canvas_.Timers().SetEnabled(TimerId::MciProgress, false);
@@ -29,8 +21,7 @@ class MciSoundKind final : public Kind {
 
     StartResult Start(const std::u16string& path) override {
         if (!canvas_.Media()) return StartResult::Shown;
-        path_ = path;
-        title_ = NameOf(path);
+        Opening(path);
         return StartMciSound(Context()) == MediaStart::Overtaken ? StartResult::Overtaken
                                                                  : StartResult::Shown;
     }
@@ -38,17 +29,6 @@ class MciSoundKind final : public Kind {
     void Press(PanelButton button) override {
         if (canvas_.Media()) PressMciSound(Context(), button);
     }
-
-  private:
-    MediaContext Context() {
-        MediaSession& media = *canvas_.Media();
-        return {canvas_,     canvas_.State(),      canvas_.Timers(),
-                media.Mci(), media.VideoAlias(),   path_,
-                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
-    }
-
-    Canvas& canvas_;
-    std::u16string path_, title_;
 };
 
 }  // namespace

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 
-#include "media/media_session.h"
-#include "preview/canvas.h"
-#include "preview/kind.h"
-#include "preview/media_steps.h"
+#include "preview/media_kind.h"
 
 namespace qcd {
 
@@ -35,14 +32,9 @@ class SurfacePicture final : public VideoPicture {
     Surface& surface_;
 };
 
-std::u16string NameOf(const std::u16string& path) {
-    const size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string::npos ? path : path.substr(slash + 1);
-}
-
-class VideoKind final : public Kind {
+class VideoKind final : public MediaKind {
   public:
-    explicit VideoKind(Canvas& canvas) : canvas_(canvas) {
+    explicit VideoKind(Canvas& canvas) : MediaKind(canvas) {
         canvas.Timers().Register(TimerId::VideoPosition, [this] {
             if (!canvas_.Panel() || !canvas_.Media()) {
                 canvas_.Timers().SetEnabled(TimerId::VideoPosition, false);
@@ -59,8 +51,7 @@ class VideoKind final : public Kind {
 
     StartResult Start(const std::u16string& path) override {
         if (!canvas_.Media()) return StartResult::Shown;
-        path_ = path;
-        title_ = NameOf(path);
+        Opening(path);
         SurfacePicture picture(canvas_.IconStrip());
         const int32_t area = static_cast<int32_t>(reinterpret_cast<intptr_t>(canvas_.Area()));
         const MediaStart started =
@@ -82,15 +73,6 @@ class VideoKind final : public Kind {
             RedrawWindow(area, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
 
-    MediaContext Context() {
-        MediaSession& media = *canvas_.Media();
-        return {canvas_,     canvas_.State(),      canvas_.Timers(),
-                media.Mci(), media.VideoAlias(),   path_,
-                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
-    }
-
-    Canvas& canvas_;
-    std::u16string path_, title_;
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "media/mci_platform.h"
 #include "media/media_session.h"
 #include "media/vbmp3.h"
+#include "hidden_panel.h"
 #include "picture_files.h"
 #include "platform/handles.h"
 #include "preview/canvas.h"
@@ -32,65 +33,29 @@ namespace fs = std::filesystem;
 
 constexpr COLORREF kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0), kBlue = RGB(0, 0, 255);
 
-// Timers that never reach the platform: the test ticks them itself.
-class QuietClock : public TimerClock {
-  public:
-    void Arm(int, uint32_t) override {}
-    void Disarm(int) override {}
-};
-
-INT_PTR CALLBACK PanelProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
-
-std::wstring Text(HWND window) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(window, buffer, 256);
-    return buffer;
-}
-
-class KindTest : public ::testing::Test {
+class KindTest : public HiddenPanelTest {
   protected:
     void SetUp() override {
-        holder_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 400, nullptr,
-                                      nullptr, nullptr, nullptr));
-        panel_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"QRCOMDLG", holder_.get(),
-                                    PanelProc, 0);
-        ASSERT_NE(panel_, nullptr);
-        preview_.BeginDialog();
-        ASSERT_TRUE(preview_.InitPanel(panel_));
+        HiddenPanelTest::SetUp();
+        if (HasFatalFailure()) return;
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = fs::path(temp) / (L"qcd-kinds-" + std::to_wstring(GetCurrentProcessId()));
         fs::create_directories(folder_);
     }
     void TearDown() override {
-        preview_.EndDialog();
+        HiddenPanelTest::TearDown();
         std::error_code ec;
         fs::remove_all(folder_, ec);
     }
 
   public:
     // Selects `name` as the dialog would.
-    void Select(const wchar_t* name) {
-        preview_.StopPreviewMedia(true);
-        preview_.PreviewFile((folder_ / name).u16string(), fs::path(name).u16string());
-    }
+    void Select(const wchar_t* name) { SelectPath(folder_ / name); }
   protected:
-    std::wstring Label(int id) const { return Text(GetDlgItem(panel_, id)); }
-    void Press(int id) { OnPanelCommand(canvas_, preview_.Shown(), static_cast<uintptr_t>(id)); }
     COLORREF CopyPixel(int x, int y) { return GetPixel(canvas_.Copy().Dc(), x, y); }
     COLORREF CopyCentre() { return CopyPixel(canvas_.Copy().Width() / 2, canvas_.Copy().Height() / 2); }
 
-    // Where the text box lives between previews, as the control's window.
-    win::unique_hwnd home_{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                           nullptr, nullptr, nullptr)};
-    win::unique_hwnd holder_;
-    HWND panel_ = nullptr;
-    Properties props_;
-    QuietClock clock_;
-    TimerOwner timers_{clock_};
-    Canvas canvas_{props_, timers_, home_.get()};
-    MediaSession media_{ProcessMci(), ProcessVbmp3()};
-    PreviewDispatcher preview_{canvas_, media_};
     fs::path folder_;
 };
 

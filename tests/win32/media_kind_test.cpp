@@ -14,6 +14,7 @@
 
 #include "base/timer_owner.h"
 #include "commands/panel_commands.h"
+#include "hidden_panel.h"
 #include "host_counts.h"
 #include "media/mci_platform.h"
 #include "media/media_session.h"
@@ -30,36 +31,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietClock : public TimerClock {
-  public:
-    void Arm(int, uint32_t) override {}
-    void Disarm(int) override {}
-};
-
-INT_PTR CALLBACK PanelProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
-
-std::wstring Text(HWND window) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(window, buffer, 256);
-    return buffer;
-}
-
 int OpenDevices() {
     char reply[64] = {};
     mciSendStringA("sysinfo all quantity open", reply, sizeof reply, nullptr);
     return atoi(reply);
 }
 
-class MediaKindTest : public ::testing::Test {
+class MediaKindTest : public HiddenPanelTest {
   protected:
     void SetUp() override {
-        holder_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 400, nullptr,
-                                      nullptr, nullptr, nullptr));
-        panel_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"QRCOMDLG", holder_.get(),
-                                    PanelProc, 0);
-        ASSERT_NE(panel_, nullptr);
-        preview_.BeginDialog();
-        ASSERT_TRUE(preview_.InitPanel(panel_));
+        HiddenPanelTest::SetUp();
+        if (HasFatalFailure()) return;
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         folder_ = fs::path(temp) / (L"qcd-media-" + std::to_wstring(GetCurrentProcessId()));
@@ -75,18 +57,12 @@ class MediaKindTest : public ::testing::Test {
         WriteFile(folder_ / L"notes.txt", {'a'});
     }
     void TearDown() override {
-        preview_.EndDialog();
+        HiddenPanelTest::TearDown();
         std::error_code ec;
         fs::remove_all(folder_, ec);
     }
 
-    void Select(const wchar_t* name) {
-        preview_.StopPreviewMedia(true);
-        preview_.PreviewFile((folder_ / name).u16string(), fs::path(name).u16string());
-    }
-    std::wstring Label(int id) const { return Text(GetDlgItem(panel_, id)); }
-    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(panel_, id)) != FALSE; }
-    void Press(int id) { OnPanelCommand(canvas_, preview_.Shown(), static_cast<uintptr_t>(id)); }
+    void Select(const wchar_t* name) { SelectPath(folder_ / name); }
     HWND Area() const { return GetDlgItem(panel_, IDC_PREVIEW_AREA); }
     // The video's window: the one child of the preview area.
     HWND VideoWindow() const { return GetWindow(Area(), GW_CHILD); }
@@ -108,16 +84,6 @@ class MediaKindTest : public ::testing::Test {
     }
     int Frame() const { return canvas_.State().frameIndex; }
 
-    win::unique_hwnd home_{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                           nullptr, nullptr, nullptr)};
-    win::unique_hwnd holder_;
-    HWND panel_ = nullptr;
-    Properties props_;
-    QuietClock clock_;
-    TimerOwner timers_{clock_};
-    Canvas canvas_{props_, timers_, home_.get()};
-    MediaSession media_{ProcessMci(), ProcessVbmp3()};
-    PreviewDispatcher preview_{canvas_, media_};
     fs::path folder_;
 };
 

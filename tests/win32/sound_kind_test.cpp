@@ -22,6 +22,7 @@
 #include "media/mci_platform.h"
 #include "media/media_session.h"
 #include "media/vbmp3.h"
+#include "hidden_panel.h"
 #include "picture_files.h"
 #include "platform/handles.h"
 #include "preview/canvas.h"
@@ -35,20 +36,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class QuietClock : public TimerClock {
-  public:
-    void Arm(int, uint32_t) override {}
-    void Disarm(int) override {}
-};
-
-INT_PTR CALLBACK PanelProc(HWND, UINT msg, WPARAM, LPARAM) { return msg == WM_INITDIALOG; }
-
-std::wstring Text(HWND window) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(window, buffer, 256);
-    return buffer;
-}
-
 fs::path SoundFolder() {
     std::string unix = QCD_SOUND_DIR;
     for (auto& c : unix)
@@ -56,30 +43,15 @@ fs::path SoundFolder() {
     return fs::path("Z:" + unix);
 }
 
-class SoundKindTest : public ::testing::Test {
+class SoundKindTest : public HiddenPanelTest {
   protected:
     void SetUp() override {
         MakePanel();
         ASSERT_TRUE(ProcessVbmp3().Loaded());
     }
-    void MakePanel() {
-        holder_.reset(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 640, 400, nullptr,
-                                      nullptr, nullptr, nullptr));
-        panel_ = CreateDialogParamW(GetModuleHandleW(nullptr), L"QRCOMDLG", holder_.get(), PanelProc, 0);
-        ASSERT_NE(panel_, nullptr);
-        preview_.BeginDialog();
-        ASSERT_TRUE(preview_.InitPanel(panel_));
-    }
-    void TearDown() override { preview_.EndDialog(); }
 
-    void Select(const fs::path& path) {
-        preview_.StopPreviewMedia(true);
-        preview_.PreviewFile(path.u16string(), path.filename().u16string());
-    }
+    void Select(const fs::path& path) { SelectPath(path); }
     void SelectSound(const char* name) { Select(SoundFolder() / name); }
-    std::wstring Label(int id) const { return Text(GetDlgItem(panel_, id)); }
-    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(panel_, id)); }
-    void Press(int id) { OnPanelCommand(canvas_, preview_.Shown(), static_cast<uintptr_t>(id)); }
     int32_t LibraryState(int32_t* position = nullptr) {
         int32_t p = 0;
         const int32_t s = ProcessVbmp3().GetState(p);
@@ -98,16 +70,6 @@ class SoundKindTest : public ::testing::Test {
     }
     PreviewKind Kind() const { return canvas_.State().kind; }
 
-    win::unique_hwnd home_{CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                           nullptr, nullptr, nullptr)};
-    win::unique_hwnd holder_;
-    HWND panel_ = nullptr;
-    Properties props_;
-    QuietClock clock_;
-    TimerOwner timers_{clock_};
-    Canvas canvas_{props_, timers_, home_.get()};
-    MediaSession media_{ProcessMci(), ProcessVbmp3()};
-    PreviewDispatcher preview_{canvas_, media_};
 };
 
 TEST_F(SoundKindTest, AnOpenedSoundShowsItsLengthAndOnlyPlay) {
