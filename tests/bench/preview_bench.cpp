@@ -290,27 +290,49 @@ ISourceTransform : public IUnknown {
 const IID IID_ISourceTransform = {
     0x3B16811B, 0x6A43, 0x4ec9, {0xB7, 0x13, 0x3D, 0x5A, 0x0C, 0x13, 0xB9, 0x40}};
 
+// The first frame of a picture in memory, through the imaging component: its decoder for
+// `container`, or the one the bytes call for when that is null. The bytes stay locked while
+// the frame lives.
+class WicFile {
+  public:
+    WicFile(const Global& bytes, const GUID* container) : memory_(bytes.memory.get()) {
+        auto* data = static_cast<BYTE*>(GlobalLock(memory_));
+        com_ptr<IWICStream> stream;
+        com_ptr<IWICBitmapDecoder> decoder;
+        const bool opened =
+            data &&
+            SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IWICImagingFactory, factory.put_void())) &&
+            SUCCEEDED(factory->CreateStream(stream.put())) &&
+            SUCCEEDED(stream->InitializeFromMemory(data, static_cast<DWORD>(bytes.size))) &&
+            (container ? SUCCEEDED(factory->CreateDecoder(*container, nullptr, decoder.put())) &&
+                             SUCCEEDED(decoder->Initialize(stream.get(),
+                                                           WICDecodeMetadataCacheOnDemand))
+                       : SUCCEEDED(factory->CreateDecoderFromStream(
+                             stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                             decoder.put()))) &&
+            SUCCEEDED(decoder->GetFrame(0, frame.put())) && SUCCEEDED(frame->GetSize(&w, &h));
+        if (!opened) frame.reset();
+    }
+    ~WicFile() { GlobalUnlock(memory_); }
+    WicFile(const WicFile&) = delete;
+    WicFile& operator=(const WicFile&) = delete;
+
+    com_ptr<IWICImagingFactory> factory;
+    com_ptr<IWICBitmapFrameDecode> frame;  // null when anything failed
+    UINT w = 0, h = 0;
+
+  private:
+    HGLOBAL memory_;
+};
+
 // The imaging component's JPEG decode at the size the area needs: scaled inside the decoder
 // when the frame offers that, else the whole frame. Says which in `how`.
 bool WicDecode(const Global& bytes, int boxW, int boxH, std::string* how) {
-    com_ptr<IWICImagingFactory> factory;
-    com_ptr<IWICStream> stream;
-    com_ptr<IWICBitmapDecoder> decoder;
-    com_ptr<IWICBitmapFrameDecode> frame;
-    auto* data = static_cast<BYTE*>(GlobalLock(bytes.memory.get()));
-    struct Unlock {
-        HGLOBAL m;
-        ~Unlock() { GlobalUnlock(m); }
-    } unlock{bytes.memory.get()};
-    UINT w = 0, h = 0;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, factory.put_void())) ||
-        FAILED(factory->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromMemory(data, static_cast<DWORD>(bytes.size))) ||
-        FAILED(factory->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, decoder.put())) ||
-        FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)) ||
-        FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&w, &h)))
-        return false;
+    WicFile file(bytes, &GUID_ContainerFormatJpeg);
+    if (!file.frame) return false;
+    IWICBitmapFrameDecode* frame = file.frame.get();
+    const UINT w = file.w, h = file.h;
     int n = 8;
     while (n > 1 && (static_cast<int>((w + n - 1) / n) < std::min<int>(w, boxW) ||
                      static_cast<int>((h + n - 1) / n) < std::min<int>(h, boxH)))
@@ -353,27 +375,12 @@ bool WicDecode(const Global& bytes, int boxW, int boxH, std::string* how) {
 // The imaging component's whole decode of any picture it reads, converted to premultiplied
 // BGRA strip by strip: what a PNG or TIFF preview cannot do with less.
 bool WicDecodeWhole(const Global& bytes) {
-    com_ptr<IWICImagingFactory> factory;
-    com_ptr<IWICStream> stream;
-    com_ptr<IWICBitmapDecoder> decoder;
-    com_ptr<IWICBitmapFrameDecode> frame;
+    WicFile file(bytes, nullptr);
     com_ptr<IWICBitmapSource> converted;
-    auto* data = static_cast<BYTE*>(GlobalLock(bytes.memory.get()));
-    struct Unlock {
-        HGLOBAL m;
-        ~Unlock() { GlobalUnlock(m); }
-    } unlock{bytes.memory.get()};
-    UINT w = 0, h = 0;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, factory.put_void())) ||
-        FAILED(factory->CreateStream(stream.put())) ||
-        FAILED(stream->InitializeFromMemory(data, static_cast<DWORD>(bytes.size))) ||
-        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
-                                                WICDecodeMetadataCacheOnDemand, decoder.put())) ||
-        FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&w, &h)) ||
-        FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA, frame.get(),
-                                      converted.put())))
+    if (!file.frame || FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA,
+                                                     file.frame.get(), converted.put())))
         return false;
+    const UINT w = file.w, h = file.h;
     const UINT stride = w * 4;
     std::vector<BYTE> strip(static_cast<size_t>(stride) * 16);
     for (UINT y = 0; y < h; y += 16) {
