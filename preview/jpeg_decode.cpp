@@ -374,22 +374,37 @@ std::optional<DecodedPicture> DecodeWithAlphaScaled(std::span<const uint8_t> fil
         // Neither decoder scales: the whole frame is read a strip at a time and averaged.
         const int32_t reduction = JpegReductionFor(
             static_cast<int32_t>(width), static_cast<int32_t>(height), boxWidth, boxHeight);
-        win::com_ptr<IWICFormatConverter> converter;
-        if (FAILED(wic.factory->CreateFormatConverter(converter.put())) ||
-            FAILED(converter->Initialize(wic.frame.get(), GUID_WICPixelFormat32bppPBGRA,
-                                         WICBitmapDitherTypeNone, nullptr, 0,
-                                         WICBitmapPaletteTypeCustom)))
-            return std::nullopt;
         const auto outWidth = static_cast<int32_t>(CeilDiv(width, reduction));
         const auto outHeight = static_cast<int32_t>(CeilDiv(height, reduction));
         auto dib = CreateTopDownDib(outWidth, outHeight);
         if (!dib) return std::nullopt;
-        const uint8_t under[3] = {static_cast<uint8_t>(background >> 16),
-                                  static_cast<uint8_t>(background >> 8),
-                                  static_cast<uint8_t>(background)};
-        if (!AverageBlocks<4>(*converter.get(), width, height, static_cast<UINT>(reduction),
-                              dib->bits, under))
-            return std::nullopt;
+        const auto n = static_cast<UINT>(reduction);
+        // Opaque pixels are averaged as the decoder gives them (a photo's usual 24-bit BGR):
+        // a conversion pass over the whole picture costs more than the averaging.
+        WICPixelFormatGUID format{};
+        if (FAILED(wic.frame->GetPixelFormat(&format))) return std::nullopt;
+        IWICBitmapSource& frame = *wic.frame.get();
+        bool done = false;
+        if (format == GUID_WICPixelFormat24bppBGR) {
+            done = AverageBlocks<3>(frame, width, height, n, dib->bits);
+        } else if (format == GUID_WICPixelFormat8bppGray) {
+            done = AverageBlocks<1>(frame, width, height, n, dib->bits);
+        } else if (format == GUID_WICPixelFormat32bppBGR) {
+            done = AverageBlocks<4>(frame, width, height, n, dib->bits);
+        } else {
+            // Transparency, palettes and deeper samples: premultiplied BGRA laid over the
+            // background as it is read.
+            win::com_ptr<IWICFormatConverter> converter;
+            const uint8_t under[3] = {static_cast<uint8_t>(background >> 16),
+                                      static_cast<uint8_t>(background >> 8),
+                                      static_cast<uint8_t>(background)};
+            done = SUCCEEDED(wic.factory->CreateFormatConverter(converter.put())) &&
+                   SUCCEEDED(converter->Initialize(&frame, GUID_WICPixelFormat32bppPBGRA,
+                                                   WICBitmapDitherTypeNone, nullptr, 0,
+                                                   WICBitmapPaletteTypeCustom)) &&
+                   AverageBlocks<4>(*converter.get(), width, height, n, dib->bits, under);
+        }
+        if (!done) return std::nullopt;
         return Finish(std::move(*dib), outWidth, outHeight, width, height);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
