@@ -73,6 +73,7 @@ if [ "$bench" = 1 ]; then
   sample text-10k.txt eval 'py text "$out" 10240'
   sample text-1m.txt eval 'py text "$out" 1048576'
   sample text-100m.txt eval 'py text "$out" 104857600'
+  sample text-1m-wide.txt eval 'py text "$out" 1048576 32768'
   # The newer formats from the same photos, and a photo as a phone stores a portrait.
   for size in 640x480 4000x3000; do
     sample photo-$size.png eval "convert '$dir/photo-$size.jpg' \"png:\$out\""

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the text and metafile samples: make_samples.sh calls it; ImageMagick does the rest.
 
-  sample_files.py text PATH SIZE      ASCII log lines, CRLF, exactly SIZE bytes
+  sample_files.py text PATH SIZE [LINE]  ASCII log lines, CRLF, exactly SIZE bytes; with LINE,
+                                      lines of LINE characters
   sample_files.py notes PATH          a short English text
   sample_files.py japanese PATH ENC   a Japanese text in utf-8 (no BOM) or cp932
   sample_files.py wmf PATH            a plain (non-placeable) metafile, as GDI records one
@@ -21,7 +22,9 @@ import sys
 WIDTH, HEIGHT = 800, 600  # the drawing, in logical units
 
 
-def write_text(path, size):
+def write_text(path, size, line=0):
+    """With `line`, the records run on with no break until a line holds `line` characters,
+    as in minified data or a log written without line ends."""
     # A block of varied lines repeated: cheap for 100 MB, and not one byte value throughout.
     lines = []
     for i in range(2000):
@@ -29,7 +32,11 @@ def write_text(path, size):
             "2024-05-%02d 12:%02d:%02d.%03d INFO worker-%d request %d served in %d ms from cache %s\r\n"
             % (1 + i % 28, i % 60, (i * 7) % 60, (i * 37) % 1000, i % 16, 100000 + i, (i * 13) % 997,
                "hit" if i % 3 else "miss"))
-    block = "".join(lines).encode("ascii")
+    block = "".join(lines)
+    if line:
+        flat = block.replace("\r\n", " | ")
+        block = "\r\n".join(flat[i:i + line] for i in range(0, len(flat), line)) + "\r\n"
+    block = block.encode("ascii")
     with open(path, "wb") as f:
         left = size
         while left > 0:
@@ -268,8 +275,8 @@ def write_turned(source, path, orientation):
 
 
 def main(argv):
-    if len(argv) >= 3 and argv[1] == "text":
-        write_text(argv[2], int(argv[3]))
+    if len(argv) in (4, 5) and argv[1] == "text":
+        write_text(argv[2], int(argv[3]), int(argv[4]) if len(argv) == 5 else 0)
     elif len(argv) == 3 and argv[1] == "notes":
         write_notes(argv[2])
     elif len(argv) == 4 and argv[1] == "japanese":

@@ -70,6 +70,7 @@ const Row kRows[] = {
     {"text 10 KB", L"text-10k.txt", Kind::Text},
     {"text 1 MB", L"text-1m.txt", Kind::Text},
     {"text 100 MB", L"text-100m.txt", Kind::Text},
+    {"text 1 MB, lines of 32 K characters", L"text-1m-wide.txt", Kind::Text},
     {"ICO 16/24/32/48/256 px", L"icons.ico", Kind::IconFile},
     {"ANI 8 frames 16 steps", L"cursor.ani", Kind::AnimatedCursor},
     {"DLL, many icons", L"C:\\windows\\system32\\shell32.dll", Kind::Program},
