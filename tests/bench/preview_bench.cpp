@@ -327,6 +327,19 @@ class WicFile {
     HGLOBAL memory_;
 };
 
+// All of a w x h source's pixels, 16 rows a call, as a decode that averages while it reads
+// would take them.
+bool CopyInStrips(IWICBitmapSource& source, UINT w, UINT h, UINT bytesPerPixel) {
+    const UINT stride = (w * bytesPerPixel + 3) & ~3u;
+    std::vector<BYTE> strip(static_cast<size_t>(stride) * 16);
+    for (UINT y = 0; y < h; y += 16) {
+        const UINT rows = std::min<UINT>(16, h - y);
+        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
+        if (FAILED(source.CopyPixels(&rect, stride, stride * rows, strip.data()))) return false;
+    }
+    return true;
+}
+
 // The imaging component's JPEG decode at the size the area needs: scaled inside the decoder
 // when the frame offers that, else the whole frame. Says which in `how`.
 bool WicDecode(const Global& bytes, int boxW, int boxH, std::string* how) {
@@ -362,15 +375,7 @@ bool WicDecode(const Global& bytes, int boxW, int boxH, std::string* how) {
         }
     }
     if (how) *how = whole;
-    const UINT stride = (w * 3 + 3) & ~3u;
-    std::vector<BYTE> strip(static_cast<size_t>(stride) * 16);
-    // Strip by strip, as a decode that averages while it reads would.
-    for (UINT y = 0; y < h; y += 16) {
-        const UINT rows = std::min<UINT>(16, h - y);
-        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
-        if (FAILED(frame->CopyPixels(&rect, stride, stride * rows, strip.data()))) return false;
-    }
-    return true;
+    return CopyInStrips(*frame, w, h, 3);
 }
 
 // The imaging component's whole decode of any picture it reads, converted to premultiplied
@@ -381,15 +386,7 @@ bool WicDecodeWhole(const Global& bytes) {
     if (!file.frame || FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppPBGRA,
                                                      file.frame.get(), converted.put())))
         return false;
-    const UINT w = file.w, h = file.h;
-    const UINT stride = w * 4;
-    std::vector<BYTE> strip(static_cast<size_t>(stride) * 16);
-    for (UINT y = 0; y < h; y += 16) {
-        const UINT rows = std::min<UINT>(16, h - y);
-        const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(w), static_cast<INT>(rows)};
-        if (FAILED(converted->CopyPixels(&rect, stride, stride * rows, strip.data()))) return false;
-    }
-    return true;
+    return CopyInStrips(*converted.get(), file.w, file.h, 4);
 }
 
 const qcd::AnsiCodePage& SystemCodePage() {
