@@ -48,6 +48,7 @@ inline void DestroyCursorHandle(HCURSOR h) { DestroyCursor(h); }
 inline void DestroyWindowHandle(HWND h) { DestroyWindow(h); }
 inline void FreeLibraryHandle(HMODULE h) { FreeLibrary(h); }
 inline void FreeGlobal(HGLOBAL h) { GlobalFree(h); }
+inline void CloseFind(HANDLE h) { FindClose(h); }
 }  // namespace detail
 
 using unique_hkey = unique_handle<HKEY, detail::CloseKey>;
@@ -61,6 +62,8 @@ using unique_hcursor = unique_handle<HCURSOR, detail::DestroyCursorHandle>;
 using unique_hwnd = unique_handle<HWND, detail::DestroyWindowHandle>;
 using unique_hmodule = unique_handle<HMODULE, detail::FreeLibraryHandle>;
 using unique_hglobal = unique_handle<HGLOBAL, detail::FreeGlobal>;
+// A FindFirstFile search.
+using unique_find = unique_handle<HANDLE, detail::CloseFind, -1>;
 
 // A window's DC, released on scope exit.
 class window_dc {

@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
 #include "media/media_session.h"
+#include "platform/handles.h"
 #include "platform/text.h"
 
 namespace qcd {
@@ -98,7 +101,8 @@ void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
     const RECT box = item.rcItem;
     FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
     const auto font = reinterpret_cast<HFONT>(SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
-    const HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
+    std::optional<win::select_object> withFont;
+    if (font) withFont.emplace(dc, font);
     const int width = box.right - box.left;
     const std::u16string shown = FitTitle(title, [&](std::u16string_view text) {
         SIZE size{};
@@ -111,7 +115,6 @@ void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
     RECT textBox = box;
     DrawTextW(dc, win::Wide(shown), static_cast<int>(shown.size()), &textBox,
               DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-    if (oldFont) SelectObject(dc, oldFont);
     // Only a shortened name has a tooltip: one over a name shown whole would only cover the
     // picture below it.
     if (titleTip_) {

@@ -4,8 +4,10 @@
 
 #include <optional>
 
+#include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/pump.h"
+#include "platform/text.h"
 #include "preview/canvas.h"
 #include "preview/picture_kind.h"
 #include "resources/resource_ids.h"
@@ -25,10 +27,8 @@ double NowMs() {
     return static_cast<double>(t.QuadPart) / ticksPerMs;
 }
 
-std::wstring Wide(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
-
 bool FolderExists(const std::u16string& folder) {
-    const DWORD attributes = GetFileAttributesW(Wide(folder).c_str());
+    const DWORD attributes = GetFileAttributesW(win::Wide(folder));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -47,19 +47,16 @@ void Execute(HDC target, const Blit& b, HDC source) {
 
 std::vector<std::u16string> ListSlides(const std::u16string& folder) {
     std::vector<std::u16string> names;
-    std::wstring pattern = Wide(folder);
-    if (pattern.empty() || pattern.back() != L'\\') pattern += L'\\';
-    pattern += L'*';
+    const std::u16string pattern = WithBackslash(folder) + u'*';
     WIN32_FIND_DATAW found{};
     // The long names alone: a short name such as PHOTO~1.JPG would let a .jpeg in.
-    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const win::unique_find find(FindFirstFileExW(win::Wide(pattern), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr, 0));
+    if (!find) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             names.emplace_back(found.cFileName, found.cFileName + wcslen(found.cFileName));
-    } while (FindNextFileW(find, &found));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &found));
     return SlideNames(std::move(names));
 }
 

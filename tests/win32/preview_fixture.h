@@ -16,6 +16,7 @@
 #include "dialoghost/dialog_host.h"
 #include "picture_files.h"
 #include "platform/com_ptr.h"
+#include "platform/handles.h"
 
 namespace qcd::test {
 
@@ -56,22 +57,18 @@ inline std::vector<uint32_t> ScreenPixels(HWND window) {
     const int w = r.right, h = r.bottom;
     std::vector<uint32_t> pixels(static_cast<size_t>(w > 0 && h > 0 ? w * h : 0));
     if (pixels.empty()) return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    win::window_dc screen(nullptr);
+    win::unique_mem_dc memory(CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (dib) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        std::memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
-        SelectObject(memory, old);
-        DeleteObject(dib);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    win::unique_hbitmap dib(
+        CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib) return pixels;
+    win::select_object selected(memory.get(), dib.get());
+    BitBlt(memory.get(), 0, 0, w, h, screen.get(), origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    std::memcpy(pixels.data(), bits, pixels.size() * sizeof(uint32_t));
     return pixels;
 }
 
