@@ -7,12 +7,21 @@
 
 namespace qcd {
 
+namespace {
+
+HWND MakeTextBox(HWND home) {
+    return CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                           WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                               ES_AUTOVSCROLL | ES_AUTOHSCROLL,
+                           0, 0, 100, 100, home, nullptr, nullptr, nullptr);
+}
+
+}  // namespace
+
 Canvas::Canvas(const Properties& props, TimerOwner& timers, HWND home)
     : props_(props), timers_(timers) {
-    textView_.reset(CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                                    WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                                        ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL,
-                                    0, 0, 100, 100, home, nullptr, nullptr, nullptr));
+    textView_.reset(MakeTextBox(home));
+    fillView_.reset(MakeTextBox(home));
     textViewHome_ = home;
 }
 
@@ -88,6 +97,29 @@ void Canvas::PlaceTextView() {
     SetParent(box, Area());
     textViewMoved_ = true;
     SetWindowPos(box, HWND_TOP, 0, 0, areaWidth_, areaHeight_, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+}
+
+void Canvas::SwapInFillView() {
+    HWND shown = textView_.get(), filled = fillView_.get();
+    DWORD selStart = 0, selEnd = 0;
+    SendMessageW(shown, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                 reinterpret_cast<LPARAM>(&selEnd));
+    const auto top = SendMessageW(shown, EM_GETFIRSTVISIBLELINE, 0, 0);
+    const int column = GetScrollPos(shown, SB_HORZ);
+    const bool focused = GetFocus() == shown;
+
+    // The fill left the caret and the view at the end: both go where the reader left them.
+    SendMessageW(filled, EM_SETSEL, selStart, static_cast<LPARAM>(selEnd));
+    const auto filledTop = SendMessageW(filled, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageW(filled, EM_LINESCROLL, 0, top - filledTop);
+    SendMessageW(filled, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, column), 0);
+    SetParent(filled, GetParent(shown));
+    SetWindowPos(filled, HWND_TOP, 0, 0, areaWidth_, areaHeight_, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    if (focused) SetFocus(filled);
+    ShowWindow(shown, SW_HIDE);
+    SetParent(shown, textViewHome_);
+    SetWindowTextW(shown, L"");
+    std::swap(textView_, fillView_);
 }
 
 void Canvas::GiveTextViewBack() {

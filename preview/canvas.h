@@ -77,6 +77,12 @@ class Canvas final : public PanelActions {
     bool LetMessagesRun();
 
     HWND TextView() const { return textView_.get(); }
+    // A second box, never shown, where a long text is built while the shown box holds its
+    // first lines: a hidden box lays text out without drawing or keeping a reader's view.
+    HWND FillView() const { return fillView_.get(); }
+    // The filled box takes the shown one's place, with the reader's view and selection, and
+    // becomes the text box; the other is emptied and kept for the next fill.
+    void SwapInFillView();
     bool TextViewMoved() const { return textViewMoved_; }
     // Before a dialog: where the text box goes back to.
     void RememberTextViewHome();
@@ -119,6 +125,7 @@ class Canvas final : public PanelActions {
     SoundBackground* background_ = nullptr;
 
     win::unique_hwnd textView_;
+    win::unique_hwnd fillView_;
     HWND textViewHome_ = nullptr;
     bool textViewMoved_ = false;
 

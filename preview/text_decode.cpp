@@ -1,5 +1,7 @@
 #include "preview/text_decode.h"
 
+#include <algorithm>
+
 namespace qcd {
 
 namespace {
@@ -167,14 +169,24 @@ std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian) {
 std::u16string ForEditControl(std::u16string_view text) {
     std::u16string out;
     out.reserve(text.size() + text.size() / 16);
+    size_t lines = 1, lineStart = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+        const bool lineEnd = c == u'\r' || c == u'\n';
+        // A long line is broken where it reaches the bound, never inside a surrogate pair.
+        const bool full = !lineEnd && out.size() - lineStart >= kLongestShownLine &&
+                          !(c >= 0xDC00 && c <= 0xDFFF);
+        if (lineEnd || full) {
+            if (lines == kMostShownLines) break;
+            ++lines;
             out += u"\r\n";
-        } else {
-            out.push_back(c == u'\0' ? u' ' : c);
+            lineStart = out.size();
+            if (lineEnd) {
+                if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+                continue;
+            }
         }
+        out.push_back(c < u' ' && c != u'\t' ? u' ' : c);
     }
     return out;
 }
@@ -223,14 +235,20 @@ size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most) {
     return end;
 }
 
-size_t LongestLine(std::u16string_view text) {
-    size_t longest = 0;
-    for (size_t from = 0; from <= text.size();) {
-        const size_t lineFeed = std::min(text.find(u'\n', from), text.size());
-        longest = std::max(longest, lineFeed - from);
-        from = lineFeed + 1;
+size_t FirstLinesEnd(std::u16string_view text, size_t lines, size_t most) {
+    const size_t limit = TextPieceEnd(text, 0, most);
+    size_t end = 0;
+    for (size_t n = 0; n < lines && end < limit; ++n) {
+        const size_t lineFeed = text.find(u'\n', end);
+        end = lineFeed == std::u16string_view::npos ? text.size() : lineFeed + 1;
     }
-    return longest;
+    return std::min(end, limit);
+}
+
+size_t NextTextPiece(size_t lastChars, double lastMs) {
+    const double rate = static_cast<double>(lastChars) / std::max(lastMs, 0.5);
+    const double next = std::min(rate * kTextPieceMs, 4.0 * static_cast<double>(lastChars));
+    return std::clamp(static_cast<size_t>(next), kSmallestTextPiece, kLargestTextPiece);
 }
 
 }  // namespace qcd

@@ -54,8 +54,16 @@ bool IsMultibyteUtf8(std::span<const uint8_t> bytes);
 std::u16string DecodeUtf8(std::span<const uint8_t> bytes);
 std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian);
 
+// The edit control lays a text out line by line, at a cost per line (about 20 us under Wine)
+// and per character, and draws a shown line whole: the box is given at most this many lines,
+// and no line longer than this (a longer one goes on in the next line).
+inline constexpr size_t kMostShownLines = 32768;
+inline constexpr size_t kLongestShownLine = 2048;
+
 // A multi-line edit control breaks lines only at CR LF and ends its text at a NUL: every
-// CR LF, lone CR and lone LF becomes CR LF, and every NUL a space.
+// CR LF, lone CR and lone LF becomes CR LF, every NUL and other control character but the tab
+// a space (the platform draws each one through its font fallback, a hundred times the cost
+// of a letter), and lines are held to the two bounds above.
 std::u16string ForEditControl(std::u16string_view text);
 
 // Where the piece of `text` that starts at `from` and has at most `most` code units ends:
@@ -63,8 +71,16 @@ std::u16string ForEditControl(std::u16string_view text);
 // between the CR and LF of a break. Always past `from` while text remains (`most` >= 2).
 size_t TextPieceEnd(std::u16string_view text, size_t from, size_t most);
 
-// The most code units between two line feeds (or the text's ends).
-size_t LongestLine(std::u16string_view text);
+// The end of the first `lines` lines of `text`, within TextPieceEnd(text, 0, most).
+size_t FirstLinesEnd(std::u16string_view text, size_t lines, size_t most);
+
+// A text goes into its box in pieces, each timed: the next piece is sized to take about
+// kTextPieceMs at the rate the last one went in, grows at most fourfold a step, and stays
+// within the bounds. The cost per character differs a hundredfold between texts.
+inline constexpr double kTextPieceMs = 20;
+inline constexpr size_t kSmallestTextPiece = 256;
+inline constexpr size_t kLargestTextPiece = 256 << 10;
+size_t NextTextPiece(size_t lastChars, double lastMs);
 
 // The box's text for a file whose first bytes (up to kTextReadSize of them) are `bytes`.
 std::u16string DecodeTextPreview(std::span<const uint8_t> bytes, const AnsiCodePage& ansi,

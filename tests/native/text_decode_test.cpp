@@ -136,7 +136,33 @@ TEST(TextDecode, EditControlGetsCrLfAndNoNul) {
     EXPECT_EQ(ForEditControl(u"\r\r\n\n\r"), u"\r\n\r\n\r\n\r\n");
     EXPECT_EQ(ForEditControl(u"\n\r"), u"\r\n\r\n");
     EXPECT_EQ(ForEditControl(std::u16string(u"a\0b", 3)), u"a b");
+    EXPECT_EQ(ForEditControl(u"\x01\tb\x1f\x0b\x0c"), u" \tb   ");
     EXPECT_EQ(ForEditControl(u""), u"");
+}
+
+TEST(TextDecode, EditControlGetsBoundedLines) {
+    // A long line goes on in the next, a surrogate pair kept whole across the bound.
+    std::u16string longLine(kLongestShownLine - 1, u'x');
+    longLine += u"\xD83D\xDE00yz\r\nw";
+    EXPECT_EQ(ForEditControl(longLine), std::u16string(kLongestShownLine - 1, u'x') +
+                                             u"\xD83D\xDE00\r\nyz\r\nw");
+    const std::u16string exact(kLongestShownLine, u'x');
+    EXPECT_EQ(ForEditControl(exact + u"\n"), exact + u"\r\n");
+    // Lines past the last shown are left out.
+    std::u16string many;
+    for (size_t i = 0; i < kMostShownLines + 5; ++i) many += u"a\n";
+    const std::u16string shown = ForEditControl(many);
+    EXPECT_EQ(shown.size(), kMostShownLines * 3 - 2);
+    EXPECT_EQ(shown.substr(shown.size() - 4), u"a\r\na");
+}
+
+TEST(TextDecode, PiecesAreSizedByTheTimeTheLastTook) {
+    const size_t steady = static_cast<size_t>(kTextPieceMs) * 1000;
+    EXPECT_EQ(NextTextPiece(steady, kTextPieceMs), steady);
+    EXPECT_EQ(NextTextPiece(2 * steady, 2 * kTextPieceMs), steady);
+    EXPECT_EQ(NextTextPiece(steady, kTextPieceMs / 8), 4 * steady);  // grows at most fourfold
+    EXPECT_EQ(NextTextPiece(1000, 1000), kSmallestTextPiece);
+    EXPECT_EQ(NextTextPiece(kLargestTextPiece, 0), kLargestTextPiece);
 }
 
 TEST(TextDecode, PreviewTextByEncoding) {
@@ -156,11 +182,16 @@ TEST(TextDecode, PreviewTextByEncoding) {
 
 TEST(TextDecode, PreviewTextStopsAtTheLimit) {
     FakeAnsi ansi;
+    // These texts are one long line, which the box is given broken: count without the breaks.
+    auto unbroken = [](std::u16string s) {
+        std::erase_if(s, [](char16_t c) { return c == u'\r' || c == u'\n'; });
+        return s;
+    };
     // 'a' then "ああ…": the limit's last byte is a lead byte and stays out.
     Bytes sjis(kTextReadSize, 0xA0);
     sjis[0] = 'a';
     for (size_t i = 1; i < sjis.size(); i += 2) sjis[i] = 0x82;
-    const std::u16string shown = DecodeTextPreview(sjis, ansi.Page());
+    const std::u16string shown = unbroken(DecodeTextPreview(sjis, ansi.Page()));
     EXPECT_EQ(ansi.calls, (std::vector<size_t>{kTextPreviewLimit - 1}));
     EXPECT_EQ(shown.size(), 1 + (kTextPreviewLimit - 2) / 2);
     EXPECT_EQ(shown.back(), u'\x82A0');
@@ -168,7 +199,7 @@ TEST(TextDecode, PreviewTextStopsAtTheLimit) {
     // "あ" repeated in UTF-8: 2^20 is one byte into a sequence.
     Bytes utf8(kTextReadSize);
     for (size_t i = 0; i < utf8.size(); ++i) utf8[i] = i % 3 == 0 ? 0xE3 : i % 3 == 1 ? 0x81 : 0x82;
-    const std::u16string text = DecodeTextPreview(utf8, ansi.Page());
+    const std::u16string text = unbroken(DecodeTextPreview(utf8, ansi.Page()));
     EXPECT_EQ(text.size(), (kTextPreviewLimit - 1) / 3);
     EXPECT_EQ(text.find_first_not_of(u'あ'), std::u16string::npos);
 
@@ -177,7 +208,7 @@ TEST(TextDecode, PreviewTextStopsAtTheLimit) {
     utf16[0] = 0xFF;
     utf16[1] = 0xFE;
     for (size_t i = 2; i < utf16.size(); i += 2) utf16[i] = 'x';
-    EXPECT_EQ(DecodeTextPreview(utf16, ansi.Page()).size(), kTextPreviewLimit / 2 - 1);
+    EXPECT_EQ(unbroken(DecodeTextPreview(utf16, ansi.Page())).size(), kTextPreviewLimit / 2 - 1);
     EXPECT_EQ(ansi.calls.size(), 1u);
 }
 
@@ -191,9 +222,10 @@ TEST(TextDecode, PiecesCoverTheTextAndEndAtLineBreaksOrWholeCharacters) {
     EXPECT_EQ(TextPieceEnd(u"abc\r\nd", 0, 4), 3u);
     EXPECT_EQ(TextPieceEnd(u"ab\xD83D\xDE00" u"c", 0, 3), 2u);
     EXPECT_EQ(TextPieceEnd(u"abcdef", 0, 4), 4u);
-    EXPECT_EQ(LongestLine(u""), 0u);
-    EXPECT_EQ(LongestLine(u"abc"), 3u);
-    EXPECT_EQ(LongestLine(u"a\r\nbcdef\r\n\nxy"), 6u);  // its CR too
+    EXPECT_EQ(FirstLinesEnd(lines, 2, 100), 10u);
+    EXPECT_EQ(FirstLinesEnd(lines, 9, 100), lines.size());
+    EXPECT_EQ(FirstLinesEnd(lines, 2, 8), 5u);
+    EXPECT_EQ(FirstLinesEnd(u"abcdef", 1, 4), 4u);
     // Pieces put together give the text back, each one advancing.
     std::u16string text;
     for (int i = 0; i < 500; ++i)

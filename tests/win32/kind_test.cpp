@@ -242,11 +242,13 @@ TEST_F(KindTest, PhotosAreShownTheWayTheirCameraSays) {
 // the end, and nothing more once a newer selection has taken the panel.
 TEST_F(KindTest, ALongTextFillsInPiecesThatANewSelectionStops) {
     std::string content;
-    for (int i = 0; content.size() < (3u << 20); ++i) content += "line " + std::to_string(i) + "\r\n";
+    for (int i = 0; content.size() < (3u << 20); ++i)
+        content += "line " + std::to_string(i) + std::string(40, '.') + "\r\n";
     std::ofstream(folder_ / L"long.txt", std::ios::binary) << content;
     Select(L"long.txt");
     HWND box = canvas_.TextView();
     EXPECT_EQ(GetParent(box), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    EXPECT_NE(GetParent(canvas_.FillView()), GetDlgItem(panel_, IDC_PREVIEW_AREA));
     const std::string first = content.substr(0, kTextPreviewLimit);
     ASSERT_EQ(GetWindowTextLengthW(box), static_cast<int>(first.size()));
     std::wstring text(first.size() + 1, L'\0');
@@ -260,19 +262,19 @@ TEST_F(KindTest, ALongTextFillsInPiecesThatANewSelectionStops) {
     EXPECT_EQ(selStart, 0u);
     EXPECT_EQ(selEnd, 0u);
 
-    // Selected again, with a picture selected once the box holds some pieces.
+    // Selected again, with a picture selected once the hidden box holds some pieces.
     WriteFile(folder_ / L"red.bmp", Bitmap8(8, 8, {0, kRed}, [](int, int) -> uint8_t { return 1; }));
     static struct {
-        HWND box;
+        HWND fill;
         KindTest* test;
         int lengthThen;
     } watch;
-    watch = {box, this, -1};
+    watch = {canvas_.FillView(), this, -1};
     struct Selector {
         static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-            if (watch.lengthThen >= 0 || GetWindowTextLengthW(watch.box) < 200'000) return;
+            if (watch.lengthThen >= 0 || GetWindowTextLengthW(watch.fill) < 200'000) return;
             KillTimer(nullptr, id);
-            watch.lengthThen = GetWindowTextLengthW(watch.box);
+            watch.lengthThen = GetWindowTextLengthW(watch.fill);
             watch.test->Select(L"red.bmp");
         }
     };
@@ -283,8 +285,9 @@ TEST_F(KindTest, ALongTextFillsInPiecesThatANewSelectionStops) {
     EXPECT_LT(watch.lengthThen, static_cast<int>(first.size()));
     EXPECT_EQ(Label(IDC_TITLE_LABEL), L"red.bmp");
     EXPECT_TRUE(Near(CopyCentre(), kRed));
-    EXPECT_NE(GetParent(box), GetDlgItem(panel_, IDC_PREVIEW_AREA));
-    EXPECT_EQ(GetWindowTextLengthW(box), watch.lengthThen);
+    for (HWND b : {canvas_.TextView(), canvas_.FillView()})
+        EXPECT_NE(GetParent(b), GetDlgItem(panel_, IDC_PREVIEW_AREA));
+    EXPECT_EQ(GetWindowTextLengthW(canvas_.FillView()), watch.lengthThen);
 }
 
 }  // namespace

@@ -250,9 +250,10 @@ TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
     WriteFile(folder_ / L"after.bmp",
               Bitmap8(8, 8, {RGB(0, 0, 0), kRed}, [](int, int) -> uint8_t { return 1; }));
 
-    HWND box = TextView();
-    HWND home = GetParent(box);
-    ASSERT_NE(box, nullptr);
+    // A long text is built in a second box, shown in the first one's place when it is whole:
+    // the box is looked up at each use.
+    HWND home = GetParent(TextView());
+    ASSERT_NE(TextView(), nullptr);
     struct {
         bool inArea = false, visible = false;
         RECT boxRect{}, areaRect{};
@@ -263,6 +264,7 @@ TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
     bool inAreaAfterPicture = true, visibleAfterPicture = true, inAreaAtCancel = false;
     Open([&](HWND dlg, HWND pnl) {
         HWND area = GetDlgItem(pnl, 1000);
+        HWND box = TextView();
         if (Preview(dlg, pnl, L"empty.txt")) {
             empty.inArea = GetParent(box) == area;
             empty.visible = IsWindowVisible(box);
@@ -271,6 +273,7 @@ TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
             empty.text = EditText(box);
         }
         if (Preview(dlg, pnl, L"long.txt")) {
+            box = TextView();
             longLines = static_cast<int>(SendMessageW(box, EM_GETLINECOUNT, 0, 0));
             SCROLLINFO si{};
             si.cbSize = sizeof si;
@@ -301,9 +304,9 @@ TEST_F(PreviewTest, TextFilesShowInTheBoxOverTheAreaAndTheBoxComesBack) {
     EXPECT_EQ(sjisText, japanese);
     EXPECT_TRUE(inAreaAtCancel);
     // Cancelled while a text showed: the box survives the dialog and is the control's again.
-    ASSERT_TRUE(IsWindow(box));
-    EXPECT_EQ(GetParent(box), home);
-    EXPECT_FALSE(IsWindowVisible(box));
+    ASSERT_TRUE(IsWindow(TextView()));
+    EXPECT_EQ(GetParent(TextView()), home);
+    EXPECT_FALSE(IsWindowVisible(TextView()));
 }
 
 TEST_F(PreviewTest, TheNextSlideIsLoadedFittedToTheArea) {
