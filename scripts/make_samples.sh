@@ -74,6 +74,9 @@ if [ "$bench" = 1 ]; then
   sample text-1m.txt eval 'py text "$out" 1048576'
   sample text-100m.txt eval 'py text "$out" 104857600'
   sample text-1m-wide.txt eval 'py text "$out" 1048576 32768'
+  for shape in controls short-lines utf16-odd bidi one-line; do
+    sample text-$shape.txt eval "py shape \"\$out\" $shape"
+  done
   # The newer formats from the same photos, and a photo as a phone stores a portrait.
   for size in 640x480 4000x3000; do
     sample photo-$size.png eval "convert '$dir/photo-$size.jpg' \"png:\$out\""

@@ -3,6 +3,8 @@
 
   sample_files.py text PATH SIZE [LINE]  ASCII log lines, CRLF, exactly SIZE bytes; with LINE,
                                       lines of LINE characters
+  sample_files.py shape PATH SHAPE   a text whose shape makes the edit control slow: controls,
+                                      short-lines, utf16-odd, bidi or one-line
   sample_files.py notes PATH          a short English text
   sample_files.py japanese PATH ENC   a Japanese text in utf-8 (no BOM) or cp932
   sample_files.py wmf PATH            a plain (non-placeable) metafile, as GDI records one
@@ -75,6 +77,29 @@ JAPANESE = """プレビューの見本
 
 全角記号：「」『』【】〒※→←↑↓ ＡＢＣ １２３ 半角ｶﾀｶﾅ
 """
+
+
+def write_shape(path, shape):
+    """Texts the edit control lays out slowly, as found in the field."""
+    if shape == "controls":  # every control character but NUL, 93 KB
+        data = bytes(1 + i % 31 for i in range(93 * 1024))
+    elif shape == "short-lines":  # one letter a line, 1 MiB
+        data = b"a\r\n" * ((1 << 20) // 3)
+    elif shape == "utf16-odd":  # UTF-16 of short lines, an odd length, 1 MiB
+        data = b"\xff\xfe" + "ab\r\n".encode("utf-16-le") * ((1 << 20) // 8) + b"x"
+    elif shape == "bidi":  # Hebrew, Arabic and Latin words in turn, 94 KB
+        words = ["\u05e9\u05dc\u05d5\u05dd", "hello", "\u0645\u0631\u062d\u0628\u0627", "123"]
+        text, i = "", 0
+        while len(text.encode("utf-8")) < 94 * 1024:
+            text += " ".join(words[(i + k) % 4] for k in range(12)) + "\r\n"
+            i += 1
+        data = b"\xef\xbb\xbf" + text.encode("utf-8")
+    elif shape == "one-line":  # one line of 1 MiB
+        data = b"abcdefgh " * ((1 << 20) // 9)
+    else:
+        sys.exit("unknown shape " + shape)
+    with open(path, "wb") as f:
+        f.write(data)
 
 
 def write_notes(path):
@@ -277,6 +302,8 @@ def write_turned(source, path, orientation):
 def main(argv):
     if len(argv) in (4, 5) and argv[1] == "text":
         write_text(argv[2], int(argv[3]), int(argv[4]) if len(argv) == 5 else 0)
+    elif len(argv) == 4 and argv[1] == "shape":
+        write_shape(argv[2], argv[3])
     elif len(argv) == 3 and argv[1] == "notes":
         write_notes(argv[2])
     elif len(argv) == 4 and argv[1] == "japanese":
