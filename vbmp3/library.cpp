@@ -94,12 +94,13 @@ class PcmDecoder final : public Decoder {
     std::vector<uint8_t> bytes_;
 };
 
-// What the platform's converters take for an MP3 stream.
+// What the platform's converters take for an MP3 stream: every field from a frame header the
+// reader parsed (a known bit rate and sampling rate, one or two channels).
 std::vector<uint8_t> Mp3Format(const SoundInfo& info) {
     MPEGLAYER3WAVEFORMAT f{};
     f.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
-    f.wfx.nChannels = info.channels;
-    f.wfx.nSamplesPerSec = info.rate;
+    f.wfx.nChannels = static_cast<WORD>(info.mp3.channels);
+    f.wfx.nSamplesPerSec = static_cast<DWORD>(info.mp3.rate);
     f.wfx.nAvgBytesPerSec = static_cast<DWORD>(info.mp3.bitrateKbps) * 1000 / 8;
     f.wfx.nBlockAlign = 1;
     f.wfx.wBitsPerSample = 0;
@@ -114,20 +115,12 @@ std::vector<uint8_t> Mp3Format(const SoundInfo& info) {
     return bytes;
 }
 
-// The source's format as a record the converters read: the file's own for WAVE (padded to a
-// whole WAVEFORMATEX with its extra bytes), a made one for MP3.
+// The source's format as a record the converters read: a made one for MP3; for WAVE the
+// file's own, which the reader checked by its tag and cut to the WAVEFORMATEX and the extra
+// bytes it declares (ReadWaveInfo gives no other compressed record).
 std::vector<uint8_t> SourceFormat(const SoundInfo& info) {
     if (info.format == SoundFormat::Mp3) return Mp3Format(info);
-    std::vector<uint8_t> f = info.formatRecord;
-    f.resize(std::max(f.size(), sizeof(WAVEFORMATEX)));
-    WAVEFORMATEX head;
-    std::memcpy(&head, f.data(), sizeof head);
-    const size_t extra = std::min<size_t>(head.cbSize, f.size() - sizeof head);
-    head.cbSize = static_cast<WORD>(extra);
-    if (head.wFormatTag == WAVE_FORMAT_PCM) head.cbSize = 0;
-    std::memcpy(f.data(), &head, sizeof head);
-    f.resize(sizeof head + head.cbSize);
-    return f;
+    return info.formatRecord;
 }
 
 // The PCM the converters make of `source`: 16 bits, its rate; none when they cannot.

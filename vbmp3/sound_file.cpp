@@ -47,6 +47,7 @@ constexpr uint64_t kMaxLeadingGarbage = 1 << 20;  // before the first frame
 constexpr uint64_t kMaxResync = 64 * 1024;        // between two frames
 constexpr int kMaxWaveChunks = 4096;
 constexpr uint32_t kMaxFormatRecord = 4096;
+constexpr uint32_t kMaxWaveRate = 384000;
 
 // Layer III bit rates (kbit/s) by index, for MPEG-1 and for MPEG-2/2.5.
 constexpr int kBitrates[2][16] = {
@@ -54,6 +55,111 @@ constexpr int kBitrates[2][16] = {
     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
 };
 constexpr int kRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
+
+// WAVE format tags the library plays; any other is refused.
+constexpr uint16_t kTagPcm = 1, kTagMsAdpcm = 2, kTagImaAdpcm = 0x11, kTagMpegLayer3 = 0x55,
+                   kTagExtensible = 0xFFFE;
+constexpr size_t kFormatHead = 18;  // WAVEFORMATEX up to and with cbSize
+
+// The extra bytes a record's cbSize declares, when there are at least `least` and the chunk
+// holds them all: a converter reads every one it is told of.
+std::optional<std::span<const uint8_t>> ExtraBytes(std::span<const uint8_t> record, size_t least) {
+    if (record.size() < kFormatHead) return std::nullopt;
+    const size_t declared = Le16(record.data() + 16);
+    if (declared < least || declared > record.size() - kFormatHead) return std::nullopt;
+    return record.subspan(kFormatHead, declared);
+}
+
+// What the library's own PCM reader takes.
+bool PcmRules(const SoundInfo& f) {
+    return (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
+           f.blockAlign == f.channels * f.bitsPerSample / 8;
+}
+
+// KSDATAFORMAT_SUBTYPE_PCM.
+constexpr uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                       0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// Extra bytes: valid bits, channel mask, sub-format. Only PCM, which plays without a converter.
+bool ExtensibleRules(const SoundInfo& f, std::span<const uint8_t> extra) {
+    return std::memcmp(extra.data() + 6, kPcmSubFormat, sizeof kPcmSubFormat) == 0 &&
+           Le16(extra.data()) <= f.bitsPerSample && PcmRules(f);
+}
+
+// The table every MS ADPCM record starts with; Wine's decoder ignores the file's table and
+// uses these, so a file that counts on others would not sound as made.
+constexpr int16_t kMsAdpcmCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},     {192, 64},
+                                                {240, 0},   {460, -208}, {392, -232}};
+
+// Extra bytes: samples per block, the number of coefficient pairs, the pairs. A decoder reads
+// each block's samples by that count and takes the block's predictor from the table.
+bool MsAdpcmRules(const SoundInfo& f, std::span<const uint8_t> extra) {
+    const uint32_t header = 7u * f.channels;
+    if (f.bitsPerSample != 4 || f.blockAlign <= header) return false;
+    const uint32_t pairs = Le16(extra.data() + 2);
+    if (pairs < 7 || extra.size() < 4 + 4 * pairs) return false;
+    for (size_t i = 0; i < 7; ++i) {
+        const uint8_t* p = extra.data() + 4 + 4 * i;
+        if (static_cast<int16_t>(Le16(p)) != kMsAdpcmCoefficients[i][0] ||
+            static_cast<int16_t>(Le16(p + 2)) != kMsAdpcmCoefficients[i][1])
+            return false;
+    }
+    return Le16(extra.data()) == (f.blockAlign - header) * 8 / (4u * f.channels) + 2;
+}
+
+// Extra bytes: samples per block. After the block's header each channel's samples come in
+// 4-byte words in turn; a stereo decoder reads them 8 samples at a time.
+bool ImaAdpcmRules(const SoundInfo& f, std::span<const uint8_t> extra) {
+    const uint32_t header = 4u * f.channels;
+    if (f.bitsPerSample != 4 || f.blockAlign <= header || (f.blockAlign - header) % header != 0)
+        return false;
+    return Le16(extra.data()) == (f.blockAlign - header) * 8 / (4u * f.channels) + 1;
+}
+
+// MPEGLAYER3WAVEFORMAT's extra bytes: id, flags, block size, frames per block, codec delay.
+// Wine's decoder divides by the bytes 1152 samples take at the byte rate: 8 to 320 kbit/s.
+bool MpegLayer3Rules(const SoundInfo& f, std::span<const uint8_t> extra) {
+    bool knownRate = false;
+    for (const auto& rates : kRates)
+        for (int r : rates) knownRate = knownRate || f.rate == static_cast<uint32_t>(r);
+    return knownRate && Le16(extra.data()) == 1 && Le16(extra.data() + 6) > 0 &&
+           Le16(extra.data() + 8) > 0 && f.avgBytesPerSec >= 8000 / 8 &&
+           f.avgBytesPerSec <= 320000 / 8;
+}
+
+// Whether the header fields in `f` and the record they came from are one the player may
+// have, and how it plays it. Every format the converters get follows its tag's rules, so no
+// converter meets counts it would read or divide by without checking.
+std::optional<SoundFormat> CheckWaveFormat(const SoundInfo& f, std::span<const uint8_t> record) {
+    // The player's output is mono or stereo, and no converter here makes more.
+    if (f.channels < 1 || f.channels > 2 || f.rate < 1 || f.rate > kMaxWaveRate || f.blockAlign == 0)
+        return std::nullopt;
+    if (f.formatTag == kTagPcm) {  // cbSize means nothing to PCM: the record may end before it
+        if (PcmRules(f)) return SoundFormat::Pcm;
+        return std::nullopt;
+    }
+    struct Rule {
+        uint16_t tag;
+        size_t extraBytes;
+        bool (*rules)(const SoundInfo&, std::span<const uint8_t>);
+        SoundFormat format;
+    };
+    static constexpr Rule kRules[] = {
+        {kTagExtensible, 22, ExtensibleRules, SoundFormat::Pcm},
+        {kTagMsAdpcm, 4, MsAdpcmRules, SoundFormat::Compressed},
+        {kTagImaAdpcm, 2, ImaAdpcmRules, SoundFormat::Compressed},
+        {kTagMpegLayer3, 12, MpegLayer3Rules, SoundFormat::Compressed},
+    };
+    for (const Rule& r : kRules) {
+        if (r.tag != f.formatTag) continue;
+        const auto extra = ExtraBytes(record, r.extraBytes);
+        if (!extra || !r.rules(f, *extra)) return std::nullopt;
+        // The player seeks and measures a compressed sound by its byte rate.
+        if (r.format == SoundFormat::Compressed && f.avgBytesPerSec == 0) return std::nullopt;
+        return r.format;
+    }
+    return std::nullopt;
+}
 
 struct AudioSpan {
     uint64_t begin = 0, end = 0;
@@ -289,26 +395,15 @@ std::optional<SoundInfo> ReadWaveInfo(ByteSource& source) {
     info.avgBytesPerSec = Le32(f + 8);
     info.blockAlign = Le16(f + 12);
     info.bitsPerSample = Le16(f + 14);
-    if (info.rate == 0 || info.channels == 0 || info.blockAlign == 0) return std::nullopt;
-
-    uint16_t tag = info.formatTag;
-    // WAVE_FORMAT_EXTENSIBLE names its real format in the first two bytes of its sub-format.
-    if (tag == 0xFFFE && info.formatRecord.size() >= 26) tag = Le16(f + 24);
-    if (tag == 1) {
-        if (info.channels > 2 || (info.bitsPerSample != 8 && info.bitsPerSample != 16) ||
-            info.blockAlign != info.channels * info.bitsPerSample / 8)
-            return std::nullopt;
-        info.format = SoundFormat::Pcm;
+    const std::optional<SoundFormat> format = CheckWaveFormat(info, info.formatRecord);
+    if (!format) return std::nullopt;
+    info.format = *format;
+    if (info.format == SoundFormat::Pcm) {
         info.samples = info.dataSize / info.blockAlign;
     } else {
-        info.format = SoundFormat::Compressed;
-        if (factSamples) {
-            info.samples = factSamples;
-        } else if (info.avgBytesPerSec) {
-            info.samples = info.dataSize * info.rate / info.avgBytesPerSec;
-        } else {
-            return std::nullopt;
-        }
+        // What the converters are handed: the header and exactly the extra bytes it declares.
+        info.formatRecord.resize(kFormatHead + Le16(f + 16));
+        info.samples = factSamples ? factSamples : info.dataSize * info.rate / info.avgBytesPerSec;
     }
     if (info.samples == 0) return std::nullopt;
     info.lengthSeconds = WholeSeconds(info.samples, info.rate);

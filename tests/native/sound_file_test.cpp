@@ -268,21 +268,123 @@ TEST(WaveReader, FormatAfterTheDataIsFound) {
     EXPECT_EQ(info->lengthSeconds, 1);
 }
 
-TEST(WaveReader, BrokenFormatsAreRejected) {
+TEST(WaveReader, BrokenFilesAreRejected) {
     const Bytes data(16000, 0);
     EXPECT_FALSE(Read(Wave({Chunk("data", data)})));                                  // no fmt
     EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 1, 8000, 16, 2))})));             // no data
-    EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 1, 0, 16, 2)), Chunk("data", data)})));
-    EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 0, 8000, 16, 2)), Chunk("data", data)})));
-    EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 1, 8000, 16, 0)), Chunk("data", data)})));
-    EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 1, 8000, 12, 2)), Chunk("data", data)})));
     EXPECT_FALSE(Read(Wave({Chunk("fmt ", Format(1, 1, 8000, 16, 2)), Chunk("data", {})})));
     EXPECT_FALSE(Read(Wave({Chunk("fmt ", Bytes(8, 1)), Chunk("data", data)})));      // short fmt
+}
+
+// A format record with its extra bytes (cbSize says how many).
+Bytes FormatEx(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16_t align,
+               const Bytes& extra) {
+    Bytes f = Format(tag, channels, rate, bits, align);
+    Le16(f, static_cast<uint16_t>(extra.size()));
+    f.insert(f.end(), extra.begin(), extra.end());
+    return f;
+}
+
+Bytes MsAdpcm(uint16_t channels, uint32_t rate, uint16_t align, uint16_t samplesPerBlock) {
+    Bytes extra;
+    Le16(extra, samplesPerBlock);
+    Le16(extra, 7);
+    for (int c : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232})
+        Le16(extra, static_cast<uint16_t>(c));
+    return FormatEx(2, channels, rate, 4, align, extra);
+}
+
+Bytes ImaAdpcm(uint16_t channels, uint32_t rate, uint16_t align, uint16_t samplesPerBlock) {
+    Bytes extra;
+    Le16(extra, samplesPerBlock);
+    return FormatEx(0x11, channels, rate, 4, align, extra);
+}
+
+Bytes With(Bytes record, size_t at, uint16_t value) {
+    record[at] = static_cast<uint8_t>(value);
+    record[at + 1] = static_cast<uint8_t>(value >> 8);
+    return record;
+}
+
+// 128 kbit/s at 44.1 kHz: 16000 bytes a second, 417-byte frames.
+Bytes MpegLayer3() {
+    Bytes extra;
+    Le16(extra, 1);  // MPEG
+    Le32(extra, 2);  // padding off
+    for (int v : {417, 1, 1393}) Le16(extra, static_cast<uint16_t>(v));
+    return With(FormatEx(0x55, 2, 44100, 0, 1, extra), 8, 16000);
+}
+
+Bytes ExtensiblePcm(uint16_t subFormat) {
+    Bytes extra;
+    Le16(extra, 16);  // valid bits
+    Le32(extra, 3);   // front left and right
+    Le16(extra, subFormat);
+    for (int b : {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+        extra.push_back(static_cast<uint8_t>(b));
+    return FormatEx(0xFFFE, 2, 44100, 16, 4, extra);
+}
+
+// Each format the player takes passes with its rules kept, and each broken rule is refused:
+// the record is what the platform's converter would be handed.
+TEST(WaveReader, FormatRecordsFollowTheirTagsRules) {
+    const Bytes msMono = MsAdpcm(1, 8000, 256, 500);          // (256 - 7) * 2 + 2
+    const Bytes imaStereo = ImaAdpcm(2, 44100, 1024, 1017);   // (1024 - 8) + 1
+    Bytes imaPadded = ImaAdpcm(1, 8000, 256, 505);            // (256 - 4) * 2 + 1
+    imaPadded.insert(imaPadded.end(), 2, 0);                  // bytes the record does not declare
+    using F = std::optional<SoundFormat>;
+    const F pcm = SoundFormat::Pcm, compressed = SoundFormat::Compressed, refused;
+    const struct {
+        const char* name;
+        Bytes record;
+        F plays;
+    } cases[] = {
+        {"PCM 16-bit stereo", Format(1, 2, 44100, 16, 4), pcm},
+        {"PCM 8-bit mono with cbSize", FormatEx(1, 1, 8000, 8, 1, {}), pcm},
+        {"extensible PCM", ExtensiblePcm(1), pcm},
+        {"MS ADPCM mono", msMono, compressed},
+        {"MS ADPCM stereo", MsAdpcm(2, 44100, 1024, 1012), compressed},
+        {"IMA ADPCM stereo", imaStereo, compressed},
+        {"IMA ADPCM with bytes after its extra bytes", imaPadded, compressed},
+        {"MP3 in WAVE", MpegLayer3(), compressed},
+
+        {"channels 0", With(msMono, 2, 0), refused},
+        {"three channels", Format(1, 3, 8000, 16, 6), refused},
+        {"rate 0", Format(1, 1, 0, 16, 2), refused},
+        {"rate past 384 kHz", With(Format(1, 1, 0, 16, 2), 6, 6), refused},  // 393216
+        {"block align 0", With(msMono, 12, 0), refused},
+        {"PCM of 12 bits", Format(1, 1, 8000, 12, 2), refused},
+        {"PCM block align wrong", Format(1, 2, 8000, 16, 2), refused},
+        {"extensible float", ExtensiblePcm(3), refused},
+        {"IEEE float", Format(3, 1, 8000, 32, 4), refused},
+        {"A-law", FormatEx(6, 1, 8000, 8, 1, {}), refused},
+        {"MS ADPCM wNumCoef 0", With(msMono, 20, 0), refused},
+        {"MS ADPCM coefficients past cbSize", With(msMono, 20, 8), refused},
+        {"MS ADPCM coefficient not the standard one", With(msMono, 22, 255), refused},
+        {"MS ADPCM samples per block inconsistent", With(msMono, 18, 501), refused},
+        {"MS ADPCM block no longer than its header", MsAdpcm(1, 8000, 7, 2), refused},
+        {"MS ADPCM cbSize past the chunk", With(msMono, 16, 34), refused},
+        {"MS ADPCM without extra bytes", Format(2, 1, 8000, 4, 256), refused},
+        {"MS ADPCM byte rate 0", With(With(msMono, 8, 0), 10, 0), refused},
+        {"IMA ADPCM samples per block inconsistent", With(imaStereo, 18, 1016), refused},
+        {"IMA ADPCM block not whole words", ImaAdpcm(2, 44100, 1028, 1021), refused},
+        {"IMA ADPCM of 3 bits", With(imaStereo, 14, 3), refused},
+        {"MP3 in WAVE under 8 kbit/s", With(MpegLayer3(), 8, 999), refused},
+        {"MP3 in WAVE not MPEG", With(MpegLayer3(), 18, 0), refused},
+        {"MP3 in WAVE rate no MPEG has", With(MpegLayer3(), 4, 44000), refused},
+    };
+    for (const auto& c : cases) {
+        const auto info = Read(Wave({Chunk("fmt ", c.record), Chunk("data", Bytes(4096, 0))}));
+        ASSERT_EQ(info.has_value(), c.plays.has_value()) << c.name;
+        if (!info) continue;
+        EXPECT_EQ(info->format, *c.plays) << c.name;
+        // A converter gets the header and exactly the extra bytes it declares.
+        if (info->format == SoundFormat::Compressed)
+            EXPECT_EQ(info->formatRecord.size(), 18u + c.record[16] + 256u * c.record[17]) << c.name;
+    }
     // A compressed format names its byte rate; the length follows from it.
-    const auto adpcm =
-        Read(Wave({Chunk("fmt ", Format(2, 1, 8000, 4, 256)), Chunk("data", Bytes(8000 * 256 * 2, 0))}));
+    const auto adpcm = Read(Wave({Chunk("fmt ", msMono), Chunk("data", Bytes(8000 * 256 * 2, 0))}));
     ASSERT_TRUE(adpcm);
-    EXPECT_EQ(adpcm->format, SoundFormat::Compressed);
     EXPECT_EQ(adpcm->lengthSeconds, 2);
 }
 
