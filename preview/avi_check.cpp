@@ -238,8 +238,8 @@ class AviChecker {
         c.at = at;
         c.id = U32(head, 0);
         c.size = U32(head, 4);
-        // Sizes are added in 64 bits: one that wraps in 32 bits lands past the list.
         if (!Printable(c.id)) return AviFault::ChunkId;
+        // Sizes are added in 64 bits: one that wraps in 32 bits lands past the list.
         if (c.End() > end) return AviFault::ChunkSize;
         if (c.id == kList) {
             std::array<uint8_t, 4> type;

@@ -105,57 +105,57 @@ TEST(AviCheck, RealFilesPass) {
     for (const char* name : kRealFiles) EXPECT_EQ(CheckAvi(Avi(name).f), F::None) << name;
 }
 
+// Chunks of a file that fields are changed in, from their headers.
+enum class In { Avih, VideoStrh, VideoStrf, AudioStrf, HeaderJunk, Frame, Index };
+
+using Damage = std::function<void(Avi&)>;
+
+Damage Set(In in, size_t offset, uint32_t value, int bytes = 4) {
+    return [=](Avi& a) {
+        const size_t at = in == In::Avih         ? a.avih - 8
+                          : in == In::VideoStrh  ? a.Strh(0)
+                          : in == In::VideoStrf  ? a.Strf(0)
+                          : in == In::AudioStrf  ? a.Strf(1)
+                          : in == In::HeaderJunk ? Child(a.f, a.hdrl, "JUNK")
+                          : in == In::Frame      ? a.Frame(0)
+                                                 : a.idx1;
+        if (bytes == 2)
+            Put16(a.f, at + offset, static_cast<uint16_t>(value));
+        else
+            Put32(a.f, at + offset, value);
+    };
+}
+
 TEST(AviCheck, DamagedFilesAreRefusedWithTheirFault) {
-    struct Case {
+    const uint32_t txts = 0x73747874, h264 = 0x34363248;
+    const struct {
         const char* file;
         const char* what;
-        std::function<void(Avi&)> damage;
+        Damage damage;
         F fault;
-    };
-    const Case cases[] = {
-        {"cram_pcm.avi", "avih of size 0", [](Avi& a) { Put32(a.f, a.avih - 4, 0); },
-         F::MainHeader},
-        {"cram_pcm.avi", "no frames counted", [](Avi& a) { Put32(a.f, a.avih + 16, 0); },
-         F::MainHeader},
-        {"cram_pcm.avi", "no streams", [](Avi& a) { Put32(a.f, a.avih + 24, 0); }, F::Streams},
-        {"cram_pcm.avi", "format before header",
-         [](Avi& a) {
-             const size_t strh = a.Strh(0), strf = a.Strf(0);
-             PutId(a.f, strh, "strf");
-             PutId(a.f, strf, "strh");
-         },
-         F::Streams},
-        {"cram_pcm.avi", "no frame rate", [](Avi& a) { Put32(a.f, a.Strh(0) + 8 + 24, 0); },
-         F::StreamHeader},
-        {"cram_pcm.avi", "no video", [](Avi& a) { PutId(a.f, a.Strh(0) + 8, "txts"); }, F::NoVideo},
-        {"cram_pcm.avi", "height INT_MIN", [](Avi& a) { Put32(a.f, a.Strf(0) + 16, 0x80000000); },
-         F::VideoFormat},
+    } cases[] = {
+        {"cram_pcm.avi", "avih of size 0", Set(In::Avih, 4, 0), F::MainHeader},
+        {"cram_pcm.avi", "no frames counted", Set(In::Avih, 8 + 16, 0), F::MainHeader},
+        {"cram_pcm.avi", "no streams", Set(In::Avih, 8 + 24, 0), F::Streams},
+        {"cram_pcm.avi", "no frame rate", Set(In::VideoStrh, 8 + 24, 0), F::StreamHeader},
+        {"cram_pcm.avi", "no video", Set(In::VideoStrh, 8, txts), F::NoVideo},
+        {"cram_pcm.avi", "height INT_MIN", Set(In::VideoStrf, 8 + 8, 0x80000000), F::VideoFormat},
         {"raw24.avi", "2^30 by 4",
          [](Avi& a) {
-             Put32(a.f, a.Strf(0) + 12, 1u << 30);
-             Put32(a.f, a.Strf(0) + 16, 4);
+             Set(In::VideoStrf, 8 + 4, 1u << 30)(a);
+             Set(In::VideoStrf, 8 + 8, 4)(a);
          },
          F::VideoFormat},
-        {"cram_pcm.avi", "top-down Video 1",
-         [](Avi& a) { Put32(a.f, a.Strf(0) + 16, static_cast<uint32_t>(-24)); }, F::VideoFormat},
-        {"cram_pcm.avi", "H.264", [](Avi& a) { PutId(a.f, a.Strf(0) + 24, "H264"); },
-         F::VideoFormat},
-        {"raw8.avi", "palette past the chunk", [](Avi& a) { Put32(a.f, a.Strf(0) + 8, 44); },
-         F::VideoFormat},
-        {"cram_pcm.avi", "sound of no rate", [](Avi& a) { Put32(a.f, a.Strf(1) + 12, 0); },
-         F::AudioFormat},
-        {"cram_pcm.avi", "PCM block", [](Avi& a) { Put16(a.f, a.Strf(1) + 20, 3); },
-         F::AudioFormat},
-        {"raw_msadpcm.avi", "six coefficients", [](Avi& a) { Put16(a.f, a.Strf(1) + 28, 6); },
-         F::AudioFormat},
-        {"raw_msadpcm.avi", "coefficients past cbSize",
-         [](Avi& a) { Put16(a.f, a.Strf(1) + 24, 20); }, F::AudioFormat},
-        {"cram_ima.avi", "IMA samples a block", [](Avi& a) { Put16(a.f, a.Strf(1) + 26, 2040); },
-         F::AudioFormat},
-        {"cram_pcm.avi", "zeros for an id",
-         [](Avi& a) { Put32(a.f, Child(a.f, a.hdrl, "JUNK"), 0); }, F::ChunkId},
-        {"cram_pcm.avi", "stream 99 everywhere",
-         [](Avi& a) { a.RenumberStreams("99", true, true); }, F::StreamNumber},
+        {"cram_pcm.avi", "H.264", Set(In::VideoStrf, 8 + 16, h264), F::VideoFormat},
+        {"raw8.avi", "palette past the chunk", Set(In::VideoStrf, 8, 44), F::VideoFormat},
+        {"cram_pcm.avi", "sound of no rate", Set(In::AudioStrf, 8 + 4, 0), F::AudioFormat},
+        {"cram_pcm.avi", "PCM block", Set(In::AudioStrf, 8 + 12, 3, 2), F::AudioFormat},
+        {"raw_msadpcm.avi", "six coefficients", Set(In::AudioStrf, 8 + 20, 6, 2), F::AudioFormat},
+        {"cram_ima.avi", "IMA block", Set(In::AudioStrf, 8 + 18, 2040, 2), F::AudioFormat},
+        {"cram_pcm.avi", "zeros for an id", Set(In::HeaderJunk, 0, 0), F::ChunkId},
+        {"cram_pcm.avi", "size wraps onto itself", Set(In::Frame, 4, 0xFFFFFFF8), F::ChunkSize},
+        {"cram_pcm.avi", "stream 99", [](Avi& a) { a.RenumberStreams("99", true, true); },
+         F::StreamNumber},
         {"cram_pcm.avi", "stream 99 in the index",
          [](Avi& a) { a.RenumberStreams("99", false, true); }, F::StreamNumber},
         {"cram_pcm.avi", "1 MB Video 1 frame",
@@ -178,15 +178,13 @@ TEST(AviCheck, DamagedFilesAreRefusedWithTheirFault) {
              Bytes nest(a.f.begin() + static_cast<long>(frame),
                         a.f.begin() + static_cast<long>(frame + 8 + Get32(a.f, frame + 4)));
              for (int i = 0; i < 1000; ++i) {
-                 Bytes rec = {'r', 'e', 'c', ' '};
-                 rec.insert(rec.end(), nest.begin(), nest.end());
-                 nest = Chunk("LIST", rec);
+                 const Bytes rec = {'r', 'e', 'c', ' '};
+                 nest.insert(nest.begin(), rec.begin(), rec.end());
+                 nest = Chunk("LIST", nest);
              }
              a.Insert(a.movi + 12, nest);
          },
          F::Nesting},
-        {"cram_pcm.avi", "frame wraps onto itself",
-         [](Avi& a) { Put32(a.f, a.Frame(0) + 4, 0xFFFFFFF8); }, F::ChunkSize},
         {"cram_pcm.avi", "empty movie, index of frames",
          [](Avi& a) { a.Erase(a.movi + 12, a.MovieEnd()); }, F::NoFrames},
         {"cram_pcm.avi", "empty movie, no index",
@@ -197,17 +195,11 @@ TEST(AviCheck, DamagedFilesAreRefusedWithTheirFault) {
          F::NoFrames},
         {"cram_pcm.avi", "cut in the header", [](Avi& a) { a.f.resize(a.avih + 30); },
          F::Truncated},
-        {"raw24.avi", "cut in the last frame", [](Avi& a) { a.f.resize(a.Frame(4) + 8 + 1000); },
+        {"raw24.avi", "cut in the last frame", [](Avi& a) { a.f.resize(a.Frame(4) + 1000); },
          F::Truncated},
-        {"cram_pcm.avi", "index entry moved",
-         [](Avi& a) {
-             Put32(a.f, a.idx1 + 8 + 2 * 16 + 8, Get32(a.f, a.idx1 + 8 + 2 * 16 + 8) + 2);
-         },
-         F::Index},
-        {"cram_pcm.avi", "index entry resized", [](Avi& a) { Put32(a.f, a.idx1 + 8 + 12, 500); },
-         F::Index},
+        {"cram_pcm.avi", "index entry moved", Set(In::Index, 8 + 8, 6), F::Index},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Avi a(c.file);
         c.damage(a);
         EXPECT_EQ(CheckAvi(a.f), c.fault) << c.what;
