@@ -1,6 +1,9 @@
 // MIDI files and CD-audio tracks (.mid, .cda): opened through MCI under "ATYPE", played,
 // paused and stopped with the buttons, the play time kept by Timer8, repeating at the end.
 #include "preview/media_kind.h"
+#include "preview/midi_check.h"
+#include "preview/opened_file.h"
+#include "preview/preview_kind.h"
 
 namespace qcd {
 
@@ -22,12 +25,22 @@ class MciSoundKind final : public MediaKind {
     StartResult Start(const std::u16string& path) override {
         if (!canvas_.Media()) return StartResult::Shown;
         Opening(path);
+        // What the sequencer would not survive is not opened: the file shows as one it cannot
+        // play. CD tracks are the drive's.
+        if (!MayOpen(path)) return StartResult::Shown;
         return StartMciSound(Context()) == MediaStart::Overtaken ? StartResult::Overtaken
                                                                  : StartResult::Shown;
     }
 
     void Press(PanelButton button) override {
         if (canvas_.Media()) PressMciSound(Context(), button);
+    }
+
+  private:
+    static bool MayOpen(const std::u16string& path) {
+        if (ExtensionKey(path) != u".mid") return true;
+        std::optional<OpenedFile> file = OpenedFile::Open(path);
+        return file && IsPlayableMidi(*file);
     }
 };
 

@@ -1,9 +1,5 @@
 #include "preview/midi_check.h"
 
-#include <functional>
-#include <optional>
-#include <queue>
-#include <utility>
 #include <vector>
 
 namespace qcd {
@@ -31,10 +27,7 @@ struct Track {
     size_t pos = 0;
     size_t end = 0;
     uint8_t running = 0;  // the last channel status; none after a meta or system event
-    uint64_t time = 0;    // in pulses, of the event last read
     bool done = false;
-    // A tempo the event last read sets.
-    std::optional<uint32_t> tempo;
 };
 
 // A variable-length quantity of four bytes at most, inside the track.
@@ -52,7 +45,6 @@ bool ReadLength(Bytes f, Track& t, uint32_t& value) {
 MidiFault ReadEvent(Bytes f, Track& t) {
     const size_t start = t.pos;
     uint32_t delta = 0, length = 0;
-    t.tempo.reset();
     if (!ReadLength(f, t, delta) || t.pos >= t.end) return MidiFault::Events;
     const uint8_t status = f[t.pos];
     bool last = false;
@@ -64,10 +56,8 @@ MidiFault ReadEvent(Bytes f, Track& t) {
             type = f[t.pos++];
         }
         if (!ReadLength(f, t, length) || length > t.end - t.pos) return MidiFault::Events;
-        if (status == 0xFF && type == 0x51) {  // the sequencer reads three bytes of a tempo
-            if (length < 3) return MidiFault::Events;
-            t.tempo = f[t.pos] << 16 | f[t.pos + 1] << 8 | f[t.pos + 2];
-        }
+        // The sequencer reads three bytes of a tempo.
+        if (status == 0xFF && type == 0x51 && length < 3) return MidiFault::Events;
         last = status == 0xFF && type == 0x2F;
         t.pos += length;
         t.running = 0;
@@ -91,67 +81,9 @@ MidiFault ReadEvent(Bytes f, Track& t) {
     }
     // The sequencer steps from event to event by a 16-bit length: at 64 KB it stands still.
     if (t.pos - start >= 0x10000) return MidiFault::Events;
-    t.time += delta;
     t.done = last || t.pos == t.end;
     return MidiFault::None;
 }
-
-class Sequence {
-  public:
-    Sequence(Bytes file, uint32_t format, uint32_t division)
-        : file_(file), format_(format), division_(division) {}
-
-    // Plays `tracks` together, the earliest event first and the lower track on a tie, as the
-    // sequencer does, and measures each wait at the tempo then in force.
-    MidiFault Play(std::vector<Track>& tracks, size_t first) {
-        using Next = std::pair<uint64_t, size_t>;
-        std::priority_queue<Next, std::vector<Next>, std::greater<>> order;
-        for (size_t i = 0; i < tracks.size(); ++i) {
-            if (tracks[i].pos == tracks[i].end) return MidiFault::Events;  // nothing to play
-            if (const MidiFault f = Read(tracks[i]); f != MidiFault::None) return f;
-            order.push({tracks[i].time, i});
-        }
-        uint64_t now = 0;
-        while (!order.empty()) {
-            size_t i = order.top().second;
-            order.pop();
-            // The track keeps playing while its next event is still the earliest.
-            for (Track& t = tracks[i];;) {
-                if (Milliseconds(t.time - now) > kMaxMidiPauseMs) return MidiFault::Pause;
-                now = t.time;
-                // In a format 1 file only the first track sets the tempo.
-                if (t.tempo && (format_ != 1 || first + i == 0)) tempo_ = *t.tempo;
-                if (t.done) break;
-                if (const MidiFault f = Read(t); f != MidiFault::None) return f;
-                if (!order.empty() && order.top() < Next{t.time, i}) {
-                    order.push({t.time, i});
-                    break;
-                }
-            }
-        }
-        return MidiFault::None;
-    }
-
-  private:
-    MidiFault Read(Track& t) {
-        if (++events_ > kMaxMidiEvents) return MidiFault::Budget;
-        return ReadEvent(file_, t);
-    }
-
-    double Milliseconds(uint64_t pulses) const {
-        if (division_ & 0x8000) {
-            const int frames = -static_cast<int8_t>(division_ >> 8);
-            return static_cast<double>(pulses) * 1000 / (frames * (division_ & 0xFF));
-        }
-        return static_cast<double>(pulses) * tempo_ / 1000 / division_;
-    }
-
-    Bytes file_;
-    uint32_t format_;
-    uint32_t division_;
-    uint32_t tempo_ = 500'000;  // microseconds a quarter note until the file says otherwise
-    uint32_t events_ = 0;
-};
 
 MidiFault Check(Bytes f) {
     if (f.size() < 14 || !IdAt(f, 0, "MThd")) return MidiFault::Header;
@@ -172,15 +104,21 @@ MidiFault Check(Bytes f) {
         if (f.size() - at < 8) return MidiFault::Track;
         const uint32_t size = Big32(f, at + 4);
         if (size > f.size() - at - 8) return MidiFault::Track;
-        if (IdAt(f, at, "MTrk")) tracks.push_back({.pos = at + 8, .end = at + 8 + size});
+        if (IdAt(f, at, "MTrk")) {
+            Track t;
+            t.pos = at + 8;
+            t.end = at + 8 + size;
+            tracks.push_back(t);
+        }
         at += 8 + size;
     }
-    Sequence sequence(f, format, division);
-    if (format != 2) return sequence.Play(tracks, 0);
-    // The tracks of a format 2 file are songs of their own, played one after another.
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        std::vector<Track> one{tracks[i]};
-        if (const MidiFault fault = sequence.Play(one, i); fault != MidiFault::None) return fault;
+    uint32_t events = 0;
+    for (Track& t : tracks) {
+        if (t.pos == t.end) return MidiFault::Events;  // nothing to play
+        while (!t.done) {
+            if (++events > kMaxMidiEvents) return MidiFault::Budget;
+            if (const MidiFault fault = ReadEvent(f, t); fault != MidiFault::None) return fault;
+        }
     }
     return MidiFault::None;
 }

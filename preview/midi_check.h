@@ -1,8 +1,7 @@
 // Whether a standard MIDI file may be handed to the platform's sequencer, which reads every event
 // of every track when it opens a file, keeps an event's length in 16 bits (one of 64 KB loops
-// for ever), takes running status from whatever came before, and sleeps through the wait to the
-// next event in one call that a stop waits for. Portable code; the file is read whole, once its
-// size is within the bound, and its tracks are walked in the order the sequencer plays them.
+// for ever) and takes running status from whatever came before. Portable code; the file is read
+// whole, once its size is within the bound, and every track walked event by event.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +17,6 @@ namespace qcd {
 // Real songs are far smaller; 4 MiB and a million events keep the open within about 150 ms.
 inline constexpr uint64_t kMaxMidiSize = 4u << 20;
 inline constexpr uint32_t kMaxMidiEvents = 1'000'000;
-// The longest wait between two events at the tempo then in force: a stop waits for it to end.
-inline constexpr double kMaxMidiPauseMs = 10'000;
 
 // The first rule a file breaks.
 enum class MidiFault : uint8_t {
@@ -31,7 +28,6 @@ enum class MidiFault : uint8_t {
     Track,     // fewer 'MTrk' chunks than the header counts, or a chunk past the end
     Events,    // a length of over 4 bytes, running status after no channel message, a status
                // the file format does not allow, data past the track, an event of 64 KB
-    Pause,     // a wait of over kMaxMidiPauseMs
     Budget,    // over kMaxMidiEvents events
 };
 

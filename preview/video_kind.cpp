@@ -4,7 +4,10 @@
 
 #include <algorithm>
 
+#include "preview/avi_check.h"
 #include "preview/media_kind.h"
+#include "preview/opened_file.h"
+#include "preview/preview_kind.h"
 
 namespace qcd {
 
@@ -52,6 +55,8 @@ class VideoKind final : public MediaKind {
     StartResult Start(const std::u16string& path) override {
         if (!canvas_.Media()) return StartResult::Shown;
         Opening(path);
+        // What the player would not survive is not opened: the file shows as one it cannot play.
+        if (!MayOpen(path)) return StartResult::Shown;
         SurfacePicture picture(canvas_.IconStrip());
         const int32_t area = static_cast<int32_t>(reinterpret_cast<intptr_t>(canvas_.Area()));
         const MediaStart started =
@@ -66,6 +71,12 @@ class VideoKind final : public MediaKind {
     }
 
   private:
+    static bool MayOpen(const std::u16string& path) {
+        if (ExtensionKey(path) != u".avi") return true;
+        std::optional<OpenedFile> file = OpenedFile::Open(path);
+        return file && IsPlayableAvi(*file);
+    }
+
     // Wine's video player does not repaint its window after a seek, and showing a window that
     // is shown already paints nothing: the frame sought to is drawn by a repaint of our own.
     void RepaintVideo() const {
