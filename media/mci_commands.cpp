@@ -174,8 +174,9 @@ std::u16string MciLayer::MciQuery(std::u16string_view command) {
     return LastMciReply;
 }
 
-void MciLayer::Execute(std::u16string_view command) {
-    platform_.Execute(platform_.ToAnsi(command));
+void MciLayer::SendQuietly(std::u16string_view command) {
+    std::u16string ignored;
+    MciSendBuf(command, ignored);
 }
 
 void MciLayer::PumpTwice() {
@@ -266,9 +267,9 @@ bool MciLayer::MciIsOpen(std::u16string_view a) {
 
 // --- video ---
 
-// Not through mciExecute: Wine's video player answers the stop of a playing or paused video
-// with error 5 when it has no wave-out device to reset (a silent video, a machine without a
-// sound card), though the video stops. Its message box would come up at every stop and step.
+// Wine's video player answers the stop of a playing or paused video with error 5 when it has
+// no wave-out device to reset (a silent video, a machine without a sound card), though the
+// video stops: the reply is no failure of the preview's.
 void MciLayer::StopVideo(std::u16string_view a) {
     std::u16string ignored;
     MciSendBuf(Concat({u"stop ", a}), ignored);
@@ -289,7 +290,7 @@ bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t
     VideoWidth = SizeField(reply, 3);
     VideoHeight = SizeField(reply, 4);
     const int32_t dc = picture.PrepareDc(VideoWidth, VideoHeight);
-    if (MciSendBuf(VideoUpdateCommand(a, dc), reply) != 0) {
+    if (MciSendBuf(VideoUpdateCommand(a, dc), reply) != 0 && IsAviPlayer(a)) {
         VideoClose(a);
         return false;
     }
@@ -300,9 +301,15 @@ bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t
     VideoLength = LeadingNumber(reply);
     MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
                reply);
-    Execute(Concat({u"window ", a, u" state show"}));
+    SendQuietly(Concat({u"window ", a, u" state show"}));
     PumpTwice();
     return true;
+}
+
+bool MciLayer::IsAviPlayer(std::u16string_view a) {
+    std::u16string type;
+    MciSendBuf(Concat({u"capability ", a, u" device type"}), type);
+    return StartsWithIgnoringCase(type, u"avivideo");
 }
 
 void MciLayer::VideoClose(std::u16string_view a) {
@@ -310,8 +317,8 @@ void MciLayer::VideoClose(std::u16string_view a) {
     std::u16string ignored;
     StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
-    Execute(Concat({u"window ", a, u" state hide"}));
-    Execute(Concat({u"close ", a}));
+    SendQuietly(Concat({u"window ", a, u" state hide"}));
+    SendQuietly(Concat({u"close ", a}));
     PumpTwice();
 }
 
@@ -326,13 +333,13 @@ int32_t MciLayer::VideoFrame(std::u16string_view a) {
 void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
     StopVideo(a);
     if (frame >= VideoLength) {
-        Execute(Concat({u"seek ", a, u" to end"}));
+        SendQuietly(Concat({u"seek ", a, u" to end"}));
     } else if (frame > 1) {
-        Execute(Concat({u"seek ", a, u" to ", Decimal(frame)}));
+        SendQuietly(Concat({u"seek ", a, u" to ", Decimal(frame)}));
     } else {
-        Execute(Concat({u"seek ", a, u" to start"}));
+        SendQuietly(Concat({u"seek ", a, u" to start"}));
     }
-    Execute(Concat({u"window ", a, u" state show"}));
+    SendQuietly(Concat({u"window ", a, u" state show"}));
     PumpTwice();
 }
 
@@ -344,7 +351,8 @@ int32_t MciLayer::VideoSeekPause(std::u16string_view a, int32_t frame) {
 }
 
 void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
-    if (frame >= VideoLength) return;
+    // A device that counts no frames plays on from where it stands.
+    if (frame >= VideoLength && VideoLength > 0) return;
     std::u16string reply;
     MciSendBuf(Concat({u"play ", a, u" notify"}), reply);
     PumpTwice();
@@ -352,8 +360,8 @@ void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
 
 void MciLayer::VideoRewind(std::u16string_view a) {
     StopVideo(a);
-    Execute(Concat({u"seek ", a, u" to start"}));
-    Execute(Concat({u"window ", a, u" state show"}));
+    SendQuietly(Concat({u"seek ", a, u" to start"}));
+    SendQuietly(Concat({u"window ", a, u" state show"}));
     PumpTwice();
 }
 

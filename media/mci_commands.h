@@ -42,8 +42,6 @@ class MciPlatform {
     virtual uint32_t SendString(const std::string& command, std::span<char> reply) = 0;
     // mciGetErrorStringA; false when the system has no text for the code.
     virtual bool GetErrorString(uint32_t code, std::span<char> text) = 0;
-    // mciExecute: the system shows its own message box on failure.
-    virtual void Execute(const std::string& command) = 0;
     // Lets pending window messages run once; false when it stopped because the window the
     // user works in was hidden meanwhile.
     virtual bool PumpMessages() = 0;
@@ -118,7 +116,6 @@ class MciLayer {
     int32_t MciSendBuf(std::u16string_view command, std::u16string& reply);
     // The reply, or "Error:" + code when the command failed.
     std::u16string MciQuery(std::u16string_view command);
-    void Execute(std::u16string_view command);
 
     // Action commands (MciSend path, reply in LastMciReply).
     int32_t MciOpen(std::u16string_view file, std::u16string_view a);
@@ -149,7 +146,11 @@ class MciLayer {
     // Opens `file` as a child window of `parentWindow`, draws its first frame into `picture`,
     // reads its size and length and fits the window into the area of areaWidth × areaHeight.
     // False, the alias closed, when the open or the first frame fails. Closes a video still
-    // open under `a` first (the caller does that itself when it must see the pump).
+    // open under `a` first (the caller does that itself when it must see the pump). A device
+    // other than the AVI player may draw only into its window and count no frames (Wine's
+    // player of other videos): its first frame is not required, and VideoLength is 0.
+    // The sequences send every command through the silent path: a preview never brings up
+    // the system's message box, which would hold the dialog in a modal loop of its own.
     bool VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
                    int32_t areaHeight, VideoPicture& picture, std::u16string_view a);
     void VideoClose(std::u16string_view a);
@@ -177,6 +178,9 @@ class MciLayer {
 
   private:
     void StopVideo(std::u16string_view a);
+    void SendQuietly(std::u16string_view command);
+    // The device under `a` is the AVI player, which draws any frame into a device context.
+    bool IsAviPlayer(std::u16string_view a);
     bool waveVolumeSaved_ = false;
 
     MciPlatform& platform_;

@@ -7,9 +7,6 @@
 #include "platform/pump.h"
 #include "platform/text.h"
 
-// In winmm, but not declared by the mingw-w64 headers.
-extern "C" BOOL WINAPI mciExecute(LPCSTR command);
-
 namespace qcd {
 
 namespace {
@@ -25,7 +22,6 @@ public:
     bool GetErrorString(uint32_t code, std::span<char> text) override {
         return mciGetErrorStringA(code, text.data(), static_cast<UINT>(text.size())) != FALSE;
     }
-    void Execute(const std::string& command) override { mciExecute(command.c_str()); }
     bool PumpMessages() override {
         // The window the user works in is the file dialog: once Cancel has hidden it, its own
         // loop must run before anything else reaches it.

@@ -52,12 +52,21 @@ bool PlayOn(const MediaContext& c, const Mark& m) {
     return Still(c, m);
 }
 
+// Wine plays videos other than AVI through a device that counts no frames and seeks nowhere
+// but to the start: such a video plays, pauses and stops, without a frame line or steps.
+bool CountsFrames(const MediaContext& c) {
+    return c.state.frameCount > 0;
+}
+
 void ShowCounter(const MediaContext& c) {
-    c.panel.SetText(PanelLabel::Index, FrameLine(c.state.frameIndex, c.state.frameCount));
+    c.panel.SetText(PanelLabel::Index, CountsFrames(c)
+                                           ? FrameLine(c.state.frameIndex, c.state.frameCount)
+                                           : std::u16string());
 }
 
 void EnableAll(const MediaContext& c) {
-    for (PanelButton b : {Forward, Back, Pause}) c.panel.Enable(b, true);
+    for (PanelButton b : {Forward, Back}) c.panel.Enable(b, CountsFrames(c));
+    c.panel.Enable(Pause, true);
 }
 
 // --- Steps of the rows: each returns false when the press ended early and the kind stays.
@@ -94,7 +103,7 @@ bool AtEnd(const MediaContext& c, int32_t target, int32_t reached) {
 }
 
 bool StepForward(const MediaContext& c) {
-    if (!VideoIsOpen(c)) return false;
+    if (!CountsFrames(c) || !VideoIsOpen(c)) return false;
     const int32_t target = Plus(c.state.frameIndex, 1);
     const std::optional<int32_t> frame = SeekAndPause(c, Here(c), target);
     if (!frame) return false;
@@ -111,7 +120,7 @@ bool StepForward(const MediaContext& c) {
 }
 
 bool StepBack(const MediaContext& c) {
-    if (!VideoIsOpen(c)) return false;
+    if (!CountsFrames(c) || !VideoIsOpen(c)) return false;
     const std::optional<int32_t> frame = SeekAndPause(c, Here(c), Plus(c.state.frameIndex, -1));
     if (!frame) return false;
     c.state.frameIndex = *frame;
@@ -128,7 +137,7 @@ bool StepBack(const MediaContext& c) {
 
 // Fast forward or rewind: Timer2 moves the video while it stays paused.
 bool Scan(const MediaContext& c) {
-    if (!VideoIsOpen(c)) return false;
+    if (!CountsFrames(c) || !VideoIsOpen(c)) return false;
     c.panel.SetPlayCaption(PlayCaption::Play);
     c.panel.Enable(Forward, false);
     c.panel.Enable(Back, false);
@@ -139,6 +148,13 @@ bool Scan(const MediaContext& c) {
 
 bool PauseVideo(const MediaContext& c) {
     if (!VideoIsOpen(c)) return false;
+    if (!CountsFrames(c)) {  // paused where it stands
+        std::u16string reply;
+        c.mci.MciSendBuf(u"pause " + std::u16string(c.videoAlias), reply);
+        c.panel.SetPlayCaption(PlayCaption::Play);
+        EnableAll(c);
+        return true;
+    }
     const std::optional<int32_t> frame = SeekAndPause(c, Here(c), c.state.frameIndex);
     if (!frame) return false;
     c.state.frameIndex = *frame;
@@ -175,7 +191,7 @@ constexpr Row kVideoRows[] = {
 // Under Wine frames count from 0 and a playing video's last frame reads length - 1, so the
 // frame alone never tells the end: a device that no longer plays has ended too.
 bool HasEnded(const MediaContext& c, int32_t frame) {
-    if (frame >= c.state.frameCount) return true;
+    if (CountsFrames(c) && frame >= c.state.frameCount) return true;
     std::u16string mode;
     c.mci.MciSendBuf(u"status " + std::u16string(c.videoAlias) + u" mode", mode);
     for (char16_t& ch : mode)
@@ -206,7 +222,7 @@ MediaStart StartVideo(const MediaContext& c, int32_t areaWindow, int32_t areaWid
     s.frameIndex = 1;
     c.panel.SetText(PanelLabel::Size, SizeCaption(s.pictureWidth, s.pictureHeight, s.pictureBits));
     ShowCounter(c);
-    for (PanelButton b : {Play, Forward, Back}) c.panel.Enable(b, true);
+    for (PanelButton b : {Play, Forward, Back}) c.panel.Enable(b, b == Play || CountsFrames(c));
     s.kind = Kind::Video;
     return MediaStart::Shown;
 }
@@ -224,6 +240,13 @@ void Timer2_Timer(const MediaContext& c) {
     auto still = [&] { return Still(c, m) && c.timers.Enabled(TimerId::VideoPosition); };
     switch (s.kind) {
         case Kind::VideoPlaying: {
+            if (!CountsFrames(c)) {  // the end is all there is to see
+                if (HasEnded(c, 0)) {
+                    c.timers.SetEnabled(TimerId::VideoPosition, false);
+                    c.panel.Enable(Pause, false);
+                }
+                return;
+            }
             const int32_t frame = c.mci.VideoFrame(c.videoAlias);
             if (HasEnded(c, frame)) {
                 const std::optional<int32_t> reached = SeekAndPause(c, m, s.frameCount);

@@ -9,6 +9,9 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 libwine-dev
+  # Wine plays videos other than AVI (MPEG) through GStreamer: demuxers and decoders.
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-bad:i386
+  gstreamer1.0-libav:i386
   xvfb xauth imagemagick fonts-ipafont-gothic
   libgdk-pixbuf2.0-bin
   lame

@@ -87,10 +87,6 @@ struct FakeMci : MciPlatform {
         text[it->second.size()] = '\0';
         return true;
     }
-    void Execute(const std::string& command) override {
-        calls.push_back("mciExecute " + command);
-        if (onSend) onSend(command);
-    }
     // Lists `alias` as the one open device, or none.
     void ListOpen(const std::string& alias) {
         replies["sysinfo all quantity open"].text = alias.empty() ? "0" : "1";

@@ -239,8 +239,8 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
         mci.calls.clear();
         mci.pumps = 0;
         layer.VideoSeekShow(u"msfile", frame);
-        EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute " + seek,
-                                    "mciExecute window msfile state show"}))
+        EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf " + seek,
+                                    "MciSendBuf window msfile state show"}))
             << frame;
         EXPECT_EQ(mci.pumps, 2);
     }
@@ -258,8 +258,8 @@ TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
     EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
     EXPECT_EQ(mci.calls, (Calls{
                              "MciSendBuf stop msfile",
-                             "mciExecute seek msfile to 42",
-                             "mciExecute window msfile state show",
+                             "MciSendBuf seek msfile to 42",
+                             "MciSendBuf window msfile state show",
                              "MciSendBuf pause msfile",
                              "MciSendBuf set msfile time format frames",
                              "MciSendBuf status msfile position",
@@ -289,8 +289,8 @@ TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
 
 TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
     layer.VideoRewind(u"msfile");
-    EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "mciExecute seek msfile to start",
-                                "mciExecute window msfile state show"}));
+    EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf seek msfile to start",
+                                "MciSendBuf window msfile state show"}));
     EXPECT_EQ(mci.pumps, 2);
 }
 
@@ -310,8 +310,8 @@ TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
                              "MciSendBuf sysinfo all name 1 open",
                              "MciSendBuf stop msfile",
                              "MciSendBuf break msfile",
-                             "mciExecute window msfile state hide",
-                             "mciExecute close msfile",
+                             "MciSendBuf window msfile state hide",
+                             "MciSendBuf close msfile",
                          }));
     EXPECT_EQ(mci.pumps, 2);
     EXPECT_EQ(layer.VideoLength, 100);  // kept after the close
@@ -388,7 +388,7 @@ TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
                              "MciSendBuf set msfile time format frames",
                              "MciSendBuf status msfile length",
                              "MciSendBuf put msfile window at 0 15 102 89",
-                             "mciExecute window msfile state show",
+                             "MciSendBuf window msfile state show",
                          }));
     EXPECT_EQ(mci.pumps, 2);
     EXPECT_EQ(picture.width, 160);
@@ -409,7 +409,7 @@ TEST_F(MciLayerTest, VideoOpenQuotesAShortPathThatKeepsABlank) {
     EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7");
     // Nothing to measure: every size and the length read as 0, and nothing fails on it.
     EXPECT_EQ(layer.VideoLength, 0);
-    EXPECT_EQ(mci.calls.back(), "mciExecute window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
 }
 
 TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
@@ -423,21 +423,37 @@ TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
     mci.calls.clear();
     mci.replies["open x.avi alias msfile style child parent 7"].code = 0;
     mci.replies["update msfile hdc 4242"].code = 282;
+    mci.replies["capability msfile device type"].text = "avivideo";
     mci.onSend = [&](const std::string& command) {
         if (command.starts_with("open ")) mci.ListOpen("msfile");
         if (command == "close msfile") mci.ListOpen("");
     };
     EXPECT_FALSE(layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile"));
-    const Calls tail(mci.calls.end() - 7, mci.calls.end());
+    const Calls tail(mci.calls.end() - 8, mci.calls.end());
     EXPECT_EQ(tail, (Calls{
                         "MciSendBuf update msfile hdc 4242",
+                        "MciSendBuf capability msfile device type",
                         "MciSendBuf sysinfo all quantity open",
                         "MciSendBuf sysinfo all name 1 open",
                         "MciSendBuf stop msfile",
                         "MciSendBuf break msfile",
-                        "mciExecute window msfile state hide",
-                        "mciExecute close msfile",
+                        "MciSendBuf window msfile state hide",
+                        "MciSendBuf close msfile",
                     }));
+}
+
+// Wine plays other videos through a device that draws only into its window and counts no
+// frames: the open goes on without the first frame.
+TEST_F(MciLayerTest, AVideoDeviceThatDrawsOnlyItsWindowStillOpens) {
+    mci.replies["sysinfo all quantity open"].text = "0";
+    mci.shortPaths["x.mpg"] = "x.mpg";
+    mci.replies["update msfile hdc 4242"].code = 277;
+    mci.replies["capability msfile device type"].text = "digitalvideo";
+    mci.replies["status msfile length"].text = "0";
+    RecordingPicture picture;
+    EXPECT_TRUE(layer.VideoOpen(u"x.mpg", 7, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(layer.VideoLength, 0);
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
 }
 
 TEST_F(MciLayerTest, ShortPathIsEmptyWhenTheSystemFails) {

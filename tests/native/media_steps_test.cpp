@@ -152,7 +152,7 @@ TEST_F(MediaSteps, StepsStopAtTheEndsAndDisableTheirButton) {
     ShowVideo(Kind::VideoPaused, 2);
     PressVideo(Context(), Back);
     // Frame 1 is the device's frame 0: a seek to 1 goes to the start.
-    EXPECT_TRUE(std::find(mci.calls.begin(), mci.calls.end(), "mciExecute seek msfile to start") !=
+    EXPECT_TRUE(std::find(mci.calls.begin(), mci.calls.end(), "MciSendBuf seek msfile to start") !=
                 mci.calls.end());
     EXPECT_EQ(state.frameIndex, 1);
     EXPECT_EQ(Label(PanelLabel::Index), "1/250  Frame");
@@ -173,7 +173,7 @@ TEST_F(MediaSteps, AStepOvertakenDuringItsSeekSendsNothingMore) {
     ShowVideo(Kind::Video, 10);
     mci.onPump = [this] { ++generation; };
     PressVideo(Context(), Forward);
-    EXPECT_EQ(mci.calls.back(), "mciExecute window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
     EXPECT_EQ(panel.writes, 0);
     EXPECT_EQ(state.frameIndex, 10);
 }
@@ -223,7 +223,7 @@ TEST_F(MediaSteps, RewindLandsEveryHundredFramesThenPlaysFromTheStart) {
     const size_t sent = mci.calls.size();
     Timer2_Timer(Context());
     const Calls second = After(sent);
-    EXPECT_NE(std::find(second.begin(), second.end(), "mciExecute seek msfile to start"),
+    EXPECT_NE(std::find(second.begin(), second.end(), "MciSendBuf seek msfile to start"),
               second.end());
     EXPECT_EQ(mci.calls.back(), "MciSendBuf play msfile notify");
     EXPECT_EQ(Label(PanelLabel::Index), "1/250  Frame");
@@ -260,6 +260,45 @@ TEST_F(MediaSteps, AVideoThatStoppedPlayingHasEnded) {
     EXPECT_EQ(state.kind, Kind::VideoPlaying);
 }
 
+// A device that counts no frames and seeks only to the start: the video plays, pauses where it
+// stands and ends, with no frame line, no step or scan, and no seek but the rewind of a stop.
+TEST_F(MediaSteps, AVideoWithoutFramesPlaysPausesAndEndsWithoutSeeking) {
+    fileName = u"C:\\clip.mpg";
+    mci.shortPaths["C:\\clip.mpg"] = "C:\\clip.mpg";
+    mci.replies["where msfile source max"].text = "0 0 160 120";
+    mci.replies["status msfile length"].text = "0";
+    Picture picture;
+    ASSERT_EQ(StartVideo(Context(), 5, 102, 119, picture), MediaStart::Shown);
+    EXPECT_EQ(Label(PanelLabel::Index), "");
+    EXPECT_TRUE(panel.enabled[Play]);
+    EXPECT_FALSE(panel.enabled[Forward]);
+    EXPECT_FALSE(panel.enabled[Back]);
+
+    mci.ListOpen("msfile");
+    const size_t sent = mci.calls.size();
+    for (PanelButton b : {Forward, Back}) PressVideo(Context(), b);
+    EXPECT_EQ(state.kind, Kind::Video);
+    PressVideo(Context(), Play);
+    EXPECT_EQ(state.kind, Kind::VideoPlaying);
+    EXPECT_NE(std::find(mci.calls.begin(), mci.calls.end(), "MciSendBuf play msfile notify"),
+              mci.calls.end());
+    EXPECT_FALSE(panel.enabled[Forward]);
+    EXPECT_TRUE(panel.enabled[Pause]);
+    PressVideo(Context(), Forward);
+    EXPECT_EQ(state.kind, Kind::VideoPlaying);
+    PressVideo(Context(), Pause);
+    EXPECT_EQ(state.kind, Kind::VideoPaused);
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf pause msfile");
+    PressVideo(Context(), Pause);
+    EXPECT_EQ(state.kind, Kind::VideoPlaying);
+    mci.replies["status msfile mode"].text = "stopped";
+    Timer2_Timer(Context());
+    EXPECT_FALSE(timers.Enabled(TimerId::VideoPosition));
+    EXPECT_FALSE(panel.enabled[Pause]);
+    EXPECT_EQ(Label(PanelLabel::Index), "");
+    for (const std::string& call : After(sent)) EXPECT_FALSE(call.starts_with("MciSendBuf seek")) << call;
+}
+
 // A pause pressed while the tick's seek lets messages run: the tick leaves the paused state be.
 TEST_F(MediaSteps, APressDuringATickEndsTheTick) {
     ShowVideo(Kind::VideoForward, 10);
@@ -271,7 +310,7 @@ TEST_F(MediaSteps, APressDuringATickEndsTheTick) {
     };
     const size_t sent = mci.calls.size();
     Timer2_Timer(Context());
-    EXPECT_EQ(mci.calls.back(), "mciExecute window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
     EXPECT_EQ(After(sent).size(), 5u);  // the open test, stop, seek, show
     EXPECT_EQ(panel.writes, 0);
     EXPECT_EQ(state.kind, Kind::VideoPaused);
