@@ -1,6 +1,7 @@
 // Every file of the damaged corpus selected in the real Open dialog of a fresh control, one
-// after another: each selection must end quickly without a fault, the dialog must keep
-// answering, and the host (this process) must live to cancel the dialog. A crash kills the
+// after another, and played for a moment when it is media: each selection must end quickly
+// without a fault, the dialog must never keep a message waiting long, and the host (this
+// process) must live to cancel the dialog. A crash kills the
 // process; the file it died on is the last "hostile: select" line written. A hang, a fault or
 // a preview that never finishes ends the process too, after its "hostile: done" line.
 //
@@ -28,6 +29,7 @@
 
 #include "hostile_corpus.h"
 #include "preview_fixture.h"
+#include "resources/resource_ids.h"
 
 namespace qcd::test {
 namespace {
@@ -35,6 +37,8 @@ namespace {
 constexpr int kSelectionMs = 2000;  // a selection ends within this
 constexpr int kAnswerMs = 250;      // and the dialog answers within this afterwards
 constexpr int kSlowMs = 250;        // listed as slow
+constexpr int kBlockMs = 250;       // the longest the dialog may keep a sent message waiting
+constexpr int kPlayMs = 400;        // how long a media file plays before the next selection
 // Not ended by then: the dialog's thread is taken as hung (QCD_HOSTILE_GIVEUP_MS to wait longer).
 int GiveUpMs();
 
@@ -372,12 +376,63 @@ DWORD WINAPI RemoveFolder(void* folder) {
     for (;;) Sleep(INFINITE);
 }
 
+// How long the dialog's thread keeps a message waiting: another thread sends it WM_NULL over
+// and over, and the longest wait since the last Take() is what a user would have felt.
+class BlockWatch {
+  public:
+    explicit BlockWatch(HWND dialog) : dialog_(dialog) {
+        thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+    }
+    ~BlockWatch() {
+        stop_ = true;
+        WaitForSingleObject(thread_, 10000);
+        CloseHandle(thread_);
+    }
+    // The longest wait since the last call, a wait still going on included.
+    int Take() {
+        const int since = sending_.load() ? static_cast<int>(MsSince(sentAt_.load())) : 0;
+        return std::max(longest_.exchange(0), since);
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static int MsSince(Clock::rep ticks) {
+        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    Clock::now().time_since_epoch() - Clock::duration(ticks))
+                                    .count());
+    }
+    static DWORD WINAPI Watch(void* self) {
+        auto* w = static_cast<BlockWatch*>(self);
+        while (!w->stop_) {
+            w->sentAt_ = Clock::now().time_since_epoch().count();
+            w->sending_ = true;
+            DWORD_PTR r = 0;
+            SendMessageTimeoutW(w->dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &r);
+            w->sending_ = false;
+            const int waited = MsSince(w->sentAt_.load());
+            int was = w->longest_.load();
+            while (waited > was && !w->longest_.compare_exchange_weak(was, waited)) {
+            }
+            Sleep(2);
+        }
+        return 0;
+    }
+
+    HWND dialog_;
+    HANDLE thread_ = nullptr;
+    std::atomic<bool> stop_{false}, sending_{false};
+    std::atomic<Clock::rep> sentAt_{0};
+    std::atomic<int> longest_{0};
+};
+
 struct Outcome {
     std::string name;
     int ms = 0;              // from the selection to its end
     bool ended = false;      // within kSelectionMs
     bool answered = false;   // WM_NULL within kAnswerMs afterwards
     int answerMs = 0;
+    int blockMs = 0;         // the longest a message waited, selection and play together
+    bool played = false;     // Play was pressed
     int faults = 0;          // raised on the dialog's thread during the selection
     int64_t memoryKb = 0;    // data memory grown over the selection
 };
@@ -460,12 +515,15 @@ TEST_F(HostileRunTest, EveryDamagedFileEndsItsSelectionAndTheHostLives) {
         if (!listed) return;
         Say("listed " + std::to_string(files.size()) + " files");
         for (const std::wstring& name : warmUp) Preview(dlg, pnl, name.c_str());
+        HWND play = GetDlgItem(pnl, IDC_PLAY_BUTTON);
+        BlockWatch watch(dlg);
         for (const HostileFile& f : files) {
             Outcome o;
             o.name = Narrow(f.name);
             Say("select " + o.name);
             const int64_t memoryBefore = DataKb();
             const size_t faultsBefore = g_faultCount.load();
+            watch.Take();
             const auto t0 = std::chrono::steady_clock::now();
             const int index = FindItem(list, f.name, GiveUpMs());
             if (index == -1) {
@@ -492,10 +550,17 @@ TEST_F(HostileRunTest, EveryDamagedFileEndsItsSelectionAndTheHostLives) {
                 Sleep(5);
             }
             o.ms = MsSince(answeredBefore ? s0 : t0);
+            // A user plays what can be played: the play and what it starts are measured too,
+            // until the next selection stops it.
+            if (ended && IsWindowEnabled(play)) {
+                o.played = PostMessageW(play, BM_CLICK, 0, 0) != 0;
+                Sleep(kPlayMs);
+            }
             const auto a0 = std::chrono::steady_clock::now();
             DWORD_PTR r = 0;
             o.answered = SendMessageTimeoutW(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ended ? kAnswerMs : 1000, &r) != 0;
             o.answerMs = MsSince(a0);
+            o.blockMs = watch.Take();
             const std::string faults = FaultsSince(faultsBefore, dialogThread, o.faults);
             if (!ended && !o.answered) {
                 Say("done " + o.name + " " + std::to_string(o.ms) + " ms hung" +
@@ -512,9 +577,11 @@ TEST_F(HostileRunTest, EveryDamagedFileEndsItsSelectionAndTheHostLives) {
                                   : o.faults ? "caught"
                                   : !o.ended ? "late"
                                   : !o.answered ? "noanswer"
+                                  : o.blockMs > kBlockMs ? "blocked"
                                   : o.ms > kSlowMs ? "slow" : "ok";
             Say("done " + o.name + " " + std::to_string(o.ms) + " ms " + verdict + " answer " +
-                std::to_string(o.answerMs) + " ms memory " + std::to_string(o.memoryKb) + " KB faults " +
+                std::to_string(o.answerMs) + " ms block " + std::to_string(o.blockMs) + " ms" +
+                (o.played ? " played" : "") + " memory " + std::to_string(o.memoryKb) + " KB faults " +
                 std::to_string(o.faults) + (faults.empty() ? "" : "\n" + faults));
             if (o.faults || !ended) {
                 // A fault may have broken the heap or left a lock held: what follows in this
@@ -533,6 +600,8 @@ TEST_F(HostileRunTest, EveryDamagedFileEndsItsSelectionAndTheHostLives) {
         EXPECT_EQ(o.faults, 0) << o.name << ": faults raised while it was previewed";
         EXPECT_TRUE(o.ended) << o.name << ": the selection took " << o.ms << " ms";
         EXPECT_TRUE(o.answered) << o.name << ": no answer to WM_NULL within " << kAnswerMs << " ms";
+        EXPECT_LE(o.blockMs, kBlockMs) << o.name << ": a message waited " << o.blockMs << " ms"
+                                       << (o.played ? " (played)" : "");
     }
     EXPECT_EQ(afterCaption, L"20x10x256") << "the preview after the corpus";
 
@@ -542,6 +611,12 @@ TEST_F(HostileRunTest, EveryDamagedFileEndsItsSelectionAndTheHostLives) {
     for (size_t i = 0; i < std::min<size_t>(10, slowest.size()); ++i)
         top += "\n  " + std::to_string(slowest[i].ms) + " ms  " + slowest[i].name;
     Say(top);
+    std::sort(slowest.begin(), slowest.end(), [](const Outcome& a, const Outcome& b) { return a.blockMs > b.blockMs; });
+    std::string blocked = "longest blocks:";
+    for (size_t i = 0; i < std::min<size_t>(10, slowest.size()); ++i)
+        blocked += "\n  " + std::to_string(slowest[i].blockMs) + " ms  " + slowest[i].name +
+                   (slowest[i].played ? " (played)" : "");
+    Say(blocked);
     std::sort(slowest.begin(), slowest.end(), [](const Outcome& a, const Outcome& b) { return a.memoryKb > b.memoryKb; });
     std::string grown = "largest memory growth:";
     for (size_t i = 0; i < std::min<size_t>(5, slowest.size()); ++i)

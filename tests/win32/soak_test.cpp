@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host_counts.h"
+#include "media_files.h"
 #include "preview_fixture.h"
 #include "resources/resource_ids.h"
 
@@ -126,6 +127,15 @@ class SoakTest : public ControlDialogTest {
         }
         files_.push_back(L"notes.txt");
         Copy("progressive.jpg");
+        // Media, played and stopped on every other visit.
+        Copy("small.avi");
+        Add(L"tune.mid", MidiFile(1500));
+        std::string sounds = QCD_SOUND_DIR;
+        std::replace(sounds.begin(), sounds.end(), '/', '\\');
+        for (const char* sound : {"tone_11k_mono_8.wav", "tone_22k_mono_cbr_noinfo.mp3"}) {
+            fs::copy_file(fs::path("Z:" + sounds) / sound, folder_ / sound);
+            files_.push_back(fs::path(sound).wstring());
+        }
 
         const std::wstring only = OnlyFilter();
         if (!only.empty()) {
@@ -172,7 +182,8 @@ bool Press(HWND pnl, int id) {
 }
 
 // What a visit to a file does beyond its preview: the animated cursor plays on every other
-// visit and is paused and stepped on every fourth; icon sets are stepped on every other.
+// visit and is paused and stepped on every fourth; icon sets are stepped on every other;
+// media play for a moment and are stopped on every other.
 // Gives the presses that showed no effect.
 int UseShown(HWND pnl, const std::wstring& name, int visit) {
     const std::wstring ext = fs::path(name).extension().wstring();
@@ -185,6 +196,11 @@ int UseShown(HWND pnl, const std::wstring& name, int visit) {
             press(IDC_PAUSE_BUTTON);
             press(IDC_FORWARD_BUTTON);
         }
+    } else if ((ext == L".avi" || ext == L".mid" || ext == L".wav" || ext == L".mp3") &&
+               visit % 2 == 1) {
+        press(IDC_PLAY_BUTTON);
+        Sleep(300);
+        press(IDC_PLAY_BUTTON);
     } else if ((ext == L".ico" || ext == L".dll") && visit % 2 == 1) {
         press(IDC_FORWARD_BUTTON);
         press(IDC_FORWARD_BUTTON);
