@@ -1,8 +1,10 @@
 #include "hostile_corpus.h"
+#include "media_files.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -2073,6 +2075,263 @@ void Media(Corpus& c) {
 
 }  // namespace
 
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// RIFF chunks, walked generically: a mutation finds its offsets by the chunk's id
+
+struct RiffChunk {
+    std::string id;    // "RIFF", "LIST" or the chunk's own
+    std::string type;  // a RIFF or LIST chunk's list type, else empty
+    size_t at = 0;     // of the id
+    size_t sizeAt = 0;
+    size_t body = 0;   // a list's type is its body's first 4 bytes
+    uint32_t size = 0;
+    int depth = 0;
+    std::string Name() const { return type.empty() ? id : type; }
+};
+
+std::string IdAt(const Bytes& b, size_t at) {
+    if (at + 4 > b.size()) return {};
+    return std::string(b.begin() + static_cast<ptrdiff_t>(at), b.begin() + static_cast<ptrdiff_t>(at + 4));
+}
+
+void WalkRiff(const Bytes& b, size_t from, size_t to, int depth, std::vector<RiffChunk>& out) {
+    for (size_t at = from; at + 8 <= to;) {
+        RiffChunk ch;
+        ch.id = IdAt(b, at);
+        if (ch.id == "RIFF" || ch.id == "LIST") ch.type = IdAt(b, at + 8);
+        ch.at = at;
+        ch.sizeAt = at + 4;
+        ch.body = at + 8;
+        ch.size = Get32(b, at + 4);
+        ch.depth = depth;
+        out.push_back(ch);
+        const size_t end = std::min<size_t>(to, ch.body + ch.size);
+        if (!ch.type.empty() && depth < 16) WalkRiff(b, at + 12, end, depth + 1, out);
+        at = ch.body + ch.size + (ch.size & 1);
+    }
+}
+
+std::vector<RiffChunk> RiffChunks(const Bytes& b) {
+    std::vector<RiffChunk> out;
+    WalkRiff(b, 0, b.size(), 0, out);
+    return out;
+}
+
+// The nth chunk or list of that name, or null.
+const RiffChunk* FindChunk(const std::vector<RiffChunk>& chunks, const std::string& name, int nth = 0) {
+    for (const RiffChunk& ch : chunks)
+        if (ch.Name() == name && nth-- == 0) return &ch;
+    return nullptr;
+}
+
+// `b` with [at, at + removed) replaced by `insert`, the sizes of the lists around it made to fit.
+Bytes RiffSplice(const Bytes& b, size_t at, size_t removed, const Bytes& insert) {
+    Bytes out = Slice(b, 0, at);
+    Append(out, insert);
+    Append(out, Slice(b, at + removed, b.size()));
+    const uint32_t delta = static_cast<uint32_t>(insert.size() - removed);  // modulo 2^32
+    for (const RiffChunk& ch : RiffChunks(b))
+        if (!ch.type.empty() && ch.body <= at && at + removed <= ch.body + ch.size)
+            SetField(out, ch.sizeAt, 4, ch.size + delta);
+    return out;
+}
+
+Bytes RiffChunkOf(const char* id, const Bytes& body) {
+    Bytes b;
+    PutId(b, id);
+    Put32(b, static_cast<uint32_t>(body.size()));
+    Append(b, body);
+    if (body.size() & 1) b.push_back(0);
+    return b;
+}
+
+Bytes RiffListOf(const char* id, const char* type, const Bytes& body) {
+    Bytes inner;
+    PutId(inner, type);
+    Append(inner, body);
+    return RiffChunkOf(id, inner);
+}
+
+uint32_t Fourcc(const char* s) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0]) | static_cast<uint8_t>(s[1]) << 8 |
+                                 static_cast<uint8_t>(s[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24);
+}
+
+// A chunk's name as it goes into a file name: lower case, no spaces, repeats numbered.
+std::string ChunkTag(const RiffChunk& ch, std::map<std::string, int>& seen) {
+    std::string n = ch.id == "RIFF" ? "riff" : ch.Name();
+    std::erase(n, ' ');
+    std::transform(n.begin(), n.end(), n.begin(), [](char x) { return static_cast<char>(std::tolower(static_cast<unsigned char>(x))); });
+    const int k = seen[n]++;
+    return k ? n + Dec(static_cast<uint64_t>(k)) : n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// AVI: the build's small video, and two with sound
+
+void Avis(Corpus& c, const fs::path& fixtures) {
+    const Bytes small = ReadAll(fixtures / "small.avi");
+    const Bytes sound = ReadAll(fixtures / "sound.avi");
+    const Bytes adpcm = ReadAll(fixtures / "adpcm.avi");
+    const std::vector<RiffChunk> ch = RiffChunks(small);
+    const RiffChunk* avih = FindChunk(ch, "avih");
+    const RiffChunk* strh = FindChunk(ch, "strh");
+    const RiffChunk* strf = FindChunk(ch, "strf");
+    const RiffChunk* movi = FindChunk(ch, "movi");
+    const RiffChunk* idx1 = FindChunk(ch, "idx1");
+    if (!avih || !strh || !strf || !movi || !idx1) return;
+    std::vector<RiffChunk> frames;
+    for (const RiffChunk& f : ch)
+        if (f.depth == movi->depth + 1 && f.at > movi->at && f.at < movi->body + movi->size) frames.push_back(f);
+    if (frames.size() < 3) return;
+    const RiffChunk& last = frames.back();
+
+    c.Seed("avi", "small", small, "64x48 Microsoft Video 1, 30 frames, from the build's fixtures");
+    c.Seed("avi", "sound", sound, "64x48 Microsoft Video 1, 10 frames, 16-bit PCM sound at 8 kHz");
+    c.Seed("avi", "adpcm", adpcm, "64x48 Microsoft Video 1, 10 frames, MS ADPCM sound at 8 kHz");
+
+    const size_t h = avih->body, s = strh->body, f = strf->body;
+    c.Fields("avi", "small", small,
+             {{"usPerFrame", h, 4, {0, 0xFFFFFFFF}}, {"maxBytesPerSec", h + 4, 4, {0xFFFFFFFF}},
+              {"padding", h + 8, 4, {0xFFFFFFFF}}, {"flags", h + 12, 4, {0, 0xFFFFFFFF}},
+              {"totalFrames", h + 16, 4, {0, 0xFFFFFFFF}}, {"initialFrames", h + 20, 4, {0xFFFFFFFF}},
+              {"streams", h + 24, 4, {0xFFFFFFFF}}, {"bufferSize", h + 28, 4, {0xFFFFFFFF}},
+              {"width", h + 32, 4, {0, 0xFFFFFFFF}}, {"height", h + 36, 4, {0, 0x7FFFFFFF}},
+              {"reserved0", h + 40, 4, {0xFFFFFFFF}}, {"reserved1", h + 44, 4, {0xFFFFFFFF}},
+              {"reserved2", h + 48, 4, {0xFFFFFFFF}}, {"reserved3", h + 52, 4, {0xFFFFFFFF}},
+              // The video stream's header.
+              {"strh-type", s, 4, {0, Fourcc("auds")}}, {"strh-handler", s + 4, 4, {0}},
+              {"strh-scale", s + 20, 4, {0}}, {"strh-rate", s + 24, 4, {0, 0xFFFFFFFF}},
+              {"strh-length", s + 32, 4, {0xFFFFFFFF}}, {"strh-bufferSize", s + 36, 4, {0xFFFFFFFF}},
+              {"strh-right", s + 52, 2, {0x8000}}, {"strh-bottom", s + 54, 2, {0x7FFF}},
+              // Its format: the picture's header.
+              {"biSize", f, 4, {0, 0xFFFFFFFF}}, {"biWidth", f + 4, 4, {0, 0x7FFFFFFF}},
+              {"biHeight", f + 8, 4, {0, 0x80000000, 0x7FFFFFFF}}, {"biPlanes", f + 12, 2, {0}},
+              {"biBitCount", f + 14, 2, {0, 0xFFFF}}, {"biCompression", f + 16, 4, {0}},
+              {"biSizeImage", f + 20, 4, {0xFFFFFFFF}}, {"biClrUsed", f + 32, 4, {0xFFFFFFFF}}});
+
+    // Every chunk's size; the ones a reader sizes its buffers by get the most values.
+    std::map<std::string, int> seen;
+    for (const RiffChunk& k : ch) {
+        if (k.depth > movi->depth && k.at > movi->at && k.at < movi->body + movi->size && k.at != frames[0].at && k.at != last.at) continue;
+        const std::string tag = k.at == frames[0].at ? "frame0" : k.at == last.at ? "framelast" : ChunkTag(k, seen);
+        std::vector<uint32_t> values = {0xFFFFFFFF};
+        const std::string n = k.Name();
+        if (n == "avih" || n == "strh" || n == "strf" || n == "movi")
+            values = {0, 1, 0xFFFFFFFF, k.size + 1, k.size - 1};
+        if (n == "avih" || n == "strh" || n == "strf") values.push_back(0xFFFFFFF8);  // movi's is a struct case
+        if (n == "idx1") values = {0, 0xFFFFFFFF, k.size - 1};
+        if (k.id == "RIFF" || n == "hdrl" || n == "strl") values = {0, 0xFFFFFFFF};
+        if (k.at == frames[0].at) values = {0xFFFFFFFF, k.size + 1};
+        c.Fields("avi", "small", small, {{tag + "-size", k.sizeAt, 4, values}});
+    }
+
+    // The index: stream numbers, flags, offsets and sizes of the first entries.
+    const size_t e = idx1->body;
+    c.Fields("avi", "small", small,
+             {{"idx0-id", e, 4, {Fourcc("99dc")}}, {"idx0-flags", e + 4, 4, {0xFFFFFFFF}},
+              {"idx0-offset", e + 8, 4, {0xFFFFFFFF, 0x7FFFFFFF}}, {"idx0-size", e + 12, 4, {0xFFFFFFFF}},
+              {"idx1-offset", e + 16 + 8, 4, {0xFFFFFFFF}}, {"idx1-size", e + 16 + 12, 4, {0x7FFFFFFF}},
+              {"idx2-id", e + 32, 4, {Fourcc("99wb")}}});
+
+    // The sound streams' headers and formats.
+    const std::vector<RiffChunk> sc = RiffChunks(sound), ac = RiffChunks(adpcm);
+    if (const RiffChunk *ah = FindChunk(sc, "strh", 1), *af = FindChunk(sc, "strf", 1); ah && af) {
+        const size_t a = af->body;
+        c.Fields("avi", "sound", sound,
+                 {{"strh-scale", ah->body + 20, 4, {0}}, {"strh-rate", ah->body + 24, 4, {0}},
+                  {"strh-sampleSize", ah->body + 44, 4, {0xFFFFFFFF}},
+                  {"strf-size", af->sizeAt, 4, {0, 0xFFFFFFFF, af->size - 1}},
+                  {"wFormatTag", a, 2, {0, 0xFFFF}}, {"nChannels", a + 2, 2, {0, 0xFFFF}},
+                  {"nSamplesPerSec", a + 4, 4, {0}}, {"nAvgBytesPerSec", a + 8, 4, {0}},
+                  {"nBlockAlign", a + 12, 2, {0}}, {"wBitsPerSample", a + 14, 2, {0, 0xFFFF}}});
+    }
+    if (const RiffChunk* af = FindChunk(ac, "strf", 1)) {
+        const size_t a = af->body;
+        c.Fields("avi", "adpcm", adpcm,
+                 {{"nBlockAlign", a + 12, 2, {0}}, {"cbSize", a + 16, 2, {0, 0xFFFF}},
+                  {"wSamplesPerBlock", a + 18, 2, {0}}, {"wNumCoef", a + 20, 2, {0, 0xFFFF}},
+                  {"coef0", a + 22, 2, {0x8000}}});
+    }
+
+    // Broken structure.
+    auto add = [&](const std::string& what, const Bytes& b, const std::string& about) { c.Add("avi", "struct", what, b, "small: " + about); };
+    add("avih-empty", RiffSplice(small, avih->at, 8 + avih->size, RiffChunkOf("avih", {})), "the avih chunk emptied, size 0");
+    {
+        Bytes b = small;
+        SetField(b, h + 24, 4, 0);
+        add("streams0", b, "avih's dwStreams 0");
+        Bytes w = small;
+        for (size_t at : {h + 32, f + 4}) SetField(w, at, 4, 1u << 30);
+        for (size_t at : {h + 36, f + 8}) SetField(w, at, 4, 4);
+        add("width2p30-height4", w, "avih's and the picture's size 2^30 x 4");
+        Bytes m = small;
+        SetField(m, movi->sizeAt, 4, 0xFFFFFFF8);
+        add("movi-size-fffffff8", m, "the movi list's size 0xfffffff8");
+    }
+    const size_t moviEnd = movi->body + movi->size;
+    {
+        const Bytes empty = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, {});
+        add("movi-empty", empty, "a movi list without frames, the index kept");
+        const RiffChunk* ix = FindChunk(RiffChunks(empty), "idx1");
+        if (ix) add("movi-empty-no-idx1", RiffSplice(empty, ix->at, 8 + ix->size, {}), "a movi list without frames and no index");
+    }
+    {
+        Bytes b = small;
+        for (const RiffChunk& k : frames) SetField(b, k.at, 2, Fourcc("99dc") & 0xFFFF);
+        for (size_t at = idx1->body; at + 16 <= idx1->body + idx1->size; at += 16) SetField(b, at, 2, Fourcc("99dc") & 0xFFFF);
+        add("all-stream99", b, "every frame chunk and index entry renamed to stream 99");
+    }
+    {
+        // Three frames of a megabyte each for a 64x48 picture, indexed.
+        Bytes body, index;
+        for (int k = 0; k < 3; ++k) {
+            Bytes frame(1u << 20);
+            for (uint8_t& x : frame) x = static_cast<uint8_t>(c.Next());
+            PutId(index, "00dc");
+            Put32(index, 0x10);
+            Put32(index, static_cast<uint32_t>(4 + body.size()));
+            Put32(index, static_cast<uint32_t>(frame.size()));
+            Append(body, RiffChunkOf("00dc", frame));
+        }
+        Bytes b = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, body);
+        const RiffChunk* ix = FindChunk(RiffChunks(b), "idx1");
+        if (ix) b = RiffSplice(b, ix->at, 8 + ix->size, RiffChunkOf("idx1", index));
+        add("frames-1mb-x3", b, "three frames of 1 MB of random bytes each, indexed");
+    }
+    {
+        // The frames inside 1,000 nested 'rec ' lists; no index, as the offsets moved.
+        Bytes inner = Slice(small, movi->body + 4, moviEnd);
+        for (int k = 0; k < 1000; ++k) inner = RiffListOf("LIST", "rec ", inner);
+        Bytes b = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, inner);
+        const RiffChunk* ix = FindChunk(RiffChunks(b), "idx1");
+        if (ix) b = RiffSplice(b, ix->at, 8 + ix->size, {});
+        add("rec-nested1000", b, "the frames inside 1000 nested 'rec ' lists, no index");
+    }
+
+    c.Truncations("avi", "small", small,
+                  {{12, "after the RIFF header"}, {h + 20, "inside avih"}, {s + 30, "inside strh"},
+                   {f + 20, "inside strf"}, {movi->body + 4, "at the first frame"},
+                   {last.at + 4, "inside the last frame's header"}, {last.body + last.size / 2, "inside the last frame"},
+                   {idx1->body + 40, "inside the index"}});
+    c.Flips("avi", "small", small, 2, 1, 0, movi->at);
+    c.Flips("avi", "sound", sound, 1, 4, 0, sound.size());
+    {
+        // The header, then a movi list of zeros claiming 200 MB.
+        Bytes b = Slice(small, 0, movi->at);
+        const uint64_t total = 200ull << 20;
+        SetField(b, 4, 4, static_cast<uint32_t>(total - 8));
+        PutId(b, "LIST");
+        Put32(b, static_cast<uint32_t>(total - movi->at - 8));
+        PutId(b, "movi");
+        c.Add("avi", "sparse", "small-movi-200mb", b, "small's header, then a movi list of 200 MB of zeros (sparse)", total);
+    }
+}
+
+}  // namespace
+
 std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Corpus c;
     Bitmaps(c);
@@ -2085,6 +2344,7 @@ std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Programs(c, sources);
     Texts(c);
     Media(c);
+    Avis(c, sources.fixtures);
     return std::move(c.files);
 }
 
