@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -2330,6 +2331,115 @@ void Avis(Corpus& c, const fs::path& fixtures) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// WAVE in each format the platform's converters take, made here
+
+Bytes WaveFile(const Bytes& fmt, const Bytes& data, uint32_t samples) {
+    Bytes body;
+    PutId(body, "WAVE");
+    Append(body, RiffChunkOf("fmt ", fmt));
+    if (samples) {
+        Bytes fact;
+        Put32(fact, samples);
+        Append(body, RiffChunkOf("fact", fact));
+    }
+    Append(body, RiffChunkOf("data", data));
+    return RiffChunkOf("RIFF", body);
+}
+
+Bytes WaveFormat(uint16_t tag, uint32_t rate, uint32_t avg, uint16_t align, uint16_t bits, const Bytes& extra, bool withCbSize = true) {
+    Bytes b;
+    Put16(b, tag);
+    Put16(b, 1);
+    Put32(b, rate);
+    Put32(b, avg);
+    Put16(b, align);
+    Put16(b, bits);
+    if (withCbSize) Put16(b, static_cast<uint32_t>(extra.size()));
+    Append(b, extra);
+    return b;
+}
+
+void Waves(Corpus& c) {
+    auto random = [&](size_t n) {
+        Bytes b(n);
+        for (uint8_t& x : b) x = static_cast<uint8_t>(c.Next());
+        return b;
+    };
+    Bytes pcm;
+    for (int i = 0; i < 1600; ++i) Put16(pcm, static_cast<uint32_t>(static_cast<int16_t>(8000 * std::sin(i * 0.345))) & 0xFFFF);
+    // ADPCM blocks of random codes behind headers a decoder takes: a predictor below 7, a step index below 89.
+    Bytes ms = random(1024), ima = random(1024);
+    for (size_t at = 0; at < 1024; at += 256) {
+        ms[at] = static_cast<uint8_t>(ms[at] % 7);
+        ms[at + 1] = 0x10, ms[at + 2] = 0;
+        ima[at + 2] = static_cast<uint8_t>(ima[at + 2] % 89);
+        ima[at + 3] = 0;
+    }
+    Bytes msExtra;
+    Put16(msExtra, 500);
+    Put16(msExtra, 7);
+    for (int v : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232}) Put16(msExtra, static_cast<uint32_t>(v) & 0xFFFF);
+    Bytes imaExtra;
+    Put16(imaExtra, 505);
+    // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono: 417-byte frames, headers over zeros.
+    Bytes mp3Extra;
+    Put16(mp3Extra, 1);  // wID
+    Put32(mp3Extra, 2);  // fdwFlags: no padding
+    for (uint32_t v : {417u, 1u, 1393u}) Put16(mp3Extra, v);
+    Bytes frames;
+    for (int i = 0; i < 12; ++i) {
+        frames.insert(frames.end(), {0xFF, 0xFB, 0x90, 0xC0});
+        frames.resize(frames.size() + 413, 0);
+    }
+
+    // fmt's body is at 20, its extra fields from 38; "data-size" is found by the walker.
+    struct WaveSeed {
+        std::string seed, about;
+        Bytes bytes;
+        std::vector<Field> fields;
+        std::vector<Cut> cuts;
+    };
+    const std::vector<WaveSeed> seeds = {
+        {"pcm", "16-bit PCM, mono, 8 kHz, 0.2 s of a sine", WaveFile(WaveFormat(1, 8000, 16000, 2, 16, {}, false), pcm, 0),
+         {{"wFormatTag", 20, 2, {0, 0xFFFF}}, {"nChannels", 22, 2, {0, 0xFFFF}}, {"nSamplesPerSec", 24, 4, {0}},
+          {"nAvgBytesPerSec", 28, 4, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"wBitsPerSample", 34, 2, {0, 0xFFFF}},
+          {"fmt-size", 16, 4, {0, 0xFFFFFFFF}}, {"data-size", 0, 4, {0xFFFFFFFF, 3201}}},
+         {{30, "inside fmt"}, {44 + 1001, "inside the data, at an odd byte"}}},
+        {"msadpcm", "MS ADPCM, mono, 8 kHz, 256-byte blocks of 500 samples",
+         WaveFile(WaveFormat(2, 8000, 4096, 256, 4, msExtra), ms, 2000),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"cbSize", 36, 2, {0, 0xFFFF}},
+          {"wSamplesPerBlock", 38, 2, {0, 0xFFFF}}, {"wNumCoef", 40, 2, {0, 0xFFFF}}, {"coef0", 42, 2, {0x8000}},
+          {"fmt-size", 16, 4, {0xFFFFFFFF}}},
+         {{20 + 40, "inside the coefficients"}}},
+        {"ima", "IMA ADPCM, mono, 8 kHz, 256-byte blocks of 505 samples",
+         WaveFile(WaveFormat(0x11, 8000, 4055, 256, 4, imaExtra), ima, 2020),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"wBitsPerSample", 34, 2, {0}},
+          {"cbSize", 36, 2, {0}}, {"wSamplesPerBlock", 38, 2, {0, 0xFFFF}}},
+         {{20 + 19, "inside wSamplesPerBlock"}}},
+        {"alaw", "A-law, mono, 8 kHz", WaveFile(WaveFormat(6, 8000, 8000, 1, 8, {}), random(1600), 1600),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0}}, {"wBitsPerSample", 34, 2, {16}}},
+         {{58 + 801, "inside the data"}}},
+        {"mulaw", "mu-law, mono, 8 kHz", WaveFile(WaveFormat(7, 8000, 8000, 1, 8, {}), random(1600), 1600),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0}}, {"wBitsPerSample", 34, 2, {16}}},
+         {{58 + 801, "inside the data"}}},
+        {"mp3", "MPEG-1 Layer III frames in WAVE, 128 kbit/s, 44.1 kHz, mono",
+         WaveFile(WaveFormat(0x55, 44100, 16000, 1, 0, mp3Extra), frames, 12 * 1152),
+         {{"nChannels", 22, 2, {0}}, {"nSamplesPerSec", 24, 4, {0}}, {"cbSize", 36, 2, {0, 0xFFFF}},
+          {"nBlockSize", 44, 2, {0, 0xFFFF}}, {"nFramesPerBlock", 46, 2, {0}}},
+         {{20 + 25, "inside nBlockSize"}}},
+    };
+    for (const WaveSeed& w : seeds) {
+        c.Seed("wav", w.seed, w.bytes, w.about);
+        std::vector<Field> fields = w.fields;
+        const RiffChunk* data = FindChunk(RiffChunks(w.bytes), "data");
+        for (Field& f : fields)
+            if (f.name == "data-size") f.at = data ? data->sizeAt : w.bytes.size();
+        c.Fields("wav", w.seed, w.bytes, fields);
+        c.Truncations("wav", w.seed, w.bytes, w.cuts);
+    }
+}
+
 }  // namespace
 
 std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
@@ -2345,6 +2455,7 @@ std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Texts(c);
     Media(c);
     Avis(c, sources.fixtures);
+    Waves(c);
     return std::move(c.files);
 }
 
