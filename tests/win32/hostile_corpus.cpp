@@ -2440,6 +2440,109 @@ void Waves(Corpus& c) {
     }
 }
 
+// ---------------------------------------------------------------------------------------------
+// MIDI
+
+Bytes MidiOf(uint16_t format, const std::vector<Bytes>& tracks, uint16_t division = 500) {
+    Bytes b = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
+    for (uint32_t v : {static_cast<uint32_t>(format), static_cast<uint32_t>(tracks.size()), static_cast<uint32_t>(division)}) {
+        b.push_back(static_cast<uint8_t>(v >> 8));
+        b.push_back(static_cast<uint8_t>(v));
+    }
+    for (const Bytes& t : tracks) {
+        PutId(b, "MTrk");
+        PutBE32(b, static_cast<uint32_t>(t.size()));
+        Append(b, t);
+    }
+    return b;
+}
+
+void Midis(Corpus& c) {
+    const Bytes m0 = MidiFile(400);
+    const Bytes end = {0x00, 0xFF, 0x2F, 0x00};
+    Bytes tempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x03, 0x04, 't', 'e', 'm', 'p'};
+    Append(tempo, end);
+    // A program, then three notes, the note offs by running status.
+    Bytes notes = {0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x64, 0x81, 0x70, 0x3C, 0x00,
+                   0x00, 0x40, 0x64, 0x81, 0x70, 0x40, 0x00, 0x00, 0x43, 0x64, 0x81, 0x70, 0x43, 0x00};
+    Append(notes, end);
+    const Bytes m1 = MidiOf(1, {tempo, notes}, 480);
+    c.Seed("mid", "type0", m0, "format 0, one note of 400 ms");
+    c.Seed("mid", "type1", m1, "format 1, a tempo track and a track of three notes");
+    const uint32_t t0 = GetBE32(m0, 18);
+    const size_t track2 = 22 + tempo.size();
+    c.Fields("mid", "type0", m0,
+             {{"headerLength", 4, 4, {0, 0xFFFFFFFF}, true}, {"format", 8, 2, {2, 0xFFFF}, true},
+              {"ntrks", 10, 2, {0, 0xFFFF}, true}, {"division", 12, 2, {0, 0x8000, 0xE728, 0xFFFF}, true},
+              {"mtrk-size", 18, 4, {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, t0 + 1, t0 - 1}, true}});
+    c.Fields("mid", "type1", m1,
+             {{"ntrks", 10, 2, {1, 3}, true}, {"mtrk0-size", 18, 4, {static_cast<uint32_t>(tempo.size() + 1)}, true},
+              {"mtrk1-size", track2 + 4, 4, {0xFFFFFFFF}, true}});
+
+    // Events that read past their track, or are larger than a reader expects.
+    const struct {
+        std::string what, about;
+        Bytes track;
+    } shapes[] = {
+        {"running-status-first", "the track starts with data bytes under running status, no status yet",
+         {0x00, 0x3C, 0x64, 0x83, 0x60, 0x3C, 0x00}},
+        {"vlq5-delta", "a delta time of 5 bytes", {0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x64, 0x00, 0x80, 0x3C, 0x00}},
+        {"vlq5-meta-length", "a text event whose length is 5 bytes long", {0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b'}},
+        {"meta-past-track", "a text event of 0x0fffffff bytes, 3 present", {0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b', 'c'}},
+        {"sysex-past-track", "a system exclusive of 0x0fffffff bytes, 2 present", {0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0x10}},
+        {"escape-past-track", "an escape (F7) of 1000 bytes, 2 present", {0x00, 0xF7, 0x87, 0x68, 0x01, 0x02}},
+    };
+    for (const auto& sh : shapes) {
+        Bytes t = sh.track;
+        Append(t, end);
+        c.Add("mid", "struct", sh.what, MidiOf(0, {t}), sh.about);
+    }
+    {
+        Bytes t = {0x00, 0xF0, 0x84, 0x80, 0x00};  // 65536 bytes
+        t.resize(t.size() + 65535, 0x01);
+        t.push_back(0xF7);
+        Append(t, Slice(m0, 22, m0.size()));
+        c.Add("mid", "struct", "sysex-64k", MidiOf(0, {t}), "a system exclusive of 64 KB, then type0's note");
+    }
+    c.Truncations("mid", "type0", m0,
+                  {{8, "inside MThd"}, {14, "end of MThd"}, {18, "inside the MTrk header"}, {22, "end of the MTrk header"},
+                   {24, "inside the note on"}, {m0.size() - 2, "inside the end of track"}});
+    c.Truncations("mid", "type1", m1, {{track2, "at the second track"}, {track2 + 14, "inside the second track"}});
+    c.Flips("mid", "type1", m1, 2, 2, 0, m1.size());
+    {
+        const uint64_t total = 200ull << 20;
+        Bytes b = MidiOf(0, {});
+        SetField(b, 10, 2, 1, true);
+        PutId(b, "MTrk");
+        PutBE32(b, static_cast<uint32_t>(total - 22));
+        c.Add("mid", "sparse", "track-200mb", b, "one track claiming 200 MB of zeros (sparse)", total);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// MPEG program streams, from the build's fixture
+
+void Mpegs(Corpus& c, const fs::path& fixtures) {
+    const Bytes m = ReadAll(fixtures / "clip.mpg");
+    if (m.size() < 4096) return;
+    // The first start code of each kind: pack, system header, video packet, sequence header.
+    std::map<uint8_t, size_t> first;
+    for (size_t at = 0; at + 4 <= m.size() && first.size() < 4; ++at)
+        if (m[at] == 0 && m[at + 1] == 0 && m[at + 2] == 1 && (m[at + 3] == 0xBA || m[at + 3] == 0xBB || m[at + 3] == 0xE0 || m[at + 3] == 0xB3))
+            first.emplace(m[at + 3], at);
+    if (first.size() < 4) return;
+    const size_t pack = first[0xBA], sys = first[0xBB], pes = first[0xE0], seq = first[0xB3];
+    c.Seed("mpg", "clip", m, "MPEG-1 program stream, 160x120, 50 frames, from the build's fixtures");
+    c.Fields("mpg", "clip", m,
+             {{"pack-muxrate", pack + 9, 2, {0x8000, 0xFFFF}, true}, {"system-length", sys + 4, 2, {0, 0xFFFF}, true},
+              {"pes-length", pes + 4, 2, {0, 1, 0xFFFF}, true}, {"seq-size", seq + 4, 2, {0, 0xFFFF}, true}});
+    c.Truncations("mpg", "clip", m,
+                  {{pack + 8, "inside the pack header"}, {sys + 8, "inside the system header"},
+                   {seq + 6, "inside the sequence header"}, {m.size() / 2 + 7, "in the middle"}});
+    c.Flips("mpg", "clip", m, 3, 2, 0, m.size());
+    c.Add("mpg", "sparse", "zeros-100mb", {}, "100 MB of zeros (sparse)", 100ull << 20);
+}
+
 }  // namespace
 
 std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
@@ -2456,6 +2559,8 @@ std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Media(c);
     Avis(c, sources.fixtures);
     Waves(c);
+    Midis(c);
+    Mpegs(c, sources.fixtures);
     return std::move(c.files);
 }
 
