@@ -1997,6 +1997,32 @@ void Texts(Corpus& c) {
         Put16(pair, 0xDE00);
         garbage("utf16-pair-at-1mib", pair, "UTF-16 surrogate pair across the 1 MiB mark");
     }
+    // The shapes the edit control is slow or careless with.
+    {
+        Bytes ctl(93 * 1024);
+        for (size_t i = 0; i < ctl.size(); ++i) ctl[i] = static_cast<uint8_t>(1 + i % 31);
+        garbage("controls-93k", ctl, "93 KB of the control characters 0x01-0x1f in turn");
+        Bytes lines;
+        while (lines.size() < (1u << 20)) lines.insert(lines.end(), {'a', '\r', '\n'});
+        lines.resize(1u << 20);
+        c.Add("txt", "huge", "one-letter-lines-1mib", lines, "1 MiB of one-letter lines");
+        Bytes wide = {0xFF, 0xFE};
+        while (wide.size() < (1u << 20)) for (uint32_t u : {0x3042u, 0x3044u, 0x0Du, 0x0Au}) Put16(wide, u);
+        wide.resize((1u << 20) - 1);
+        c.Add("txt", "huge", "utf16-2char-lines-odd", wide, "UTF-16 of two-character lines, 1 MiB less one byte");
+        const std::wstring words[] = {L"שלום", L"עולם", L"مرحبا", L"بالعالم", L"hello", L"world", L"123", L"(א)", L"«ب»"};
+        std::wstring mixed;
+        for (size_t i = 0; i < 12000; ++i) mixed += words[(i * 7 + i / 9) % 9] + ((i % 11 == 10) ? L"\r\n" : L" ");
+        Bytes bidi = {0xEF, 0xBB, 0xBF};
+        Append(bidi, Utf8(mixed));
+        bidi.resize(std::min<size_t>(bidi.size(), 94 * 1024));
+        c.Add("txt", "huge", "mixed-direction-94k", bidi, "94 KB of Hebrew, Arabic and Latin words mixed, UTF-8 with BOM");
+        const std::string phrase = "lorem ipsum dolor sit amet ";
+        Bytes one;
+        while (one.size() < (1u << 20)) one.insert(one.end(), phrase.begin(), phrase.end());
+        one.resize(1u << 20);
+        c.Add("txt", "huge", "one-line-words-1mib", one, "1 MiB of words in one line");
+    }
     c.Add("txt", "sparse", "zeros-64mb", {}, "64 MB of zeros (sparse)", 64ull << 20);
 }
 
