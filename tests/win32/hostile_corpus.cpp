@@ -1,8 +1,11 @@
 #include "hostile_corpus.h"
+#include "media_files.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -1994,6 +1997,32 @@ void Texts(Corpus& c) {
         Put16(pair, 0xDE00);
         garbage("utf16-pair-at-1mib", pair, "UTF-16 surrogate pair across the 1 MiB mark");
     }
+    // The shapes the edit control is slow or careless with.
+    {
+        Bytes ctl(93 * 1024);
+        for (size_t i = 0; i < ctl.size(); ++i) ctl[i] = static_cast<uint8_t>(1 + i % 31);
+        garbage("controls-93k", ctl, "93 KB of the control characters 0x01-0x1f in turn");
+        Bytes lines;
+        while (lines.size() < (1u << 20)) lines.insert(lines.end(), {'a', '\r', '\n'});
+        lines.resize(1u << 20);
+        c.Add("txt", "huge", "one-letter-lines-1mib", lines, "1 MiB of one-letter lines");
+        Bytes wide = {0xFF, 0xFE};
+        while (wide.size() < (1u << 20)) for (uint32_t u : {0x3042u, 0x3044u, 0x0Du, 0x0Au}) Put16(wide, u);
+        wide.resize((1u << 20) - 1);
+        c.Add("txt", "huge", "utf16-2char-lines-odd", wide, "UTF-16 of two-character lines, 1 MiB less one byte");
+        const std::wstring words[] = {L"שלום", L"עולם", L"مرحبا", L"بالعالم", L"hello", L"world", L"123", L"(א)", L"«ب»"};
+        std::wstring mixed;
+        for (size_t i = 0; i < 12000; ++i) mixed += words[(i * 7 + i / 9) % 9] + ((i % 11 == 10) ? L"\r\n" : L" ");
+        Bytes bidi = {0xEF, 0xBB, 0xBF};
+        Append(bidi, Utf8(mixed));
+        bidi.resize(std::min<size_t>(bidi.size(), 94 * 1024));
+        c.Add("txt", "huge", "mixed-direction-94k", bidi, "94 KB of Hebrew, Arabic and Latin words mixed, UTF-8 with BOM");
+        const std::string phrase = "lorem ipsum dolor sit amet ";
+        Bytes one;
+        while (one.size() < (1u << 20)) one.insert(one.end(), phrase.begin(), phrase.end());
+        one.resize(1u << 20);
+        c.Add("txt", "huge", "one-line-words-1mib", one, "1 MiB of words in one line");
+    }
     c.Add("txt", "sparse", "zeros-64mb", {}, "64 MB of zeros (sparse)", 64ull << 20);
 }
 
@@ -2073,6 +2102,475 @@ void Media(Corpus& c) {
 
 }  // namespace
 
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// RIFF chunks, walked generically: a mutation finds its offsets by the chunk's id
+
+struct RiffChunk {
+    std::string id;    // "RIFF", "LIST" or the chunk's own
+    std::string type;  // a RIFF or LIST chunk's list type, else empty
+    size_t at = 0;     // of the id
+    size_t sizeAt = 0;
+    size_t body = 0;   // a list's type is its body's first 4 bytes
+    uint32_t size = 0;
+    int depth = 0;
+    std::string Name() const { return type.empty() ? id : type; }
+};
+
+std::string IdAt(const Bytes& b, size_t at) {
+    if (at + 4 > b.size()) return {};
+    return std::string(b.begin() + static_cast<ptrdiff_t>(at), b.begin() + static_cast<ptrdiff_t>(at + 4));
+}
+
+void WalkRiff(const Bytes& b, size_t from, size_t to, int depth, std::vector<RiffChunk>& out) {
+    for (size_t at = from; at + 8 <= to;) {
+        RiffChunk ch;
+        ch.id = IdAt(b, at);
+        if (ch.id == "RIFF" || ch.id == "LIST") ch.type = IdAt(b, at + 8);
+        ch.at = at;
+        ch.sizeAt = at + 4;
+        ch.body = at + 8;
+        ch.size = Get32(b, at + 4);
+        ch.depth = depth;
+        out.push_back(ch);
+        const size_t end = std::min<size_t>(to, ch.body + ch.size);
+        if (!ch.type.empty() && depth < 16) WalkRiff(b, at + 12, end, depth + 1, out);
+        at = ch.body + ch.size + (ch.size & 1);
+    }
+}
+
+std::vector<RiffChunk> RiffChunks(const Bytes& b) {
+    std::vector<RiffChunk> out;
+    WalkRiff(b, 0, b.size(), 0, out);
+    return out;
+}
+
+// The nth chunk or list of that name, or null.
+const RiffChunk* FindChunk(const std::vector<RiffChunk>& chunks, const std::string& name, int nth = 0) {
+    for (const RiffChunk& ch : chunks)
+        if (ch.Name() == name && nth-- == 0) return &ch;
+    return nullptr;
+}
+
+// `b` with [at, at + removed) replaced by `insert`, the sizes of the lists around it made to fit.
+Bytes RiffSplice(const Bytes& b, size_t at, size_t removed, const Bytes& insert) {
+    Bytes out = Slice(b, 0, at);
+    Append(out, insert);
+    Append(out, Slice(b, at + removed, b.size()));
+    const uint32_t delta = static_cast<uint32_t>(insert.size() - removed);  // modulo 2^32
+    for (const RiffChunk& ch : RiffChunks(b))
+        if (!ch.type.empty() && ch.body <= at && at + removed <= ch.body + ch.size)
+            SetField(out, ch.sizeAt, 4, ch.size + delta);
+    return out;
+}
+
+Bytes RiffChunkOf(const char* id, const Bytes& body) {
+    Bytes b;
+    PutId(b, id);
+    Put32(b, static_cast<uint32_t>(body.size()));
+    Append(b, body);
+    if (body.size() & 1) b.push_back(0);
+    return b;
+}
+
+Bytes RiffListOf(const char* id, const char* type, const Bytes& body) {
+    Bytes inner;
+    PutId(inner, type);
+    Append(inner, body);
+    return RiffChunkOf(id, inner);
+}
+
+uint32_t Fourcc(const char* s) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0]) | static_cast<uint8_t>(s[1]) << 8 |
+                                 static_cast<uint8_t>(s[2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24);
+}
+
+// A chunk's name as it goes into a file name: lower case, no spaces, repeats numbered.
+std::string ChunkTag(const RiffChunk& ch, std::map<std::string, int>& seen) {
+    std::string n = ch.id == "RIFF" ? "riff" : ch.Name();
+    std::erase(n, ' ');
+    std::transform(n.begin(), n.end(), n.begin(), [](char x) { return static_cast<char>(std::tolower(static_cast<unsigned char>(x))); });
+    const int k = seen[n]++;
+    return k ? n + Dec(static_cast<uint64_t>(k)) : n;
+}
+
+// ---------------------------------------------------------------------------------------------
+// AVI: the build's small video, and two with sound
+
+void Avis(Corpus& c, const fs::path& fixtures) {
+    const Bytes small = ReadAll(fixtures / "small.avi");
+    const Bytes sound = ReadAll(fixtures / "sound.avi");
+    const Bytes adpcm = ReadAll(fixtures / "adpcm.avi");
+    const std::vector<RiffChunk> ch = RiffChunks(small);
+    const RiffChunk* avih = FindChunk(ch, "avih");
+    const RiffChunk* strh = FindChunk(ch, "strh");
+    const RiffChunk* strf = FindChunk(ch, "strf");
+    const RiffChunk* movi = FindChunk(ch, "movi");
+    const RiffChunk* idx1 = FindChunk(ch, "idx1");
+    if (!avih || !strh || !strf || !movi || !idx1) return;
+    std::vector<RiffChunk> frames;
+    for (const RiffChunk& f : ch)
+        if (f.depth == movi->depth + 1 && f.at > movi->at && f.at < movi->body + movi->size) frames.push_back(f);
+    if (frames.size() < 3) return;
+    const RiffChunk& last = frames.back();
+
+    c.Seed("avi", "small", small, "64x48 Microsoft Video 1, 30 frames, from the build's fixtures");
+    c.Seed("avi", "sound", sound, "64x48 Microsoft Video 1, 10 frames, 16-bit PCM sound at 8 kHz");
+    c.Seed("avi", "adpcm", adpcm, "64x48 Microsoft Video 1, 10 frames, MS ADPCM sound at 8 kHz");
+
+    const size_t h = avih->body, s = strh->body, f = strf->body;
+    c.Fields("avi", "small", small,
+             {{"usPerFrame", h, 4, {0, 0xFFFFFFFF}}, {"maxBytesPerSec", h + 4, 4, {0xFFFFFFFF}},
+              {"padding", h + 8, 4, {0xFFFFFFFF}}, {"flags", h + 12, 4, {0, 0xFFFFFFFF}},
+              {"totalFrames", h + 16, 4, {0, 0xFFFFFFFF}}, {"initialFrames", h + 20, 4, {0xFFFFFFFF}},
+              {"streams", h + 24, 4, {0xFFFFFFFF}}, {"bufferSize", h + 28, 4, {0xFFFFFFFF}},
+              {"width", h + 32, 4, {0, 0xFFFFFFFF}}, {"height", h + 36, 4, {0, 0x7FFFFFFF}},
+              {"reserved0", h + 40, 4, {0xFFFFFFFF}}, {"reserved1", h + 44, 4, {0xFFFFFFFF}},
+              {"reserved2", h + 48, 4, {0xFFFFFFFF}}, {"reserved3", h + 52, 4, {0xFFFFFFFF}},
+              // The video stream's header.
+              {"strh-type", s, 4, {0, Fourcc("auds")}}, {"strh-handler", s + 4, 4, {0}},
+              {"strh-scale", s + 20, 4, {0}}, {"strh-rate", s + 24, 4, {0, 0xFFFFFFFF}},
+              {"strh-length", s + 32, 4, {0xFFFFFFFF}}, {"strh-bufferSize", s + 36, 4, {0xFFFFFFFF}},
+              {"strh-right", s + 52, 2, {0x8000}}, {"strh-bottom", s + 54, 2, {0x7FFF}},
+              // Its format: the picture's header.
+              {"biSize", f, 4, {0, 0xFFFFFFFF}}, {"biWidth", f + 4, 4, {0, 0x7FFFFFFF}},
+              {"biHeight", f + 8, 4, {0, 0x80000000, 0x7FFFFFFF}}, {"biPlanes", f + 12, 2, {0}},
+              {"biBitCount", f + 14, 2, {0, 0xFFFF}}, {"biCompression", f + 16, 4, {0}},
+              {"biSizeImage", f + 20, 4, {0xFFFFFFFF}}, {"biClrUsed", f + 32, 4, {0xFFFFFFFF}}});
+
+    // Every chunk's size; the ones a reader sizes its buffers by get the most values.
+    std::map<std::string, int> seen;
+    for (const RiffChunk& k : ch) {
+        if (k.depth > movi->depth && k.at > movi->at && k.at < movi->body + movi->size && k.at != frames[0].at && k.at != last.at) continue;
+        const std::string tag = k.at == frames[0].at ? "frame0" : k.at == last.at ? "framelast" : ChunkTag(k, seen);
+        std::vector<uint32_t> values = {0xFFFFFFFF};
+        const std::string n = k.Name();
+        if (n == "avih" || n == "strh" || n == "strf" || n == "movi")
+            values = {0, 1, 0xFFFFFFFF, k.size + 1, k.size - 1};
+        if (n == "avih" || n == "strh" || n == "strf") values.push_back(0xFFFFFFF8);  // movi's is a struct case
+        if (n == "idx1") values = {0, 0xFFFFFFFF, k.size - 1};
+        if (k.id == "RIFF" || n == "hdrl" || n == "strl") values = {0, 0xFFFFFFFF};
+        if (k.at == frames[0].at) values = {0xFFFFFFFF, k.size + 1};
+        c.Fields("avi", "small", small, {{tag + "-size", k.sizeAt, 4, values}});
+    }
+
+    // The index: stream numbers, flags, offsets and sizes of the first entries.
+    const size_t e = idx1->body;
+    c.Fields("avi", "small", small,
+             {{"idx0-id", e, 4, {Fourcc("99dc")}}, {"idx0-flags", e + 4, 4, {0xFFFFFFFF}},
+              {"idx0-offset", e + 8, 4, {0xFFFFFFFF, 0x7FFFFFFF}}, {"idx0-size", e + 12, 4, {0xFFFFFFFF}},
+              {"idx1-offset", e + 16 + 8, 4, {0xFFFFFFFF}}, {"idx1-size", e + 16 + 12, 4, {0x7FFFFFFF}},
+              {"idx2-id", e + 32, 4, {Fourcc("99wb")}}});
+
+    // The sound streams' headers and formats.
+    const std::vector<RiffChunk> sc = RiffChunks(sound), ac = RiffChunks(adpcm);
+    if (const RiffChunk *ah = FindChunk(sc, "strh", 1), *af = FindChunk(sc, "strf", 1); ah && af) {
+        const size_t a = af->body;
+        c.Fields("avi", "sound", sound,
+                 {{"strh-scale", ah->body + 20, 4, {0}}, {"strh-rate", ah->body + 24, 4, {0}},
+                  {"strh-sampleSize", ah->body + 44, 4, {0xFFFFFFFF}},
+                  {"strf-size", af->sizeAt, 4, {0, 0xFFFFFFFF, af->size - 1}},
+                  {"wFormatTag", a, 2, {0, 0xFFFF}}, {"nChannels", a + 2, 2, {0, 0xFFFF}},
+                  {"nSamplesPerSec", a + 4, 4, {0}}, {"nAvgBytesPerSec", a + 8, 4, {0}},
+                  {"nBlockAlign", a + 12, 2, {0}}, {"wBitsPerSample", a + 14, 2, {0, 0xFFFF}}});
+    }
+    if (const RiffChunk* af = FindChunk(ac, "strf", 1)) {
+        const size_t a = af->body;
+        c.Fields("avi", "adpcm", adpcm,
+                 {{"nBlockAlign", a + 12, 2, {0}}, {"cbSize", a + 16, 2, {0, 0xFFFF}},
+                  {"wSamplesPerBlock", a + 18, 2, {0}}, {"wNumCoef", a + 20, 2, {0, 0xFFFF}},
+                  {"coef0", a + 22, 2, {0x8000}}});
+    }
+
+    // Broken structure.
+    auto add = [&](const std::string& what, const Bytes& b, const std::string& about) { c.Add("avi", "struct", what, b, "small: " + about); };
+    add("avih-empty", RiffSplice(small, avih->at, 8 + avih->size, RiffChunkOf("avih", {})), "the avih chunk emptied, size 0");
+    {
+        Bytes b = small;
+        SetField(b, h + 24, 4, 0);
+        add("streams0", b, "avih's dwStreams 0");
+        Bytes w = small;
+        for (size_t at : {h + 32, f + 4}) SetField(w, at, 4, 1u << 30);
+        for (size_t at : {h + 36, f + 8}) SetField(w, at, 4, 4);
+        add("width2p30-height4", w, "avih's and the picture's size 2^30 x 4");
+        Bytes m = small;
+        SetField(m, movi->sizeAt, 4, 0xFFFFFFF8);
+        add("movi-size-fffffff8", m, "the movi list's size 0xfffffff8");
+    }
+    const size_t moviEnd = movi->body + movi->size;
+    {
+        const Bytes empty = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, {});
+        add("movi-empty", empty, "a movi list without frames, the index kept");
+        const RiffChunk* ix = FindChunk(RiffChunks(empty), "idx1");
+        if (ix) add("movi-empty-no-idx1", RiffSplice(empty, ix->at, 8 + ix->size, {}), "a movi list without frames and no index");
+    }
+    {
+        Bytes b = small;
+        for (const RiffChunk& k : frames) SetField(b, k.at, 2, Fourcc("99dc") & 0xFFFF);
+        for (size_t at = idx1->body; at + 16 <= idx1->body + idx1->size; at += 16) SetField(b, at, 2, Fourcc("99dc") & 0xFFFF);
+        add("all-stream99", b, "every frame chunk and index entry renamed to stream 99");
+    }
+    {
+        // Three frames of a megabyte each for a 64x48 picture, indexed.
+        Bytes body, index;
+        for (int k = 0; k < 3; ++k) {
+            Bytes frame(1u << 20);
+            for (uint8_t& x : frame) x = static_cast<uint8_t>(c.Next());
+            PutId(index, "00dc");
+            Put32(index, 0x10);
+            Put32(index, static_cast<uint32_t>(4 + body.size()));
+            Put32(index, static_cast<uint32_t>(frame.size()));
+            Append(body, RiffChunkOf("00dc", frame));
+        }
+        Bytes b = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, body);
+        const RiffChunk* ix = FindChunk(RiffChunks(b), "idx1");
+        if (ix) b = RiffSplice(b, ix->at, 8 + ix->size, RiffChunkOf("idx1", index));
+        add("frames-1mb-x3", b, "three frames of 1 MB of random bytes each, indexed");
+    }
+    {
+        // The frames inside 1,000 nested 'rec ' lists; no index, as the offsets moved.
+        Bytes inner = Slice(small, movi->body + 4, moviEnd);
+        for (int k = 0; k < 1000; ++k) inner = RiffListOf("LIST", "rec ", inner);
+        Bytes b = RiffSplice(small, movi->body + 4, moviEnd - movi->body - 4, inner);
+        const RiffChunk* ix = FindChunk(RiffChunks(b), "idx1");
+        if (ix) b = RiffSplice(b, ix->at, 8 + ix->size, {});
+        add("rec-nested1000", b, "the frames inside 1000 nested 'rec ' lists, no index");
+    }
+
+    c.Truncations("avi", "small", small,
+                  {{12, "after the RIFF header"}, {h + 20, "inside avih"}, {s + 30, "inside strh"},
+                   {f + 20, "inside strf"}, {movi->body + 4, "at the first frame"},
+                   {last.at + 4, "inside the last frame's header"}, {last.body + last.size / 2, "inside the last frame"},
+                   {idx1->body + 40, "inside the index"}});
+    c.Flips("avi", "small", small, 2, 1, 0, movi->at);
+    c.Flips("avi", "sound", sound, 1, 4, 0, sound.size());
+    {
+        // The header, then a movi list of zeros claiming 200 MB.
+        Bytes b = Slice(small, 0, movi->at);
+        const uint64_t total = 200ull << 20;
+        SetField(b, 4, 4, static_cast<uint32_t>(total - 8));
+        PutId(b, "LIST");
+        Put32(b, static_cast<uint32_t>(total - movi->at - 8));
+        PutId(b, "movi");
+        c.Add("avi", "sparse", "small-movi-200mb", b, "small's header, then a movi list of 200 MB of zeros (sparse)", total);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// WAVE in each format the platform's converters take, made here
+
+Bytes WaveFile(const Bytes& fmt, const Bytes& data, uint32_t samples) {
+    Bytes body;
+    PutId(body, "WAVE");
+    Append(body, RiffChunkOf("fmt ", fmt));
+    if (samples) {
+        Bytes fact;
+        Put32(fact, samples);
+        Append(body, RiffChunkOf("fact", fact));
+    }
+    Append(body, RiffChunkOf("data", data));
+    return RiffChunkOf("RIFF", body);
+}
+
+Bytes WaveFormat(uint16_t tag, uint32_t rate, uint32_t avg, uint16_t align, uint16_t bits, const Bytes& extra, bool withCbSize = true) {
+    Bytes b;
+    Put16(b, tag);
+    Put16(b, 1);
+    Put32(b, rate);
+    Put32(b, avg);
+    Put16(b, align);
+    Put16(b, bits);
+    if (withCbSize) Put16(b, static_cast<uint32_t>(extra.size()));
+    Append(b, extra);
+    return b;
+}
+
+void Waves(Corpus& c) {
+    auto random = [&](size_t n) {
+        Bytes b(n);
+        for (uint8_t& x : b) x = static_cast<uint8_t>(c.Next());
+        return b;
+    };
+    Bytes pcm;
+    for (int i = 0; i < 1600; ++i) Put16(pcm, static_cast<uint32_t>(static_cast<int16_t>(8000 * std::sin(i * 0.345))) & 0xFFFF);
+    // ADPCM blocks of random codes behind headers a decoder takes: a predictor below 7, a step index below 89.
+    Bytes ms = random(1024), ima = random(1024);
+    for (size_t at = 0; at < 1024; at += 256) {
+        ms[at] = static_cast<uint8_t>(ms[at] % 7);
+        ms[at + 1] = 0x10, ms[at + 2] = 0;
+        ima[at + 2] = static_cast<uint8_t>(ima[at + 2] % 89);
+        ima[at + 3] = 0;
+    }
+    Bytes msExtra;
+    Put16(msExtra, 500);
+    Put16(msExtra, 7);
+    for (int v : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232}) Put16(msExtra, static_cast<uint32_t>(v) & 0xFFFF);
+    Bytes imaExtra;
+    Put16(imaExtra, 505);
+    // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono: 417-byte frames, headers over zeros.
+    Bytes mp3Extra;
+    Put16(mp3Extra, 1);  // wID
+    Put32(mp3Extra, 2);  // fdwFlags: no padding
+    for (uint32_t v : {417u, 1u, 1393u}) Put16(mp3Extra, v);
+    Bytes frames;
+    for (int i = 0; i < 12; ++i) {
+        frames.insert(frames.end(), {0xFF, 0xFB, 0x90, 0xC0});
+        frames.resize(frames.size() + 413, 0);
+    }
+
+    // fmt's body is at 20, its extra fields from 38; "data-size" is found by the walker.
+    struct WaveSeed {
+        std::string seed, about;
+        Bytes bytes;
+        std::vector<Field> fields;
+        std::vector<Cut> cuts;
+    };
+    const std::vector<WaveSeed> seeds = {
+        {"pcm", "16-bit PCM, mono, 8 kHz, 0.2 s of a sine", WaveFile(WaveFormat(1, 8000, 16000, 2, 16, {}, false), pcm, 0),
+         {{"wFormatTag", 20, 2, {0, 0xFFFF}}, {"nChannels", 22, 2, {0, 0xFFFF}}, {"nSamplesPerSec", 24, 4, {0}},
+          {"nAvgBytesPerSec", 28, 4, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"wBitsPerSample", 34, 2, {0, 0xFFFF}},
+          {"fmt-size", 16, 4, {0, 0xFFFFFFFF}}, {"data-size", 0, 4, {0xFFFFFFFF, 3201}}},
+         {{30, "inside fmt"}, {44 + 1001, "inside the data, at an odd byte"}}},
+        {"msadpcm", "MS ADPCM, mono, 8 kHz, 256-byte blocks of 500 samples",
+         WaveFile(WaveFormat(2, 8000, 4096, 256, 4, msExtra), ms, 2000),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"cbSize", 36, 2, {0, 0xFFFF}},
+          {"wSamplesPerBlock", 38, 2, {0, 0xFFFF}}, {"wNumCoef", 40, 2, {0, 0xFFFF}}, {"coef0", 42, 2, {0x8000}},
+          {"fmt-size", 16, 4, {0xFFFFFFFF}}},
+         {{20 + 40, "inside the coefficients"}}},
+        {"ima", "IMA ADPCM, mono, 8 kHz, 256-byte blocks of 505 samples",
+         WaveFile(WaveFormat(0x11, 8000, 4055, 256, 4, imaExtra), ima, 2020),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0, 0xFFFF}}, {"wBitsPerSample", 34, 2, {0}},
+          {"cbSize", 36, 2, {0}}, {"wSamplesPerBlock", 38, 2, {0, 0xFFFF}}},
+         {{20 + 19, "inside wSamplesPerBlock"}}},
+        {"alaw", "A-law, mono, 8 kHz", WaveFile(WaveFormat(6, 8000, 8000, 1, 8, {}), random(1600), 1600),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0}}, {"wBitsPerSample", 34, 2, {16}}},
+         {{58 + 801, "inside the data"}}},
+        {"mulaw", "mu-law, mono, 8 kHz", WaveFile(WaveFormat(7, 8000, 8000, 1, 8, {}), random(1600), 1600),
+         {{"nChannels", 22, 2, {0}}, {"nBlockAlign", 32, 2, {0}}, {"wBitsPerSample", 34, 2, {16}}},
+         {{58 + 801, "inside the data"}}},
+        {"mp3", "MPEG-1 Layer III frames in WAVE, 128 kbit/s, 44.1 kHz, mono",
+         WaveFile(WaveFormat(0x55, 44100, 16000, 1, 0, mp3Extra), frames, 12 * 1152),
+         {{"nChannels", 22, 2, {0}}, {"nSamplesPerSec", 24, 4, {0}}, {"cbSize", 36, 2, {0, 0xFFFF}},
+          {"nBlockSize", 44, 2, {0, 0xFFFF}}, {"nFramesPerBlock", 46, 2, {0}}},
+         {{20 + 25, "inside nBlockSize"}}},
+    };
+    for (const WaveSeed& w : seeds) {
+        c.Seed("wav", w.seed, w.bytes, w.about);
+        std::vector<Field> fields = w.fields;
+        const RiffChunk* data = FindChunk(RiffChunks(w.bytes), "data");
+        for (Field& f : fields)
+            if (f.name == "data-size") f.at = data ? data->sizeAt : w.bytes.size();
+        c.Fields("wav", w.seed, w.bytes, fields);
+        c.Truncations("wav", w.seed, w.bytes, w.cuts);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// MIDI
+
+Bytes MidiOf(uint16_t format, const std::vector<Bytes>& tracks, uint16_t division = 500) {
+    Bytes b = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
+    for (uint32_t v : {static_cast<uint32_t>(format), static_cast<uint32_t>(tracks.size()), static_cast<uint32_t>(division)}) {
+        b.push_back(static_cast<uint8_t>(v >> 8));
+        b.push_back(static_cast<uint8_t>(v));
+    }
+    for (const Bytes& t : tracks) {
+        PutId(b, "MTrk");
+        PutBE32(b, static_cast<uint32_t>(t.size()));
+        Append(b, t);
+    }
+    return b;
+}
+
+void Midis(Corpus& c) {
+    const Bytes m0 = MidiFile(400);
+    const Bytes end = {0x00, 0xFF, 0x2F, 0x00};
+    Bytes tempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20, 0x00, 0xFF, 0x03, 0x04, 't', 'e', 'm', 'p'};
+    Append(tempo, end);
+    // A program, then three notes, the note offs by running status.
+    Bytes notes = {0x00, 0xC0, 0x00, 0x00, 0x90, 0x3C, 0x64, 0x81, 0x70, 0x3C, 0x00,
+                   0x00, 0x40, 0x64, 0x81, 0x70, 0x40, 0x00, 0x00, 0x43, 0x64, 0x81, 0x70, 0x43, 0x00};
+    Append(notes, end);
+    const Bytes m1 = MidiOf(1, {tempo, notes}, 480);
+    c.Seed("mid", "type0", m0, "format 0, one note of 400 ms");
+    c.Seed("mid", "type1", m1, "format 1, a tempo track and a track of three notes");
+    const uint32_t t0 = GetBE32(m0, 18);
+    const size_t track2 = 22 + tempo.size();
+    c.Fields("mid", "type0", m0,
+             {{"headerLength", 4, 4, {0, 0xFFFFFFFF}, true}, {"format", 8, 2, {2, 0xFFFF}, true},
+              {"ntrks", 10, 2, {0, 0xFFFF}, true}, {"division", 12, 2, {0, 0x8000, 0xE728, 0xFFFF}, true},
+              {"mtrk-size", 18, 4, {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, t0 + 1, t0 - 1}, true}});
+    c.Fields("mid", "type1", m1,
+             {{"ntrks", 10, 2, {1, 3}, true}, {"mtrk0-size", 18, 4, {static_cast<uint32_t>(tempo.size() + 1)}, true},
+              {"mtrk1-size", track2 + 4, 4, {0xFFFFFFFF}, true}});
+
+    // Events that read past their track, or are larger than a reader expects.
+    const struct {
+        std::string what, about;
+        Bytes track;
+    } shapes[] = {
+        {"running-status-first", "the track starts with data bytes under running status, no status yet",
+         {0x00, 0x3C, 0x64, 0x83, 0x60, 0x3C, 0x00}},
+        {"vlq5-delta", "a delta time of 5 bytes", {0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 0x3C, 0x64, 0x00, 0x80, 0x3C, 0x00}},
+        {"vlq5-meta-length", "a text event whose length is 5 bytes long", {0x00, 0xFF, 0x01, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b'}},
+        {"meta-past-track", "a text event of 0x0fffffff bytes, 3 present", {0x00, 0xFF, 0x01, 0xFF, 0xFF, 0xFF, 0x7F, 'a', 'b', 'c'}},
+        {"sysex-past-track", "a system exclusive of 0x0fffffff bytes, 2 present", {0x00, 0xF0, 0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0x10}},
+        {"escape-past-track", "an escape (F7) of 1000 bytes, 2 present", {0x00, 0xF7, 0x87, 0x68, 0x01, 0x02}},
+    };
+    for (const auto& sh : shapes) {
+        Bytes t = sh.track;
+        Append(t, end);
+        c.Add("mid", "struct", sh.what, MidiOf(0, {t}), sh.about);
+    }
+    {
+        Bytes t = {0x00, 0xF0, 0x84, 0x80, 0x00};  // 65536 bytes
+        t.resize(t.size() + 65535, 0x01);
+        t.push_back(0xF7);
+        Append(t, Slice(m0, 22, m0.size()));
+        c.Add("mid", "struct", "sysex-64k", MidiOf(0, {t}), "a system exclusive of 64 KB, then type0's note");
+    }
+    c.Truncations("mid", "type0", m0,
+                  {{8, "inside MThd"}, {14, "end of MThd"}, {18, "inside the MTrk header"}, {22, "end of the MTrk header"},
+                   {24, "inside the note on"}, {m0.size() - 2, "inside the end of track"}});
+    c.Truncations("mid", "type1", m1, {{track2, "at the second track"}, {track2 + 14, "inside the second track"}});
+    c.Flips("mid", "type1", m1, 2, 2, 0, m1.size());
+    {
+        const uint64_t total = 200ull << 20;
+        Bytes b = MidiOf(0, {});
+        SetField(b, 10, 2, 1, true);
+        PutId(b, "MTrk");
+        PutBE32(b, static_cast<uint32_t>(total - 22));
+        c.Add("mid", "sparse", "track-200mb", b, "one track claiming 200 MB of zeros (sparse)", total);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// MPEG program streams, from the build's fixture
+
+void Mpegs(Corpus& c, const fs::path& fixtures) {
+    const Bytes m = ReadAll(fixtures / "clip.mpg");
+    if (m.size() < 4096) return;
+    // The first start code of each kind: pack, system header, video packet, sequence header.
+    std::map<uint8_t, size_t> first;
+    for (size_t at = 0; at + 4 <= m.size() && first.size() < 4; ++at)
+        if (m[at] == 0 && m[at + 1] == 0 && m[at + 2] == 1 && (m[at + 3] == 0xBA || m[at + 3] == 0xBB || m[at + 3] == 0xE0 || m[at + 3] == 0xB3))
+            first.emplace(m[at + 3], at);
+    if (first.size() < 4) return;
+    const size_t pack = first[0xBA], sys = first[0xBB], pes = first[0xE0], seq = first[0xB3];
+    c.Seed("mpg", "clip", m, "MPEG-1 program stream, 160x120, 50 frames, from the build's fixtures");
+    c.Fields("mpg", "clip", m,
+             {{"pack-muxrate", pack + 9, 2, {0x8000, 0xFFFF}, true}, {"system-length", sys + 4, 2, {0, 0xFFFF}, true},
+              {"pes-length", pes + 4, 2, {0, 1, 0xFFFF}, true}, {"seq-size", seq + 4, 2, {0, 0xFFFF}, true}});
+    c.Truncations("mpg", "clip", m,
+                  {{pack + 8, "inside the pack header"}, {sys + 8, "inside the system header"},
+                   {seq + 6, "inside the sequence header"}, {m.size() / 2 + 7, "in the middle"}});
+    c.Flips("mpg", "clip", m, 3, 2, 0, m.size());
+    c.Add("mpg", "sparse", "zeros-100mb", {}, "100 MB of zeros (sparse)", 100ull << 20);
+}
+
+}  // namespace
+
 std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Corpus c;
     Bitmaps(c);
@@ -2085,6 +2583,10 @@ std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Programs(c, sources);
     Texts(c);
     Media(c);
+    Avis(c, sources.fixtures);
+    Waves(c);
+    Midis(c);
+    Mpegs(c, sources.fixtures);
     return std::move(c.files);
 }
 
