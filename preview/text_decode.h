@@ -57,7 +57,7 @@ std::u16string DecodeUtf16(std::span<const uint8_t> bytes, bool bigEndian);
 // The edit control lays a text out line by line, at a cost per line (about 20 us under Wine)
 // and per character, and draws a shown line whole: the box is given at most this many lines,
 // and no line longer than this (a longer one goes on in the next line).
-inline constexpr size_t kMostShownLines = 32768;
+inline constexpr size_t kMostShownLines = 20000;
 inline constexpr size_t kLongestShownLine = 2048;
 
 // A multi-line edit control breaks lines only at CR LF and ends its text at a NUL: every

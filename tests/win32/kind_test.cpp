@@ -243,7 +243,7 @@ TEST_F(KindTest, PhotosAreShownTheWayTheirCameraSays) {
 TEST_F(KindTest, ALongTextFillsInPiecesThatANewSelectionStops) {
     std::string content;
     for (int i = 0; content.size() < (3u << 20); ++i)
-        content += "line " + std::to_string(i) + std::string(40, '.') + "\r\n";
+        content += "line " + std::to_string(i) + std::string(70, '.') + "\r\n";
     std::ofstream(folder_ / L"long.txt", std::ios::binary) << content;
     Select(L"long.txt");
     HWND box = canvas_.TextView();
