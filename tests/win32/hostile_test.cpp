@@ -377,10 +377,12 @@ DWORD WINAPI RemoveFolder(void* folder) {
 }
 
 // How long the dialog's thread keeps a message waiting: another thread sends it WM_NULL over
-// and over, and the longest wait since the last Take() is what a user would have felt.
+// and over, and the longest wait since the last Take() is what a user would have felt. Only
+// the part of a wait after the last Take() counts: what came before is the driver's own.
 class BlockWatch {
   public:
     explicit BlockWatch(HWND dialog) : dialog_(dialog) {
+        windowStart_ = Now();
         thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
     }
     ~BlockWatch() {
@@ -390,26 +392,30 @@ class BlockWatch {
     }
     // The longest wait since the last call, a wait still going on included.
     int Take() {
-        const int since = sending_.load() ? static_cast<int>(MsSince(sentAt_.load())) : 0;
-        return std::max(longest_.exchange(0), since);
+        const int64_t now = Now();
+        const int going = sending_.load() ? Waited(now) : 0;
+        windowStart_ = now;
+        return std::max(longest_.exchange(0), going);
     }
 
   private:
-    using Clock = std::chrono::steady_clock;
-    static int MsSince(Clock::rep ticks) {
-        return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    Clock::now().time_since_epoch() - Clock::duration(ticks))
-                                    .count());
+    static int64_t Now() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    int Waited(int64_t now) const {
+        return static_cast<int>(now - std::max(sentAt_.load(), windowStart_.load()));
     }
     static DWORD WINAPI Watch(void* self) {
         auto* w = static_cast<BlockWatch*>(self);
         while (!w->stop_) {
-            w->sentAt_ = Clock::now().time_since_epoch().count();
+            w->sentAt_ = Now();
             w->sending_ = true;
             DWORD_PTR r = 0;
             SendMessageTimeoutW(w->dialog_, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &r);
             w->sending_ = false;
-            const int waited = MsSince(w->sentAt_.load());
+            const int waited = w->Waited(Now());
             int was = w->longest_.load();
             while (waited > was && !w->longest_.compare_exchange_weak(was, waited)) {
             }
@@ -421,7 +427,7 @@ class BlockWatch {
     HWND dialog_;
     HANDLE thread_ = nullptr;
     std::atomic<bool> stop_{false}, sending_{false};
-    std::atomic<Clock::rep> sentAt_{0};
+    std::atomic<int64_t> sentAt_{0}, windowStart_{0};
     std::atomic<int> longest_{0};
 };
 
