@@ -12,6 +12,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+# Media are played: ALSA's null device gives Wine a wave output (no sound card here).
+export ALSA_CONFIG_PATH="$top/tests/win32/null_audio.conf"
 build=${QCD_HOSTILE_BUILD:-build/win32}
 exe="$top/$build/bin/qcd_hostile_tests.exe"
 out="$top/build/hostile"
