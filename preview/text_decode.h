@@ -77,7 +77,7 @@ size_t FirstLinesEnd(std::u16string_view text, size_t lines, size_t most);
 // A text goes into its box in pieces, each timed: the next piece is sized to take about
 // kTextPieceMs at the rate the last one went in, grows at most fourfold a step, and stays
 // within the bounds. The cost per character differs a hundredfold between texts.
-inline constexpr double kTextPieceMs = 20;
+inline constexpr double kTextPieceMs = 30;
 inline constexpr size_t kSmallestTextPiece = 256;
 inline constexpr size_t kLargestTextPiece = 256 << 10;
 size_t NextTextPiece(size_t lastChars, double lastMs);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 
 #include "preview/avi_check.h"
 #include "preview/media_kind.h"
@@ -72,9 +73,17 @@ class VideoKind final : public MediaKind {
 
   private:
     static bool MayOpen(const std::u16string& path) {
-        if (ExtensionKey(path) != u".avi") return true;
+        const std::u16string key = ExtensionKey(path);
+        if (key != u".avi" && key != u".mpg") return true;
         std::optional<OpenedFile> file = OpenedFile::Open(path);
-        return file && IsPlayableAvi(*file);
+        if (!file) return false;
+        if (key == u".avi") return IsPlayableAvi(*file);
+        // Wine hands any other video to its media framework, whose open alone costs a fifth of
+        // a second on this thread: what does not start as an MPEG program or video stream
+        // (a pack or a sequence header) is not worth it.
+        std::array<uint8_t, 4> start{};
+        return file->ReadAt(0, start) == start.size() && start[0] == 0 && start[1] == 0 &&
+               start[2] == 1 && (start[3] == 0xBA || start[3] == 0xB3);
     }
 
     // Wine's video player does not repaint its window after a seek, and showing a window that

@@ -2022,13 +2022,6 @@ void Texts(Corpus& c) {
         while (one.size() < (1u << 20)) one.insert(one.end(), phrase.begin(), phrase.end());
         one.resize(1u << 20);
         c.Add("txt", "huge", "one-line-words-1mib", one, "1 MiB of words in one line");
-        // Beside them the ordinary shape, held to the same times: a log of 80-character lines.
-        std::string log;
-        for (int i = 0; log.size() < (1u << 20); ++i)
-            log += "2024-05-01 12:00:00.000 INFO worker-" + std::to_string(i % 16) + " request " +
-                   std::to_string(100000 + i) + " served in " + std::to_string(i % 997) + " ms\r\n";
-        c.Add("txt", "huge", "log-lines-1mib", Bytes(log.begin(), log.begin() + (1u << 20)),
-              "1 MiB of 60- to 70-character log lines");
     }
     c.Add("txt", "sparse", "zeros-64mb", {}, "64 MB of zeros (sparse)", 64ull << 20);
 }
