@@ -407,8 +407,9 @@ MetafileFault CheckWmfExtTextOut(Bytes p, Budget& budget) {
     const uint64_t rest = p.size() - at - text;
     const uint64_t spacing = static_cast<uint64_t>(length) * ((options & 0x2000) != 0 ? 4 : 2);
     if (rest != 0 && rest < spacing) return MetafileFault::Text;
-    return budget.AddPoints(static_cast<uint64_t>(length)) ? MetafileFault::None
-                                                           : MetafileFault::Budget;
+    return budget.AddPoints(kMetafileTextRecordPoints + static_cast<uint64_t>(length))
+               ? MetafileFault::None
+               : MetafileFault::Budget;
 }
 
 // Escapes reach the device driver; only comments and line styles are passed on.
@@ -660,7 +661,9 @@ MetafileFault CheckWmfRecord(uint16_t function, Bytes p, WmfView& view, WmfObjec
             if (length < 0 ||
                 !Fits(p.size(), 2 + (static_cast<uint64_t>(length) + 1) / 2 * 2, 2, 2))
                 return F::Text;
-            return budget.AddPoints(static_cast<uint64_t>(length)) ? F::None : F::Budget;
+            return budget.AddPoints(kMetafileTextRecordPoints + static_cast<uint64_t>(length))
+                       ? F::None
+                       : F::Budget;
         }
         case kExtTextOut:
             return CheckWmfExtTextOut(p, budget);
@@ -897,7 +900,8 @@ MetafileFault CheckEmfText(const EmfRecord& r, size_t at, uint64_t charSize, uin
     if (text < fixedEnd || spacing < fixedEnd || !r.Holds(text, chars, charSize) ||
         !r.Holds(spacing, chars, spacingUnit))
         return MetafileFault::Text;
-    return budget.AddPoints(chars) ? MetafileFault::None : MetafileFault::Budget;
+    return budget.AddPoints(kMetafileTextRecordPoints + chars) ? MetafileFault::None
+                                                               : MetafileFault::Budget;
 }
 
 MetafileFault CheckEmfSmallText(const EmfRecord& r, Budget& budget) {
@@ -906,7 +910,8 @@ MetafileFault CheckEmfSmallText(const EmfRecord& r, Budget& budget) {
     const uint64_t textAt = (options & 0x0100) != 0 ? 36 : 52;  // ETO_NO_RECT
     const uint64_t charSize = (options & 0x0200) != 0 ? 1 : 2;  // ETO_SMALL_CHARS
     if (!r.Holds(textAt, chars, charSize)) return MetafileFault::Text;
-    return budget.AddPoints(chars) ? MetafileFault::None : MetafileFault::Budget;
+    return budget.AddPoints(kMetafileTextRecordPoints + chars) ? MetafileFault::None
+                                                               : MetafileFault::Budget;
 }
 
 // Region data of `size` bytes at `at`: a 32-byte header (its own size, type 1 for rectangles,

@@ -18,6 +18,9 @@ inline constexpr uint64_t kMaxMetafilePoints = 4'000'000;
 // What a record that paints a region (fill, frame, invert, paint) counts besides its
 // rectangles: 2,000 of them at most.
 inline constexpr uint64_t kMetafileRegionRecordPoints = kMaxMetafilePoints / 2'000;
+// And what a record of text counts besides its characters (about 50 us each, however short):
+// 3,000 of them at most.
+inline constexpr uint64_t kMetafileTextRecordPoints = kMaxMetafilePoints / 3'000;
 // Bytes of the bitmaps once decoded (a run-length bitmap can be far larger than its bits).
 inline constexpr uint64_t kMaxMetafileBitmapBytes = 256u << 20;
 inline constexpr uint32_t kMaxMetafileSaveDepth = 1024;

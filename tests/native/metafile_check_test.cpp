@@ -684,6 +684,17 @@ TEST(MetafileCheck, WorkIsBounded) {
     EXPECT_EQ(regions(71, fill, static_cast<int>(most)), F::None);
     EXPECT_EQ(regions(71, fill, static_cast<int>(most) + 1), F::Budget);
     EXPECT_EQ(regions(75, Longs({48, 1}), static_cast<int>(most) + 1), F::None);
+    // So does a record of text, however short.
+    const auto texts = [&](uint64_t n) {
+        Emf e;
+        for (uint64_t i = 0; i < n; ++i)
+            e.Add(84, Cat({Bounds(), Longs({1, 0, 0}), Longs({10, 10, 1, 76, 0, 0, 0, 0, 0, 80}),
+                           Text("a", 4), Longs({7})}));
+        return CheckEmf(e.Done(1));
+    };
+    const uint64_t mostTexts = kMaxMetafilePoints / (kMetafileTextRecordPoints + 1);
+    EXPECT_EQ(texts(mostTexts), F::None);
+    EXPECT_EQ(texts(mostTexts + 1), F::Budget);
 }
 
 }  // namespace

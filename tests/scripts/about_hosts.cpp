@@ -97,7 +97,7 @@ public:
     std::string Finish(DWORD ms = 30000) {
         std::string out;
         const auto end = GetTickCount() + ms;
-        for (;;) {
+        auto drain = [&] {
             DWORD avail = 0;
             while (PeekNamedPipe(read_, nullptr, 0, nullptr, &avail, nullptr) && avail) {
                 char buf[512];
@@ -105,9 +105,14 @@ public:
                 if (!ReadFile(read_, buf, sizeof(buf), &n, nullptr) || !n) break;
                 out.append(buf, n);
             }
-            if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0 && !avail) break;
+        };
+        for (;;) {
+            drain();
+            // What it wrote just before it ended is read after the end.
+            if (WaitForSingleObject(pi_.hProcess, 50) == WAIT_OBJECT_0) break;
             if (GetTickCount() > end) break;
         }
+        drain();
         return out;
     }
 
