@@ -7,6 +7,7 @@
 #include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/pump.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "preview/canvas.h"
 #include "preview/picture_kind.h"
@@ -14,18 +15,9 @@
 
 namespace qcd {
 
-namespace {
+using win::NowMs;
 
-double NowMs() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t{};
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / ticksPerMs;
-}
+namespace {
 
 bool FolderExists(const std::u16string& folder) {
     const DWORD attributes = GetFileAttributesW(win::Wide(folder));

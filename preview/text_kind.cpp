@@ -1,6 +1,7 @@
 // Text-like files: the first MiB decoded into the scrollable text box over the preview area.
 #include <windows.h>
 
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "preview/canvas.h"
 #include "preview/kind.h"
@@ -8,6 +9,8 @@
 #include "preview/text_decode.h"
 
 namespace qcd {
+
+using win::NowMs;
 
 namespace {
 
@@ -35,17 +38,6 @@ const AnsiCodePage& SystemAnsiCodePage() {
 // first lines can be read while it fills; then the fill box is shown instead.
 constexpr size_t kFirstLines = 64;
 constexpr size_t kFirstPiece = 2 << 10;
-
-double NowMs() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perMs;
-}
 
 // A new font lays the whole text out again: the box is emptied before it gets one.
 void Prepare(HWND box, WPARAM font) {
