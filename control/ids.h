@@ -1,4 +1,5 @@
-// Identifiers of the control library: GUIDs, dispatch ids and the dual interface's vtable.
+// The control library's identifiers in the platform's types, from the automation table, and the
+// dual interface's vtable.
 #pragma once
 
 #include <windows.h>
@@ -6,44 +7,50 @@
 #include <oaidl.h>
 #include <olectl.h>
 
+#include "base/automation.h"
+
 namespace qcd {
 
-inline constexpr GUID LIBID_QuorCommonDialogControl = {
-    0x386E3D79, 0xC8AB, 0x439A, {0xB8, 0x98, 0x49, 0xD8, 0x71, 0xD3, 0x25, 0x11}};
-inline constexpr GUID IID__QuorComDlg = {
-    0xA08700ED, 0x817C, 0x462A, {0x86, 0xAC, 0x90, 0xE5, 0x9F, 0x39, 0xE6, 0x12}};
-inline constexpr GUID DIID___QuorComDlg = {
-    0x101CD0F1, 0x0328, 0x4CC4, {0x8F, 0xAC, 0x67, 0xD9, 0x5F, 0xFC, 0xAB, 0xCA}};
-inline constexpr GUID CLSID_QuorComDlg = {
-    0x880854AE, 0x9432, 0x40C2, {0xA1, 0x7E, 0xDB, 0xD9, 0x02, 0x7A, 0xAD, 0x7F}};
-inline constexpr GUID CLSID_OpenSavePage = {
-    0xE3C9EFB4, 0xA81C, 0x4B5E, {0x83, 0x8A, 0x80, 0xD8, 0xEA, 0xDF, 0x09, 0x5D}};
+constexpr GUID ToGuid(const automation::Guid& g) {
+    return {g.data1, g.data2, g.data3,
+            {g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6],
+             g.data4[7]}};
+}
 
-inline constexpr WORD kLibMajor = 1;
-inline constexpr WORD kLibMinor = 0;
+inline constexpr GUID LIBID_QuorCommonDialogControl = ToGuid(automation::kLibraryId);
+inline constexpr GUID IID__QuorComDlg = ToGuid(automation::kInterfaceId);
+inline constexpr GUID DIID___QuorComDlg = ToGuid(automation::kEventsId);
+inline constexpr GUID CLSID_QuorComDlg = ToGuid(automation::kControlClassId);
+inline constexpr GUID CLSID_OpenSavePage = ToGuid(automation::kPropertyPageClassId);
+
+inline constexpr WORD kLibMajor = automation::kLibraryMajor;
+inline constexpr WORD kLibMinor = automation::kLibraryMinor;
 inline constexpr wchar_t kProgId[] = L"QuorCommonDialogControl.QuorComDlg";
 inline constexpr wchar_t kProgIdVersioned[] = L"QuorCommonDialogControl.QuorComDlg.1";
+static_assert(automation::SameText(kProgId, automation::kProgId) &&
+              automation::SameText(kProgIdVersioned, automation::kProgIdVersioned));
 
 // Dispatch ids, one per property (getter and setter share it).
 enum Dispid : DISPID {
-    DISPID_Show_AboutBox = DISPID_ABOUTBOX,  // -552: hosts offer it as the About command
-    DISPID_DefaultExt = 1,
-    DISPID_FileName,
-    DISPID_InitDir,
-    DISPID_MaxFileSize,
-    DISPID_DialogTitle,
-    DISPID_FilterIndex,
-    DISPID_Filter,
-    DISPID_ShowOpen,
-    DISPID_ShowSave,
-    DISPID_CancelError,
-    DISPID_SlideFolder,
-    DISPID_FileTitle,
-    DISPID_DialogLeft,
-    DISPID_DialogTop,
-    DISPID_Position,
-    DISPID_BackGroundSlide,
+    DISPID_Show_AboutBox = automation::kAboutBoxId,
+    DISPID_DefaultExt = automation::DispidOf(u"DefaultExt"),
+    DISPID_FileName = automation::DispidOf(u"FileName"),
+    DISPID_InitDir = automation::DispidOf(u"InitDir"),
+    DISPID_MaxFileSize = automation::DispidOf(u"MaxFileSize"),
+    DISPID_DialogTitle = automation::DispidOf(u"DialogTitle"),
+    DISPID_FilterIndex = automation::DispidOf(u"FilterIndex"),
+    DISPID_Filter = automation::DispidOf(u"Filter"),
+    DISPID_ShowOpen = automation::DispidOf(u"ShowOpen"),
+    DISPID_ShowSave = automation::DispidOf(u"ShowSave"),
+    DISPID_CancelError = automation::DispidOf(u"CancelError"),
+    DISPID_SlideFolder = automation::DispidOf(u"SlideFolder"),
+    DISPID_FileTitle = automation::DispidOf(u"FileTitle"),
+    DISPID_DialogLeft = automation::DispidOf(u"DialogLeft"),
+    DISPID_DialogTop = automation::DispidOf(u"DialogTop"),
+    DISPID_Position = automation::DispidOf(u"Position"),
+    DISPID_BackGroundSlide = automation::DispidOf(u"BackGroundSlide"),
 };
+static_assert(DISPID_Show_AboutBox == DISPID_ABOUTBOX);
 
 }  // namespace qcd
 

@@ -1,6 +1,6 @@
 #include "dialoghost/dialog_host.h"
 
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "dialoghost/common_dialog.h"
 #include "dialoghost/dialog_record.h"
 #include "media/mci_platform.h"

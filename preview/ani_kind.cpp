@@ -2,7 +2,7 @@
 // the file's own rates by Timer1, paused and stepped with the buttons.
 #include <windows.h>
 
-#include "preview/ani_file.h"
+#include "readers/ani_file.h"
 #include "preview/canvas.h"
 #include "preview/icon_strip.h"
 #include "preview/kind.h"

@@ -1,7 +1,7 @@
 // Icon and cursor files (.ico .cur): each image rendered once into the strip through the
 // platform's picture loader, stepped through with the buttons.
 #include "preview/canvas.h"
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 #include "preview/icon_strip.h"
 #include "preview/kind.h"
 #include "preview/picture_kind.h"

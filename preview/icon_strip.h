@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 #include "preview/image_steps.h"
 #include "preview/preview_kind.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <optional>
 
-#include "preview/ani_file.h"
+#include "readers/ani_file.h"
 
 namespace qcd {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/com_ptr.h"
-#include "preview/exif_orientation.h"
-#include "preview/jpeg_dc.h"
+#include "readers/exif_orientation.h"
+#include "readers/jpeg_dc.h"
 #include "preview/picture_loader.h"
 
 namespace qcd {

@@ -10,7 +10,7 @@
 #include <span>
 
 #include "platform/handles.h"
-#include "preview/exif_orientation.h"
+#include "readers/exif_orientation.h"
 
 namespace qcd {
 

@@ -1,7 +1,7 @@
 // MIDI files and CD-audio tracks (.mid, .cda): opened through MCI under "ATYPE", played,
 // paused and stopped with the buttons, the play time kept by Timer8, repeating at the end.
 #include "preview/media_kind.h"
-#include "preview/midi_check.h"
+#include "readers/midi_check.h"
 #include "preview/opened_file.h"
 #include "preview/preview_kind.h"
 

@@ -2,8 +2,8 @@
 // own and gets the area's, in memory.
 #include "preview/canvas.h"
 #include "preview/kind.h"
-#include "preview/metafile_check.h"
-#include "preview/picture_headers.h"
+#include "readers/metafile_check.h"
+#include "readers/picture_headers.h"
 #include "preview/picture_loader.h"
 
 namespace qcd {

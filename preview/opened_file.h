@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/handles.h"
-#include "preview/file_reader.h"
+#include "readers/file_reader.h"
 
 namespace qcd {
 

@@ -5,7 +5,7 @@
 
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "preview/bmp_sample.h"
+#include "readers/bmp_sample.h"
 #include "preview/canvas.h"
 #include "preview/fit_geometry.h"
 #include "preview/jpeg_decode.h"

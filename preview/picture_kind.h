@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "preview/exif_orientation.h"
+#include "readers/exif_orientation.h"
 #include "preview/kind.h"
-#include "preview/picture_headers.h"
+#include "readers/picture_headers.h"
 #include "preview/picture_loader.h"
 
 namespace qcd {

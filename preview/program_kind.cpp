@@ -9,7 +9,7 @@
 #include "preview/canvas.h"
 #include "preview/icon_strip.h"
 #include "preview/kind.h"
-#include "preview/pe_icons.h"
+#include "readers/pe_icons.h"
 
 namespace qcd {
 

@@ -6,7 +6,7 @@
 #include "preview/canvas.h"
 #include "preview/kind.h"
 #include "preview/picture_loader.h"
-#include "preview/text_decode.h"
+#include "readers/text_decode.h"
 
 namespace qcd {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <array>
 
-#include "preview/avi_check.h"
+#include "readers/avi_check.h"
 #include "preview/media_kind.h"
 #include "preview/opened_file.h"
 #include "preview/preview_kind.h"

@@ -6,66 +6,32 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <iterator>
+#include <span>
 
-#include "control/ids.h"
+#include "base/automation.h"
 #include "platform/com_ptr.h"
 
 using qcd::win::com_ptr;
 
 namespace {
 
-enum class Type { None, Bstr, I2, I4, Bool, PositionType, BGSType };
+using qcd::automation::EnumMember;
+using qcd::automation::Member;
+using qcd::automation::MemberType;
 
-struct Member {
-    const wchar_t* name;
-    qcd::Dispid dispid;
-    bool isProperty;
-    Type type;
-    const wchar_t* help;
-};
+GUID ToGuid(const qcd::automation::Guid& g) {
+    GUID out{g.data1, g.data2, g.data3, {}};
+    std::copy(std::begin(g.data4), std::end(g.data4), out.Data4);
+    return out;
+}
 
-// Interface order; each property becomes a getter and a setter with one help string.
-const Member kMembers[] = {
-    {L"Show_AboutBox", qcd::DISPID_Show_AboutBox, false, Type::None, nullptr},
-    {L"DefaultExt", qcd::DISPID_DefaultExt, true, Type::Bstr,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽのﾌｧｲﾙの拡張子の既定値を設定します。値の取得も可能です。"},
-    {L"FileName", qcd::DISPID_FileName, true, Type::Bstr,
-     L"選択されているﾌｧｲﾙの，ﾊﾟｽ及びﾌｧｲﾙ名を設定します。値の取得も可能です。"},
-    {L"InitDir", qcd::DISPID_InitDir, true, Type::Bstr,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽを表示するとき，最初に表示するﾃﾞｨﾚｸﾄﾘを設定します。値の取得も可能です。"},
-    {L"MaxFileSize", qcd::DISPID_MaxFileSize, true, Type::I2,
-     L"ｺﾓﾝ ﾀﾞｲｱﾛｸﾞ ｺﾝﾄﾛｰﾙを使って開かれるﾌｧｲﾙの最大ｻｲｽﾞを設定します。値の取得も可能です。"},
-    {L"DialogTitle", qcd::DISPID_DialogTitle, true, Type::Bstr,
-     L"ﾀﾞｲｱﾛｸﾞのﾀｲﾄﾙ ﾊﾞｰに表示する文字列を設定します。値の取得も可能です。"},
-    {L"FilterIndex", qcd::DISPID_FilterIndex, true, Type::I4,
-     L"[ﾌｧｲﾙを開く]，[ﾌｧｲﾙ名を付けて保存] の各ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽについて ﾌｨﾙﾀの既定値を設定します。値の取得も可能です。"},
-    {L"Filter", qcd::DISPID_Filter, true, Type::Bstr,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽの [ﾌｧｲﾙの種類] ﾘｽﾄ ﾎﾞｯｸｽに表示されるﾌｨﾙﾀを設定します。値の取得も可能です。"},
-    {L"ShowOpen", qcd::DISPID_ShowOpen, false, Type::None, nullptr},
-    {L"ShowSave", qcd::DISPID_ShowSave, false, Type::None, nullptr},
-    {L"CancelError", qcd::DISPID_CancelError, true, Type::Bool,
-     L"ﾕｰｻﾞｰが [ｷｬﾝｾﾙ] ﾎﾞﾀﾝを選択した場合に，ｴﾗｰが生成されるかどうかを示します。"},
-    {L"SlideFolder", qcd::DISPID_SlideFolder, true, Type::Bstr,
-     L"ﾊﾞｯｸｸﾞﾗｳﾝﾄﾞｽﾗｲﾄﾞを表示する場合，ｽﾗｲﾄﾞ表示する画像の入ったﾌｫﾙﾀﾞを指定します。\r\n"
-     L"値の取得も可能です。"},
-    {L"FileTitle", qcd::DISPID_FileTitle, true, Type::Bstr,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽで選択されたﾌｧｲﾙのﾊﾟｽを含まないﾌｧｲﾙ名を返します。"},
-    {L"DialogLeft", qcd::DISPID_DialogLeft, true, Type::I4,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽが最初に表示される位置を指定する値が 0 のとき，画面上の左端からの値を設定します。値の取得も可能です。"},
-    {L"DialogTop", qcd::DISPID_DialogTop, true, Type::I4,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽが最初に表示される位置を指定する値が 0 のとき，画面上の上端からの値を設定します。値の取得も可能です。"},
-    {L"Position", qcd::DISPID_Position, true, Type::PositionType,
-     L"ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽが最初に表示される位置を指定する値を設定します。値の取得も可能です。"},
-    {L"BackGroundSlide", qcd::DISPID_BackGroundSlide, true, Type::BGSType,
-     L"[ﾌｧｲﾙを開く] ﾀﾞｲｱﾛｸﾞ ﾎﾞｯｸｽで，waveﾌｧｲﾙやmp3ﾌｧｲﾙをﾌﾟﾚﾋﾞｭｰする場合に，ﾊﾞｯｸｸﾞﾗｳﾝﾄﾞに画像ｽﾗｲﾄﾞを表示するかどうかを設定します。値の取得も可能です。"},
-};
-
-struct EnumMember {
-    const wchar_t* name;
-    LONG value;
-};
+// The table's UTF-16 texts as the platform's wide strings (both 16-bit here).
+wchar_t* W(const char16_t* s) {
+    return const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(s));
+}
 
 [[noreturn]] void Fail(const char* what, HRESULT hr) {
     std::fprintf(stderr, "make_typelib: %s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));
@@ -79,7 +45,7 @@ void Check(HRESULT hr, const char* what) {
 wchar_t* W(const wchar_t* s) { return const_cast<wchar_t*>(s); }
 
 com_ptr<ICreateTypeInfo> MakeEnum(ICreateTypeLib2* lib, const wchar_t* name,
-                                  std::initializer_list<EnumMember> members) {
+                                  std::span<const EnumMember> members) {
     com_ptr<ICreateTypeInfo> ti;
     Check(lib->CreateTypeInfo(W(name), TKIND_ENUM, ti.put()), "CreateTypeInfo(enum)");
     UINT index = 0;
@@ -119,24 +85,26 @@ int wmain(int argc, wchar_t** argv) {
 
     com_ptr<ICreateTypeLib2> lib;
     Check(CreateTypeLib2(SYS_WIN32, argv[1], lib.put()), "CreateTypeLib2");
-    Check(lib->SetName(W(L"QuorCommonDialogControl")), "SetName");
-    Check(lib->SetGuid(qcd::LIBID_QuorCommonDialogControl), "SetGuid");
-    Check(lib->SetVersion(qcd::kLibMajor, qcd::kLibMinor), "SetVersion");
+    Check(lib->SetName(W(qcd::automation::kLibraryName)), "SetName");
+    Check(lib->SetGuid(ToGuid(qcd::automation::kLibraryId)), "SetGuid");
+    Check(lib->SetVersion(qcd::automation::kLibraryMajor, qcd::automation::kLibraryMinor),
+          "SetVersion");
     Check(lib->SetLcid(0), "SetLcid");
-    Check(lib->SetDocString(W(L"QuorCommonDialogControl")), "SetDocString");
+    Check(lib->SetDocString(W(qcd::automation::kLibraryName)), "SetDocString");
 
     com_ptr<ITypeLib> stdole;
     Check(LoadTypeLib(L"stdole2.tlb", stdole.put()), "LoadTypeLib(stdole2)");
     com_ptr<ITypeInfo> dispatchInfo;
     Check(stdole->GetTypeInfoOfGuid(IID_IDispatch, dispatchInfo.put()), "GetTypeInfoOfGuid(IDispatch)");
 
-    auto positionType = MakeEnum(lib.get(), L"PositionType", {{L"手動", 0}, {L"中央", 1}});
-    auto bgsType = MakeEnum(lib.get(), L"BGSType", {{L"なし", 0}, {L"既定値", 1}, {L"設定", 2}});
+    auto positionType =
+        MakeEnum(lib.get(), L"PositionType", qcd::automation::kPositionTypeMembers);
+    auto bgsType = MakeEnum(lib.get(), L"BGSType", qcd::automation::kBGSTypeMembers);
 
     // The dual interface.
     com_ptr<ICreateTypeInfo> iface;
     Check(lib->CreateTypeInfo(W(L"_QuorComDlg"), TKIND_INTERFACE, iface.put()), "CreateTypeInfo(_QuorComDlg)");
-    Check(iface->SetGuid(qcd::IID__QuorComDlg), "SetGuid(_QuorComDlg)");
+    Check(iface->SetGuid(ToGuid(qcd::automation::kInterfaceId)), "SetGuid(_QuorComDlg)");
     Check(iface->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE |
                               TYPEFLAG_FOLEAUTOMATION),
           "SetTypeFlags(_QuorComDlg)");
@@ -158,16 +126,16 @@ int wmain(int argc, wchar_t** argv) {
         fd.elemdescFunc.tdesc.vt = VT_HRESULT;
         TYPEDESC valueType{};
         switch (m.type) {
-            case Type::None: break;
-            case Type::Bstr: valueType.vt = VT_BSTR; break;
-            case Type::I2: valueType.vt = VT_I2; break;
-            case Type::I4: valueType.vt = VT_I4; break;
-            case Type::Bool: valueType.vt = VT_BOOL; break;
-            case Type::PositionType:
+            case MemberType::None: break;
+            case MemberType::Bstr: valueType.vt = VT_BSTR; break;
+            case MemberType::I2: valueType.vt = VT_I2; break;
+            case MemberType::I4: valueType.vt = VT_I4; break;
+            case MemberType::Bool: valueType.vt = VT_BOOL; break;
+            case MemberType::PositionType:
                 valueType.vt = VT_USERDEFINED;
                 valueType.hreftype = positionRef;
                 break;
-            case Type::BGSType:
+            case MemberType::BGSType:
                 valueType.vt = VT_USERDEFINED;
                 valueType.hreftype = bgsRef;
                 break;
@@ -187,14 +155,14 @@ int wmain(int argc, wchar_t** argv) {
         }
         Check(iface->AddFuncDesc(index, &fd), "AddFuncDesc");
         // A getter names its return value; a setter's value parameter stays unnamed.
-        const wchar_t* names[] = {m.name, L"pVal"};
+        const wchar_t* names[] = {W(m.name), L"pVal"};
         const UINT nameCount = kind == INVOKE_PROPERTYGET ? 2 : 1;
         Check(iface->SetFuncAndParamNames(index, const_cast<LPOLESTR*>(names), nameCount),
               "SetFuncAndParamNames");
         if (m.help) Check(iface->SetFuncDocString(index, W(m.help)), "SetFuncDocString");
         ++index;
     };
-    for (const Member& m : kMembers) {
+    for (const Member& m : qcd::automation::kMembers) {
         if (m.isProperty) {
             addFunc(m, INVOKE_PROPERTYGET);
             addFunc(m, INVOKE_PROPERTYPUT);
@@ -207,7 +175,7 @@ int wmain(int argc, wchar_t** argv) {
     // The event interface: no events.
     com_ptr<ICreateTypeInfo> events;
     Check(lib->CreateTypeInfo(W(L"__QuorComDlg"), TKIND_DISPATCH, events.put()), "CreateTypeInfo(__QuorComDlg)");
-    Check(events->SetGuid(qcd::DIID___QuorComDlg), "SetGuid(__QuorComDlg)");
+    Check(events->SetGuid(ToGuid(qcd::automation::kEventsId)), "SetGuid(__QuorComDlg)");
     Check(events->SetTypeFlags(TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE), "SetTypeFlags(__QuorComDlg)");
     HREFTYPE eventsDispatchRef = 0;
     Check(events->AddRefTypeInfo(dispatchInfo.get(), &eventsDispatchRef), "AddRefTypeInfo(events)");
@@ -217,7 +185,7 @@ int wmain(int argc, wchar_t** argv) {
     // The control class.
     com_ptr<ICreateTypeInfo> coclass;
     Check(lib->CreateTypeInfo(W(L"QuorComDlg"), TKIND_COCLASS, coclass.put()), "CreateTypeInfo(QuorComDlg)");
-    Check(coclass->SetGuid(qcd::CLSID_QuorComDlg), "SetGuid(QuorComDlg)");
+    Check(coclass->SetGuid(ToGuid(qcd::automation::kControlClassId)), "SetGuid(QuorComDlg)");
     Check(coclass->SetTypeFlags(TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL), "SetTypeFlags(QuorComDlg)");
     Check(coclass->AddImplType(0, RefTo(coclass.get(), iface.get())), "AddImplType(default)");
     Check(coclass->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags(default)");

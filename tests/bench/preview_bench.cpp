@@ -32,11 +32,11 @@
 #include "preview/panel.h"
 #include "platform/com_ptr.h"
 #include "platform/handles.h"
-#include "preview/ani_file.h"
-#include "preview/icon_file.h"
+#include "readers/ani_file.h"
+#include "readers/icon_file.h"
 #include "preview/jpeg_decode.h"
 #include "preview/dispatcher.h"
-#include "preview/text_decode.h"
+#include "readers/text_decode.h"
 
 namespace {
 

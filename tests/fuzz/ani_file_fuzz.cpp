@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "preview/ani_file.h"
+#include "readers/ani_file.h"
 #include "fuzz_check.h"
 
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "preview/avi_check.h"
-#include "preview/little_endian.h"
+#include "readers/avi_check.h"
+#include "readers/little_endian.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "preview/bmp_sample.h"
+#include "readers/bmp_sample.h"
 #include "preview/fit_geometry.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 #include "fuzz_check.h"
 
 

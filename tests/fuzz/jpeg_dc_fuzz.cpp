@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "preview/jpeg_dc.h"
+#include "readers/jpeg_dc.h"
 
 namespace {
 

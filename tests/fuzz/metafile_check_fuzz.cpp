@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "preview/metafile_check.h"
-#include "preview/picture_headers.h"
+#include "readers/metafile_check.h"
+#include "readers/picture_headers.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "preview/midi_check.h"
+#include "readers/midi_check.h"
 
 namespace {
 

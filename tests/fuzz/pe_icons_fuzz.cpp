@@ -6,7 +6,7 @@
 #include <span>
 
 #include "fuzz_check.h"
-#include "preview/pe_icons.h"
+#include "readers/pe_icons.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes(data, size);

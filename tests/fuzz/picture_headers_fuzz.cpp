@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "preview/exif_orientation.h"
-#include "preview/picture_headers.h"
+#include "readers/exif_orientation.h"
+#include "readers/picture_headers.h"
 #include "fuzz_check.h"
 
 

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "preview/text_decode.h"
+#include "readers/text_decode.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -9,7 +9,6 @@ import sys
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z0-9_]+)/[^"]+"', re.M)
 SOURCES = (".h", ".hpp", ".cpp", ".c", ".rc")
-OWN_PROGRAMS = ("tests", "resources")
 
 
 def folder_graph(top):
@@ -19,12 +18,8 @@ def folder_graph(top):
         rel = os.path.relpath(root, top)
         if rel == ".":
             continue
-        parts = rel.split(os.sep)
-        folder = parts[0]
-        # Each test folder is a node of its own, and so is a build tool such as the type
-        # library writer under resources/: programs of their own, not layers of the control.
-        if folder in OWN_PROGRAMS and len(parts) > 1:
-            folder = "/".join(parts[:2])
+        # A folder's subfolders (build tools, test programs) are part of it.
+        folder = rel.split(os.sep)[0]
         for name in files:
             if not name.endswith(SOURCES):
                 continue

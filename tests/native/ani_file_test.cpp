@@ -1,4 +1,4 @@
-#include "preview/ani_file.h"
+#include "readers/ani_file.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

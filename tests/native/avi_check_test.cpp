@@ -1,4 +1,4 @@
-#include "preview/avi_check.h"
+#include "readers/avi_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "preview/bmp_sample.h"
+#include "readers/bmp_sample.h"
 
 #include <gtest/gtest.h>
 
@@ -412,7 +412,7 @@ TEST(BmpSample, DamagedOrUnsupportedHeadersGiveNothing) {
         return Layout(b).has_value();
     };
     EXPECT_FALSE(with(0, 'B' | 'A' << 8, 2));
-    for (const uint32_t size : {0u, 16u, 52u, 56u, 64u, 125u}) EXPECT_FALSE(with(14, size)) << size;
+    for (const uint32_t size : {0u, 16u, 64u, 125u}) EXPECT_FALSE(with(14, size)) << size;
     for (const uint32_t planes : {0u, 2u}) EXPECT_FALSE(with(26, planes, 2)) << planes;
     for (const uint32_t bits : {0u, 2u, 7u, 48u}) EXPECT_FALSE(with(28, bits, 2)) << bits;
     // RLE, JPEG, PNG, alpha bitfields; bitfields at 8 bits.

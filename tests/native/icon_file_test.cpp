@@ -1,4 +1,4 @@
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "preview/metafile_check.h"
+#include "readers/metafile_check.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "preview/picture_headers.h"
+#include "readers/picture_headers.h"
 #include "test_bytes.h"
 
 namespace qcd {

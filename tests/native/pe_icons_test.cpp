@@ -1,4 +1,4 @@
-#include "preview/pe_icons.h"
+#include "readers/pe_icons.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "preview/picture_headers.h"
+#include "readers/picture_headers.h"
 
 #include <gtest/gtest.h>
 

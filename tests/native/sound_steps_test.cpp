@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "preview/play_time.h"
 #include "preview/analyser_display.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "preview/file_reader.h"
+#include "readers/file_reader.h"
 #include "test_bytes.h"
 
 namespace qcd::test {

@@ -1,4 +1,4 @@
-#include "preview/text_decode.h"
+#include "readers/text_decode.h"
 
 #include <gtest/gtest.h>
 

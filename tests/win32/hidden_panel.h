@@ -10,7 +10,7 @@
 
 #include "base/properties.h"
 #include "base/timer_owner.h"
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "media/mci_platform.h"
 #include "media/media_session.h"
 #include "media/vbmp3.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/timer_owner.h"
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "media/mci_platform.h"
 #include "media/media_session.h"
 #include "media/vbmp3.h"
@@ -23,7 +23,7 @@
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
 #include "preview/fit_geometry.h"
-#include "preview/text_decode.h"
+#include "readers/text_decode.h"
 #include "resources/resource_ids.h"
 
 namespace qcd::test {

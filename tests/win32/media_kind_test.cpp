@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/timer_owner.h"
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "hidden_panel.h"
 #include "host_counts.h"
 #include "media/mci_platform.h"

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "base/timer_owner.h"
-#include "commands/panel_commands.h"
+#include "dialoghost/panel_commands.h"
 #include "media/mci_platform.h"
 #include "media/media_session.h"
 #include "media/vbmp3.h"

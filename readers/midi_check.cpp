@@ -1,4 +1,4 @@
-#include "preview/midi_check.h"
+#include "readers/midi_check.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "preview/avi_check.h"
+#include "readers/avi_check.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "preview/little_endian.h"
+#include "readers/little_endian.h"
 
 namespace qcd {
 

@@ -1,4 +1,4 @@
-#include "preview/jpeg_dc.h"
+#include "readers/jpeg_dc.h"
 
 #include <algorithm>
 #include <array>

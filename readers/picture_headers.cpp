@@ -1,10 +1,11 @@
-#include "preview/picture_headers.h"
+#include "readers/picture_headers.h"
 
 #include <algorithm>
 #include <iterator>
 #include <utility>
 
-#include "preview/icon_file.h"
+#include "readers/bitmap_header.h"
+#include "readers/icon_file.h"
 
 namespace qcd {
 
@@ -211,14 +212,10 @@ bool BitmapMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
     if (info.result != PictureInfoResult::Measured) return true;  // the loader refuses it
     // The loader trusts the info header's own size: one of the sizes the format has, lying in
     // the file, and a colour table no longer than the depth can index.
-    const uint32_t headerSize = U32(head, 14);
-    constexpr uint32_t kHeaderSizes[] = {12, 40, 52, 56, 64, 108, 124};
-    if (std::find(std::begin(kHeaderSizes), std::end(kHeaderSizes), headerSize) ==
-            std::end(kHeaderSizes) ||
-        14 + uint64_t{headerSize} > fileSize)
-        return false;
-    if (headerSize >= 40 && head.size() >= 50) {
-        const uint32_t colours = U32(head, 46);
+    const auto header = ReadBitmapHeader(head.subspan(14));
+    if (!header || 14 + uint64_t{header->size} > fileSize) return false;
+    if (!header->IsCore()) {
+        const uint32_t colours = header->coloursUsed;
         if (colours > 256 && info.bits <= 8) return false;
         if (colours > (1u << 24)) return false;
     }
@@ -226,8 +223,7 @@ bool BitmapMayBeLoaded(std::span<const uint8_t> head, uint64_t fileSize) {
         int64_t{info.width} * info.height > kMaxBitmapPixels)
         return false;
     // Uncompressed rows must all be there: the loader would read (or make up) the rest.
-    const bool core = head.size() >= 18 && U32(head, 14) == 12;
-    const uint32_t compression = !core && head.size() >= 34 ? U32(head, 30) : 0;
+    const uint32_t compression = header->compression;
     if (compression != 0 && compression != 3) return true;
     const uint64_t stride = (uint64_t{static_cast<uint32_t>(info.width)} *
                                  static_cast<uint16_t>(info.bits) + 31) / 32 * 4;

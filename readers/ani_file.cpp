@@ -1,10 +1,10 @@
-#include "preview/ani_file.h"
+#include "readers/ani_file.h"
 
 #include <algorithm>
 #include <iterator>
 #include <optional>
 
-#include "preview/little_endian.h"
+#include "readers/little_endian.h"
 
 namespace qcd {
 

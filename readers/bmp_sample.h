@@ -38,8 +38,8 @@ struct BmpLayout {
 
 // The layout of a bitmap file whose first bytes are `head` (the first kBmpHeadSize bytes, or
 // all when the file is shorter) and whose size is `fileSize`. Taken: "BM", then a 12-byte
-// core header (1, 4, 8 or 24 bits; 3-byte palette entries, 2^bits of them) or a 40-, 108- or
-// 124-byte info header (4-byte palette entries, clrUsed of them or 2^bits when it is 0),
+// core header (1, 4, 8 or 24 bits; 3-byte palette entries, 2^bits of them) or an info header of
+// kInfoLayoutHeaderSizes (4-byte palette entries, clrUsed of them or 2^bits when it is 0),
 // uncompressed at 1, 4, 8, 16, 24 or 32 bits, or bitfields at 16 or 32 bits (masks in the
 // larger headers, or the 12 bytes after a 40-byte one; each mask one run of bits, within the
 // pixel). The pixels start at bfOffBits, or right after the header, masks and palette when it

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 
 namespace qcd {
 

@@ -1,4 +1,4 @@
-#include "preview/pe_icons.h"
+#include "readers/pe_icons.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <set>
 
 #include "base/checked.h"
-#include "preview/little_endian.h"
+#include "readers/little_endian.h"
 
 namespace qcd {
 

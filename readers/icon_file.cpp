@@ -1,9 +1,9 @@
-#include "preview/icon_file.h"
+#include "readers/icon_file.h"
 
 #include <algorithm>
 #include <array>
 
-#include "preview/little_endian.h"
+#include "readers/little_endian.h"
 
 namespace qcd {
 

@@ -1,4 +1,4 @@
-#include "preview/exif_orientation.h"
+#include "readers/exif_orientation.h"
 
 #include <cstring>
 #include <optional>

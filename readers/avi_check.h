@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "preview/file_reader.h"
+#include "readers/file_reader.h"
 
 namespace qcd {
 

@@ -1,10 +1,11 @@
-#include "preview/bmp_sample.h"
+#include "readers/bmp_sample.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "base/checked.h"
-#include "preview/little_endian.h"
+#include "readers/bitmap_header.h"
+#include "readers/little_endian.h"
 
 namespace qcd {
 
@@ -14,17 +15,10 @@ using le::U16;
 using le::U32;
 
 constexpr size_t kFileHeaderSize = 14;
-constexpr uint32_t kCoreHeaderSize = 12;
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
 // Bitfields sit at the same place after a 40-byte header and inside the larger ones.
 constexpr size_t kMasksAt = kFileHeaderSize + 40;
 constexpr size_t kMasksSize = 12;
 constexpr int kSamples = 4;
-
-bool IsInfoHeaderSize(uint32_t size) {
-    return size == 40 || size == 108 || size == 124;
-}
 
 // A channel mask must be one run of bits: anything else is a damaged header.
 bool IsRun(uint32_t mask) {
@@ -100,30 +94,22 @@ std::optional<BmpLayout> ReadBmpLayout(std::span<const uint8_t> head, uint64_t f
     if (head.size() > fileSize) return std::nullopt;
     if (head.size() < kFileHeaderSize + 4 || head[0] != 'B' || head[1] != 'M') return std::nullopt;
     const uint32_t offBits = U32(head, 10);
-    const uint32_t headerSize = U32(head, kFileHeaderSize);
 
+    const auto header = ReadBitmapHeader(head.subspan(kFileHeaderSize), kInfoLayoutHeaderSizes);
+    if (!header) return std::nullopt;
     BmpLayout l;
-    int64_t width = 0, height = 0;
-    uint32_t planes = 0, entries = 0;
-    size_t entrySize = 4;
-    if (headerSize != kCoreHeaderSize && !IsInfoHeaderSize(headerSize)) return std::nullopt;
-    size_t paletteAt = kFileHeaderSize + headerSize;
-    if (head.size() < paletteAt) return std::nullopt;
-    if (headerSize == kCoreHeaderSize) {
-        width = U16(head, 18);
-        height = U16(head, 20);
-        planes = U16(head, 22);
-        l.bits = U16(head, 24);
+    int64_t width = header->width, height = header->height;
+    const uint32_t planes = header->planes;
+    l.bits = header->bits;
+    uint32_t entries = 0;
+    const size_t entrySize = header->PaletteEntrySize();
+    size_t paletteAt = kFileHeaderSize + header->size;
+    if (header->IsCore()) {
         if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 24) return std::nullopt;
-        entrySize = 3;
         if (l.bits <= 8) entries = 1u << l.bits;
     } else {
-        width = static_cast<int32_t>(U32(head, 18));
-        height = static_cast<int32_t>(U32(head, 22));
-        planes = U16(head, 26);
-        l.bits = U16(head, 28);
-        const uint32_t compression = U32(head, 30);
-        const uint32_t clrUsed = U32(head, 46);
+        const uint32_t compression = header->compression;
+        const uint32_t clrUsed = header->coloursUsed;
         if (!IsDepth(l.bits) || clrUsed > kBmpMaxColours) return std::nullopt;
         if (l.bits == 16) {
             l.redMask = 0x7C00, l.greenMask = 0x03E0, l.blueMask = 0x001F;
@@ -132,7 +118,7 @@ std::optional<BmpLayout> ReadBmpLayout(std::span<const uint8_t> head, uint64_t f
         }
         if (compression == kBiBitfields) {
             if (l.bits != 16 && l.bits != 32) return std::nullopt;
-            if (headerSize == 40) {
+            if (header->size == kBitmapInfoHeaderSize) {
                 paletteAt += kMasksSize;
                 if (head.size() < paletteAt) return std::nullopt;
             }
