@@ -179,8 +179,9 @@ void MciLayer::SendQuietly(std::u16string_view command) {
     MciSendBuf(command, ignored);
 }
 
-void MciLayer::PumpTwice() {
-    if (platform_.PumpMessages()) platform_.PumpMessages();
+PumpResult MciLayer::PumpTwice(MessagePump& pump) {
+    const PumpResult first = pump.LetMessagesRun();
+    return first == PumpResult::Continue ? pump.LetMessagesRun() : first;
 }
 
 // --- action commands ---
@@ -275,14 +276,19 @@ void MciLayer::StopVideo(std::u16string_view a) {
     MciSendBuf(Concat({u"stop ", a}), ignored);
 }
 
-bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
-                         int32_t areaHeight, VideoPicture& picture, std::u16string_view a) {
-    if (MciIsOpen(a)) VideoClose(a);
+VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow,
+                                    int32_t areaWidth, int32_t areaHeight, VideoPicture& picture,
+                                    std::u16string_view a, MessagePump& pump) {
+    // A close that lets a newer selection in leaves the alias to it.
+    const auto closed = [&] {
+        return VideoClose(a, pump) == PumpResult::Continue ? VideoOpenResult::Failed
+                                                           : VideoOpenResult::Overtaken;
+    };
+    if (MciIsOpen(a) && closed() == VideoOpenResult::Overtaken) return VideoOpenResult::Overtaken;
     const std::u16string shortPath = ShortPath(file);
     std::u16string reply;
     if (MciSendBuf(VideoOpenCommand(VideoPathArgument(shortPath), a, parentWindow), reply) != 0) {
-        VideoClose(a);
-        return false;
+        return closed();
     }
     reply.clear();
     MciSendBuf(VideoWhereCommand(a), reply);
@@ -291,8 +297,7 @@ bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t
     VideoHeight = SizeField(reply, 4);
     const int32_t dc = picture.PrepareDc(VideoWidth, VideoHeight);
     if (MciSendBuf(VideoUpdateCommand(a, dc), reply) != 0 && IsAviPlayer(a)) {
-        VideoClose(a);
-        return false;
+        return closed();
     }
     VideoBits = picture.BitsPerPixel();
     MciSendBuf(Concat({u"set ", a, u" time format frames"}), reply);
@@ -302,8 +307,8 @@ bool MciLayer::VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t
     MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
                reply);
     SendQuietly(Concat({u"window ", a, u" state show"}));
-    PumpTwice();
-    return true;
+    return PumpTwice(pump) == PumpResult::Continue ? VideoOpenResult::Opened
+                                                   : VideoOpenResult::Overtaken;
 }
 
 bool MciLayer::IsAviPlayer(std::u16string_view a) {
@@ -312,14 +317,14 @@ bool MciLayer::IsAviPlayer(std::u16string_view a) {
     return StartsWithIgnoringCase(type, u"avivideo");
 }
 
-void MciLayer::VideoClose(std::u16string_view a) {
-    if (!MciIsOpen(a)) return;
+PumpResult MciLayer::VideoClose(std::u16string_view a, MessagePump& pump) {
+    if (!MciIsOpen(a)) return PumpResult::Continue;
     std::u16string ignored;
     StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
     SendQuietly(Concat({u"window ", a, u" state hide"}));
     SendQuietly(Concat({u"close ", a}));
-    PumpTwice();
+    return PumpTwice(pump);
 }
 
 int32_t MciLayer::VideoFrame(std::u16string_view a) {
@@ -330,7 +335,7 @@ int32_t MciLayer::VideoFrame(std::u16string_view a) {
     return LeadingNumber(reply);
 }
 
-void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
+PumpResult MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame, MessagePump& pump) {
     StopVideo(a);
     if (frame >= VideoLength) {
         SendQuietly(Concat({u"seek ", a, u" to end"}));
@@ -340,29 +345,22 @@ void MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame) {
         SendQuietly(Concat({u"seek ", a, u" to start"}));
     }
     SendQuietly(Concat({u"window ", a, u" state show"}));
-    PumpTwice();
+    return PumpTwice(pump);
 }
 
-int32_t MciLayer::VideoSeekPause(std::u16string_view a, int32_t frame) {
-    VideoSeekShow(a, frame);
-    std::u16string reply;
-    MciSendBuf(Concat({u"pause ", a}), reply);
-    return VideoFrame(a);
-}
-
-void MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame) {
+PumpResult MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame, MessagePump& pump) {
     // A device that counts no frames plays on from where it stands.
-    if (frame >= VideoLength && VideoLength > 0) return;
+    if (frame >= VideoLength && VideoLength > 0) return PumpResult::Continue;
     std::u16string reply;
     MciSendBuf(Concat({u"play ", a, u" notify"}), reply);
-    PumpTwice();
+    return PumpTwice(pump);
 }
 
-void MciLayer::VideoRewind(std::u16string_view a) {
+PumpResult MciLayer::VideoRewind(std::u16string_view a, MessagePump& pump) {
     StopVideo(a);
     SendQuietly(Concat({u"seek ", a, u" to start"}));
     SendQuietly(Concat({u"window ", a, u" state show"}));
-    PumpTwice();
+    return PumpTwice(pump);
 }
 
 // --- platform helpers ---

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/decimal.h"
+#include "base/message_pump.h"
 
 namespace qcd {
 
@@ -42,9 +43,6 @@ class MciPlatform {
     virtual uint32_t SendString(const std::string& command, std::span<char> reply) = 0;
     // mciGetErrorStringA; false when the system has no text for the code.
     virtual bool GetErrorString(uint32_t code, std::span<char> text) = 0;
-    // Lets pending window messages run once; false when it stopped because the window the
-    // user works in was hidden meanwhile.
-    virtual bool PumpMessages() = 0;
 
     // waveOutGetVolume / waveOutSetVolume of device 0. False (and `volume` as it was) when the
     // system could not read the volume.
@@ -104,6 +102,8 @@ class VideoPicture {
 
 // The process-wide command layer. Routines return MCI error codes (-1: no command) or
 // reply texts; `a` is the alias the command works on.
+enum class VideoOpenResult { Opened, Failed, Overtaken };
+
 class MciLayer {
   public:
     explicit MciLayer(MciPlatform& platform) : platform_(platform) {}
@@ -151,23 +151,25 @@ class MciLayer {
     // player of other videos): its first frame is not required, and VideoLength is 0.
     // The sequences send every command through the silent path: a preview never brings up
     // the system's message box, which would hold the dialog in a modal loop of its own.
-    bool VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
-                   int32_t areaHeight, VideoPicture& picture, std::u16string_view a);
-    void VideoClose(std::u16string_view a);
+    // Overtaken when one of its pumps said anything but Continue: nothing more was sent.
+    VideoOpenResult VideoOpen(std::u16string_view file, int32_t parentWindow, int32_t areaWidth,
+                              int32_t areaHeight, VideoPicture& picture, std::u16string_view a,
+                              MessagePump& pump);
+    PumpResult VideoClose(std::u16string_view a, MessagePump& pump);
     // The position in frames; 0 when the reply starts with no number.
     int32_t VideoFrame(std::u16string_view a);
-    void VideoSeekShow(std::u16string_view a, int32_t frame);
-    int32_t VideoSeekPause(std::u16string_view a, int32_t frame);
-    void VideoPlayNotify(std::u16string_view a, int32_t frame);
-    void VideoRewind(std::u16string_view a);
+    PumpResult VideoSeekShow(std::u16string_view a, int32_t frame, MessagePump& pump);
+    PumpResult VideoPlayNotify(std::u16string_view a, int32_t frame, MessagePump& pump);
+    PumpResult VideoRewind(std::u16string_view a, MessagePump& pump);
 
     // The 8.3 form of a path; empty when the system cannot give one.
     std::u16string ShortPath(std::u16string_view path);
     // true saves the wave-out volume, false puts the saved one back. Nothing is put back when
     // no volume could be read: writing a value never read would silence the device.
     void WaveVolume(bool save);
-    // Lets pending window messages run twice, as the video sequences end.
-    void PumpTwice();
+    // Lets pending window messages run twice, as the video sequences end; the second time
+    // only when the first said Continue.
+    PumpResult PumpTwice(MessagePump& pump);
 
     std::u16string LastMciReply;
     int32_t VideoLength = 0;

@@ -4,7 +4,6 @@
 
 #include <mmsystem.h>
 
-#include "platform/pump.h"
 #include "platform/text.h"
 
 namespace qcd {
@@ -21,14 +20,6 @@ public:
     }
     bool GetErrorString(uint32_t code, std::span<char> text) override {
         return mciGetErrorStringA(code, text.data(), static_cast<UINT>(text.size())) != FALSE;
-    }
-    bool PumpMessages() override {
-        // The window the user works in is the file dialog: once Cancel has hidden it, its own
-        // loop must run before anything else reaches it.
-        HWND active = GetActiveWindow();
-        if (active && IsWindowVisible(active)) return win::LetPendingMessagesRunWhileShown(active);
-        win::LetPendingMessagesRun();
-        return true;
     }
     bool GetWaveVolume(uint32_t& volume) override {
         DWORD v = 0;

@@ -24,13 +24,14 @@ void MediaSession::StopMp3() {
     mp3Open_ = false;
 }
 
-void MediaSession::StopDevices() {
+PumpResult MediaSession::StopDevices(MessagePump& pump) {
     if (mp3Open_) StopMp3();
     mci_.MciStop(MciSoundAlias);
     mci_.MciClose(MciSoundAlias);
     // Last: the close lets messages run, and a selection handled there opens its own devices,
     // which nothing here may close after it.
-    if (!videoAlias_.empty() && mci_.MciIsOpen(videoAlias_)) mci_.VideoClose(videoAlias_);
+    if (videoAlias_.empty()) return PumpResult::Continue;
+    return mci_.VideoClose(videoAlias_, pump);
 }
 
 void MediaSession::RestoreVolume() { mci_.WaveVolume(false); }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/message_pump.h"
+
 namespace qcd {
 
 class MciLayer;
@@ -20,8 +22,8 @@ class MediaSession {
     void EndDialog();
 
     // Stops the VBMP3 sound, stops and closes "ATYPE", closes the video if one is open; their
-    // errors are not reported. The video's close lets messages run.
-    void StopDevices();
+    // errors are not reported. The video's close lets messages run through `pump`.
+    PumpResult StopDevices(MessagePump& pump);
     // The wave-out volume saved before the dialog, put back.
     void RestoreVolume();
 

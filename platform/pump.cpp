@@ -1,34 +1,42 @@
 #include "platform/pump.h"
 
-#include <windows.h>
-
 namespace qcd::win {
+
+namespace {
+
+// One message; false for WM_QUIT, which is not ours to take: it goes back for the loop that
+// owns the thread.
+bool Dispatch(const MSG& msg) {
+    if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return false;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+}  // namespace
 
 void LetPendingMessagesRun() {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Not ours to take: the loop that owns the thread must see it.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        if (!Dispatch(msg)) return;
 }
 
-bool LetPendingMessagesRunWhileShown(HWND dialog) {
-    MSG msg;
-    while (IsWindowVisible(dialog)) {
-        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return true;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+PumpResult LetMessagesRun(HWND panel, const uint32_t& generation) {
+    const uint32_t before = generation;
+    HWND dialog = panel ? GetAncestor(panel, GA_ROOT) : nullptr;
+    if (dialog && IsWindowVisible(dialog)) {
+        MSG msg;
+        while (IsWindowVisible(dialog) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            if (!Dispatch(msg)) break;
+        if (!IsWindowVisible(dialog)) return PumpResult::DialogGone;
+    } else {
+        LetPendingMessagesRun();
     }
-    return false;
+    if (panel && !IsWindow(panel)) return PumpResult::DialogGone;
+    return generation == before ? PumpResult::Continue : PumpResult::Overtaken;
 }
 
 }  // namespace qcd::win

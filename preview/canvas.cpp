@@ -73,18 +73,10 @@ void Canvas::DrawWorkFit() {
     if (place) picWork_->Draw(picCopy_.Dc(), place->x, place->y, place->width, place->height);
 }
 
-bool Canvas::LetMessagesRun() {
-    const uint32_t generation = generation_;
-    // A dialog ended by Cancel is only hidden until its own loop runs again; pumping on would
-    // let a second Cancel reach it, which the platform's file dialog does not survive. Once it
-    // hides, the preview is given up as if overtaken.
-    HWND root = panel_ ? GetAncestor(panel_, GA_ROOT) : nullptr;
-    if (root && IsWindowVisible(root)) {
-        if (!win::LetPendingMessagesRunWhileShown(root)) return false;
-    } else {
-        win::LetPendingMessagesRun();
-    }
-    return generation == generation_ && panel_;
+PumpResult Canvas::LetMessagesRun() {
+    const PumpResult result = win::LetMessagesRun(panel_, generation_);
+    // The panel's end clears panel_ (and raises the generation).
+    return result == PumpResult::Continue && !panel_ ? PumpResult::DialogGone : result;
 }
 
 void Canvas::RememberTextViewHome() {

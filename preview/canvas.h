@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/message_pump.h"
 #include "base/properties.h"
 #include "base/timer_owner.h"
 #include "platform/handles.h"
@@ -22,7 +23,7 @@ namespace qcd {
 class MediaSession;
 class SoundBackground;
 
-class Canvas final : public PanelActions {
+class Canvas final : public PanelActions, public MessagePump {
   public:
     // The text box lives on `home` (the control's own window) between previews.
     Canvas(const Properties& props, TimerOwner& timers, HWND home);
@@ -70,11 +71,8 @@ class Canvas final : public PanelActions {
     // Raised by every stop of the preview and when the panel goes; a button press leaves it.
     uint32_t Generation() const { return generation_; }
     void Overtake() { ++generation_; }
-    // Lets pending messages run; false when the preview was stopped (a new selection, a
-    // folder or type change, OK), the panel went, or the dialog was hidden (Cancel)
-    // meanwhile: the caller then leaves the panel, the surfaces and the state as the newer
-    // event left them.
-    bool LetMessagesRun();
+    // The platform's pump over this panel's dialog and generation.
+    PumpResult LetMessagesRun() override;
 
     HWND TextView() const { return textView_.get(); }
     // A second box, never shown, where a long text is built while the shown box holds its

@@ -55,7 +55,8 @@ void PreviewDispatcher::EndDialog() {
 bool PreviewDispatcher::InitPanel(HWND panel) {
     canvas_.AttachPanel(panel);
     canvas_.StopTimersAndAbort();
-    media_.StopDevices();
+    // A video of an earlier dialog: no preview of this one can be overtaken yet.
+    static_cast<void>(media_.StopDevices(canvas_));
 
     const PanelView view = canvas_.View();
     view.ClearLabels();
@@ -145,8 +146,9 @@ bool PreviewDispatcher::StopPreviewMedia(bool withVolume) {
     for (const auto& entry : kinds_) entry.second->Stop();
     // Closing a video lets messages run: a newer selection handled in there owns the panel,
     // the devices and the text box from then on.
-    media_.StopDevices();
-    if (canvas_.Generation() != generation) return false;
+    if (media_.StopDevices(canvas_) != PumpResult::Continue ||
+        canvas_.Generation() != generation)
+        return false;
     if (withVolume) media_.RestoreVolume();
     canvas_.GiveTextViewBack();
     return true;

@@ -81,10 +81,11 @@ bool PauseSound(const MediaContext& c) {
 bool StopAndRewind(const MediaContext& c) {
     const uint32_t generation = c.generation();
     const PreviewKind kind = c.state.kind;
-    c.mci.PumpTwice();
     // A selection handled meanwhile owns the panel and "ATYPE": reopening here would put this
     // file back under the alias in place of the new one.
-    if (c.generation() != generation || c.state.kind != kind) return false;
+    if (c.mci.PumpTwice(c.pump) != PumpResult::Continue || c.generation() != generation ||
+        c.state.kind != kind)
+        return false;
     c.panel.Repaint();
     c.panel.SetPlayCaption(PlayCaption::Play);
     c.panel.Enable(Pause, false);

@@ -27,7 +27,8 @@ class MediaKind : public Kind {
         MediaSession& media = *canvas_.Media();
         return {canvas_,     canvas_.State(),      canvas_.Timers(),
                 media.Mci(), media.VideoAlias(),   path_,
-                title_,      canvas_.Background(), [this] { return canvas_.Generation(); }};
+                title_,      canvas_.Background(), [this] { return canvas_.Generation(); },
+                canvas_};
     }
 
     Canvas& canvas_;

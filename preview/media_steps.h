@@ -35,6 +35,7 @@ struct MediaContext {
     SoundBackground* background;
     // Raised by every new selection, folder or type change, OK and the panel's end.
     std::function<uint32_t()> generation;
+    MessagePump& pump;
 };
 
 // The start of a preview: what the kind reports to the dispatcher.

@@ -36,7 +36,7 @@ class MetafileKind final : public Kind {
             placeable = FileBytes::Copy(*copy);
             if (!placeable) return StartResult::Shown;
             hasOwnSize = false;
-            if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+            if (canvas_.LetMessagesRun() != PumpResult::Continue) return StartResult::Overtaken;
         }
         if (!Load(placeable ? *placeable : *file)) return StartResult::Shown;
         PreviewState& state = canvas_.State();

@@ -6,7 +6,6 @@
 
 #include "platform/handles.h"
 #include "platform/module.h"
-#include "platform/pump.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "preview/canvas.h"
@@ -77,30 +76,22 @@ class Slideshow::Steps final : public EffectSteps {
         for (double now = NowMs(); now < next_ && !canvas_.Timers().AbortRequested(); now = NowMs()) {
             MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(next_ - now) + 1,
                                         QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-            if (!LetMessagesRun()) return StepEnd::Overtaken;
+            if (!LetMessagesRunOn()) return StepEnd::Overtaken;
         }
         if (NowMs() > next_ + period) next_ = NowMs();  // no catching up after a stall
         for (int i = 0; i < 2; ++i)
-            if (!LetMessagesRun()) return StepEnd::Overtaken;
+            if (!LetMessagesRunOn()) return StepEnd::Overtaken;
         return canvas_.Timers().AbortRequested() ? StepEnd::Abort : StepEnd::Go;
     }
 
     bool AfterEnding() override {
         EndFrame();
-        return LetMessagesRun();
+        return LetMessagesRunOn();
     }
 
   private:
-    // A dialog ended by Cancel is hidden but lives until its own loop runs again: a second
-    // Cancel dispatched from here would make Wine's dialog clean up twice and crash. Once it
-    // is hidden no more messages run here, and the effect ends as if overtaken.
-    bool LetMessagesRun() {
-        HWND dialog = canvas_.Panel() ? GetParent(canvas_.Panel()) : nullptr;
-        if (!dialog) return false;
-        const uint32_t generation = canvas_.Generation();
-        return win::LetPendingMessagesRunWhileShown(dialog) &&
-               canvas_.Generation() == generation && canvas_.Panel();
-    }
+    // A newer selection, the dialog's end or a hidden dialog ends the effect as overtaken.
+    bool LetMessagesRunOn() { return canvas_.LetMessagesRun() == PumpResult::Continue; }
 
     void EndFrame() {
         if (!dc_) return;
@@ -259,7 +250,8 @@ void Slideshow::Timer4_Timer() {
         if (!SlideStaysAfterAbort(canvas_.State().kind)) {
             canvas_.SetText(PanelLabel::Size, u"");
             canvas_.BlankArea();
-            canvas_.LetMessagesRun();
+            // The blank shows before the tick ends; nothing is done after it.
+            static_cast<void>(canvas_.LetMessagesRun());
         }
         return;
     }

@@ -154,7 +154,7 @@ class SoundKind final : public Kind {
                 canvas_.State(),
                 canvas_.Media()->Mp3OpenFlag(),
                 seekForward_,
-                [this] { return canvas_.LetMessagesRun(); }};
+                canvas_};
     }
 
     void OnTick(TimerId timer, void (*tick)(const SoundContext&)) {

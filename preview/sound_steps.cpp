@@ -33,7 +33,8 @@ bool PlayFromStart(const SoundContext& c) {
 bool StopPlaying(const SoundContext& c) {
     // Messages run twice before the stop, as ticks and paints may be waiting; a selection
     // made meanwhile has stopped the sound and owns the panel now.
-    if (!c.letMessagesRun() || !c.letMessagesRun()) return false;
+    for (int i = 0; i < 2; ++i)
+        if (c.pump.LetMessagesRun() != PumpResult::Continue) return false;
     c.panel.Repaint();
     c.panel.SetPlayCaption(PlayCaption::Play);
     c.panel.Enable(PanelButton::Forward, false);

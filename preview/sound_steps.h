@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "base/message_pump.h"
 #include "base/timer_owner.h"
 #include "preview/button_rows.h"
 #include "preview/preview_kind.h"
@@ -36,8 +37,7 @@ struct SoundContext {
     PreviewState& state;
     bool& mp3Open;
     bool& seekForward;  // the direction Timer6 moves
-    // Lets pending messages run; false when a newer selection took the panel meanwhile.
-    std::function<bool()> letMessagesRun;
+    MessagePump& pump;
 };
 
 // The control's one state query: the position is written to `SoundPosition` every time.

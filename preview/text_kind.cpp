@@ -57,7 +57,7 @@ class TextKind final : public Kind {
         const auto file = FileBytes::Read(path, kTextReadSize);
         if (!file) return StartResult::Shown;
         const std::u16string text = DecodeTextPreview(file->Bytes(), SystemAnsiCodePage());
-        if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+        if (canvas_.LetMessagesRun() != PumpResult::Continue) return StartResult::Overtaken;
         const auto font = static_cast<WPARAM>(SendMessageW(canvas_.Panel(), WM_GETFONT, 0, 0));
         Prepare(box, font);
         const size_t first = FirstLinesEnd(text, kFirstLines, kFirstPiece);
@@ -65,7 +65,7 @@ class TextKind final : public Kind {
         SetWindowTextW(box, win::Wide(text.substr(0, first)));
         // The first lines' time sizes the first piece of the fill.
         size_t piece = NextTextPiece(first, NowMs() - t0);
-        if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+        if (canvas_.LetMessagesRun() != PumpResult::Continue) return StartResult::Overtaken;
         canvas_.PlaceTextView();
         if (first == text.size()) return StartResult::Shown;
 
@@ -73,7 +73,7 @@ class TextKind final : public Kind {
         Prepare(fill, font);
         for (size_t at = 0; at < text.size();) {
             // Shown and answering: a new selection here ends this fill.
-            if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+            if (canvas_.LetMessagesRun() != PumpResult::Continue) return StartResult::Overtaken;
             const size_t end = TextPieceEnd(text, at, piece);
             const double t0 = NowMs();
             SendMessageW(fill, EM_REPLACESEL, FALSE,
@@ -84,7 +84,7 @@ class TextKind final : public Kind {
         // The pieces left the view at the end; going back to the start costs as much as a
         // piece, so it is done on its own before the swap.
         SendMessageW(fill, EM_LINESCROLL, 0, -SendMessageW(fill, EM_GETFIRSTVISIBLELINE, 0, 0));
-        if (!canvas_.LetMessagesRun()) return StartResult::Overtaken;
+        if (canvas_.LetMessagesRun() != PumpResult::Continue) return StartResult::Overtaken;
         canvas_.SwapInFillView();
         return StartResult::Shown;
     }

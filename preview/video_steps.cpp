@@ -39,8 +39,8 @@ bool VideoIsOpen(const MediaContext& c) {
 // Seeks to `target`, shows and pauses the video and reads the frame reached. Empty when the
 // panel was taken while the seek let messages run: nothing more is sent.
 std::optional<int32_t> SeekAndPause(const MediaContext& c, const Mark& m, int32_t target) {
-    c.mci.VideoSeekShow(c.videoAlias, target);
-    if (!Still(c, m)) return std::nullopt;
+    if (c.mci.VideoSeekShow(c.videoAlias, target, c.pump) != PumpResult::Continue || !Still(c, m))
+        return std::nullopt;
     std::u16string reply;
     c.mci.MciSendBuf(u"pause " + std::u16string(c.videoAlias), reply);
     return c.mci.VideoFrame(c.videoAlias);
@@ -48,8 +48,9 @@ std::optional<int32_t> SeekAndPause(const MediaContext& c, const Mark& m, int32_
 
 // Plays on from where the video stands; false when the panel was taken meanwhile.
 bool PlayOn(const MediaContext& c, const Mark& m) {
-    c.mci.VideoPlayNotify(c.videoAlias, c.state.frameIndex);
-    return Still(c, m);
+    return c.mci.VideoPlayNotify(c.videoAlias, c.state.frameIndex, c.pump) ==
+               PumpResult::Continue &&
+           Still(c, m);
 }
 
 // Wine plays videos other than AVI through a device that counts no frames and seeks nowhere
@@ -89,8 +90,8 @@ bool StopAndRewind(const MediaContext& c) {
     c.panel.Enable(Forward, true);
     c.panel.Enable(Back, true);
     c.panel.Enable(Pause, false);
-    c.mci.VideoRewind(c.videoAlias);
-    if (!Still(c, m)) return false;
+    if (c.mci.VideoRewind(c.videoAlias, c.pump) != PumpResult::Continue || !Still(c, m))
+        return false;
     c.state.frameIndex = 1;
     ShowCounter(c);
     return true;
@@ -205,15 +206,15 @@ MediaStart StartVideo(const MediaContext& c, int32_t areaWindow, int32_t areaWid
                       int32_t areaHeight, VideoPicture& picture) {
     const uint32_t generation = c.generation();
     // The close of a video left open lets messages run: a newer selection may come in there.
-    if (c.mci.MciIsOpen(c.videoAlias)) {
-        c.mci.VideoClose(c.videoAlias);
-        if (c.generation() != generation) return MediaStart::Overtaken;
-    }
-    const bool opened =
-        c.mci.VideoOpen(c.fileName, areaWindow, areaWidth, areaHeight, picture, c.videoAlias);
-    if (c.generation() != generation) return MediaStart::Overtaken;
+    if (c.mci.VideoClose(c.videoAlias, c.pump) != PumpResult::Continue ||
+        c.generation() != generation)
+        return MediaStart::Overtaken;
+    const VideoOpenResult opened = c.mci.VideoOpen(c.fileName, areaWindow, areaWidth, areaHeight,
+                                                   picture, c.videoAlias, c.pump);
+    if (opened == VideoOpenResult::Overtaken || c.generation() != generation)
+        return MediaStart::Overtaken;
     c.panel.SetText(PanelLabel::Status, u"");
-    if (!opened) return MediaStart::Failed;
+    if (opened == VideoOpenResult::Failed) return MediaStart::Failed;
     PreviewState& s = c.state;
     s.pictureWidth = c.mci.VideoWidth;
     s.pictureHeight = c.mci.VideoHeight;

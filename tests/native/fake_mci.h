@@ -48,7 +48,7 @@ inline std::u16string FromUtf8(std::string_view text) {
 }
 
 // Records every call with the path it took; replies and error texts are scripted per command.
-struct FakeMci : MciPlatform {
+struct FakeMci : MciPlatform, MessagePump {
     struct Reply {
         uint32_t code = 0;
         std::string text;
@@ -92,10 +92,11 @@ struct FakeMci : MciPlatform {
         replies["sysinfo all quantity open"].text = alias.empty() ? "0" : "1";
         replies["sysinfo all name 1 open"].text = alias;
     }
-    bool PumpMessages() override {
+    // The pump the layer's video sequences are given in these tests.
+    PumpResult LetMessagesRun() override {
         ++pumps;
         if (onPump) onPump();
-        return !dialogHidden;
+        return dialogHidden ? PumpResult::DialogGone : PumpResult::Continue;
     }
     // What the pump reports: the dialog hidden by a message it ran (Cancel).
     bool dialogHidden = false;

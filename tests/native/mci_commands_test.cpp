@@ -238,7 +238,7 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
     for (const auto& [frame, seek] : cases) {
         mci.calls.clear();
         mci.pumps = 0;
-        layer.VideoSeekShow(u"msfile", frame);
+        static_cast<void>(layer.VideoSeekShow(u"msfile", frame, mci));
         EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf " + seek,
                                     "MciSendBuf window msfile state show"}))
             << frame;
@@ -249,22 +249,8 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
 // A Cancel run by the first pump hid the dialog: its own loop must see the next message.
 TEST_F(VideoTest, NoSecondPumpOnceTheDialogHides) {
     mci.dialogHidden = true;
-    layer.VideoSeekShow(u"msfile", 2);
+    static_cast<void>(layer.VideoSeekShow(u"msfile", 2, mci));
     EXPECT_EQ(mci.pumps, 1);
-}
-
-TEST_F(VideoTest, SeekPauseReturnsTheFrameReached) {
-    mci.replies["status msfile position"].text = "42";
-    EXPECT_EQ(layer.VideoSeekPause(u"msfile", 42), 42);
-    EXPECT_EQ(mci.calls, (Calls{
-                             "MciSendBuf stop msfile",
-                             "MciSendBuf seek msfile to 42",
-                             "MciSendBuf window msfile state show",
-                             "MciSendBuf pause msfile",
-                             "MciSendBuf set msfile time format frames",
-                             "MciSendBuf status msfile position",
-                         }));
-    EXPECT_EQ(mci.pumps, 2);  // VideoFrame itself does not pump
 }
 
 TEST_F(VideoTest, FrameOfAnUnreadableReplyIsZero) {
@@ -279,16 +265,16 @@ TEST_F(VideoTest, FrameOfAnUnreadableReplyIsZero) {
 }
 
 TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
-    layer.VideoPlayNotify(u"msfile", 100);
+    static_cast<void>(layer.VideoPlayNotify(u"msfile", 100, mci));
     EXPECT_TRUE(mci.calls.empty());
     EXPECT_EQ(mci.pumps, 0);
-    layer.VideoPlayNotify(u"msfile", 99);
+    static_cast<void>(layer.VideoPlayNotify(u"msfile", 99, mci));
     EXPECT_EQ(mci.calls, Calls{"MciSendBuf play msfile notify"});
     EXPECT_EQ(mci.pumps, 2);
 }
 
 TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
-    layer.VideoRewind(u"msfile");
+    static_cast<void>(layer.VideoRewind(u"msfile", mci));
     EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf seek msfile to start",
                                 "MciSendBuf window msfile state show"}));
     EXPECT_EQ(mci.pumps, 2);
@@ -296,7 +282,7 @@ TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
 
 TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
     mci.replies["sysinfo all quantity open"].text = "0";
-    layer.VideoClose(u"msfile");
+    static_cast<void>(layer.VideoClose(u"msfile", mci));
     EXPECT_EQ(mci.calls, Calls{"MciSendBuf sysinfo all quantity open"});
     EXPECT_EQ(mci.pumps, 0);
 
@@ -304,7 +290,7 @@ TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
     mci.replies["sysinfo all quantity open"].text = "1";
     mci.replies["sysinfo all name 1 open"].text = "msfile";
     mci.replies["break msfile"].code = 999;  // its failure is ignored
-    layer.VideoClose(u"msfile");
+    static_cast<void>(layer.VideoClose(u"msfile", mci));
     EXPECT_EQ(mci.calls, (Calls{
                              "MciSendBuf sysinfo all quantity open",
                              "MciSendBuf sysinfo all name 1 open",
@@ -379,7 +365,7 @@ TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
     mci.replies["where msfile source max"].text = "0 0 160 -120";
     mci.replies["status msfile length"].text = "250";
     RecordingPicture picture;
-    ASSERT_TRUE(layer.VideoOpen(u"C:\\clips\\wide clip.avi", 65562, 102, 119, picture, u"msfile"));
+    ASSERT_EQ(VideoOpenResult::Opened, layer.VideoOpen(u"C:\\clips\\wide clip.avi", 65562, 102, 119, picture, u"msfile", mci));
     EXPECT_EQ(mci.calls, (Calls{
                              "MciSendBuf sysinfo all quantity open",
                              "MciSendBuf open C:\\CLIPS\\WIDECL~1.AVI alias msfile style child parent 65562",
@@ -404,7 +390,7 @@ TEST_F(MciLayerTest, VideoOpenQuotesAShortPathThatKeepsABlank) {
     mci.shortPaths["D:\\my clips\\a b.avi"] = "D:\\my clips\\a b.avi";
     mci.replies["sysinfo all quantity open"].text = "0";
     RecordingPicture picture;
-    layer.VideoOpen(u"D:\\my clips\\a b.avi", 7, 102, 119, picture, u"msfile");
+    layer.VideoOpen(u"D:\\my clips\\a b.avi", 7, 102, 119, picture, u"msfile", mci);
     ASSERT_GE(mci.calls.size(), 2u);
     EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7");
     // Nothing to measure: every size and the length read as 0, and nothing fails on it.
@@ -417,7 +403,7 @@ TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
     mci.replies["open x.avi alias msfile style child parent 7"].code = 277;
     mci.shortPaths["x.avi"] = "x.avi";
     RecordingPicture picture;
-    EXPECT_FALSE(layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(VideoOpenResult::Failed, layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile", mci));
     EXPECT_EQ(mci.calls.back(), "MciSendBuf sysinfo all quantity open");  // nothing open to close
 
     mci.calls.clear();
@@ -428,7 +414,7 @@ TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
         if (command.starts_with("open ")) mci.ListOpen("msfile");
         if (command == "close msfile") mci.ListOpen("");
     };
-    EXPECT_FALSE(layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(VideoOpenResult::Failed, layer.VideoOpen(u"x.avi", 7, 102, 119, picture, u"msfile", mci));
     const Calls tail(mci.calls.end() - 8, mci.calls.end());
     EXPECT_EQ(tail, (Calls{
                         "MciSendBuf update msfile hdc 4242",
@@ -451,7 +437,7 @@ TEST_F(MciLayerTest, AVideoDeviceThatDrawsOnlyItsWindowStillOpens) {
     mci.replies["capability msfile device type"].text = "digitalvideo";
     mci.replies["status msfile length"].text = "0";
     RecordingPicture picture;
-    EXPECT_TRUE(layer.VideoOpen(u"x.mpg", 7, 102, 119, picture, u"msfile"));
+    EXPECT_EQ(VideoOpenResult::Opened, layer.VideoOpen(u"x.mpg", 7, 102, 119, picture, u"msfile", mci));
     EXPECT_EQ(layer.VideoLength, 0);
     EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
 }

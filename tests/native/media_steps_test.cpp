@@ -79,7 +79,7 @@ class MediaSteps : public ::testing::Test {
 
     MediaContext Context() {
         return {panel,    state,     timers,      layer, u"msfile",
-                fileName, fileTitle, &background, [this] { return generation; }};
+                fileName, fileTitle, &background, [this] { return generation; }, mci};
     }
     std::string Label(PanelLabel l) { return panel.labels[l]; }
     // The calls sent after the first `from` of them.

@@ -59,7 +59,7 @@ class Recorder : public PanelActions, public SoundPlayer, public SoundBackground
     void Clear() override { calls.push_back("background clear"); }
 };
 
-class SoundRows : public ::testing::Test, public ButtonTarget {
+class SoundRows : public ::testing::Test, public ButtonTarget, public MessagePump {
   protected:
     Recorder r;
     NoClock clock;
@@ -70,10 +70,11 @@ class SoundRows : public ::testing::Test, public ButtonTarget {
     bool overtakeOnPump = false;
 
     SoundContext Context() {
-        return {r, r, r, timers, state, mp3Open, seekForward, [this] {
-                    ++pumps;
-                    return !overtakeOnPump;
-                }};
+        return {r, r, r, timers, state, mp3Open, seekForward, *this};
+    }
+    PumpResult LetMessagesRun() override {
+        ++pumps;
+        return overtakeOnPump ? PumpResult::Overtaken : PumpResult::Continue;
     }
     void Press(PanelButton b) override { PressSound(Context(), b); }
     void Click(int id) {
