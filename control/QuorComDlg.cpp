@@ -61,7 +61,7 @@ HRESULT CreateQuorComDlg(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return win::Guarded([&] {
+    return win::Guarded("class factory", [&] {
         com_ptr<QuorComDlg> obj = com_ptr<QuorComDlg>::attach(new QuorComDlg());
         HRESULT hr = obj->Initialize();
         if (FAILED(hr)) return hr;
@@ -73,7 +73,7 @@ QuorComDlg::QuorComDlg()
     : propNotify_(this, IID_IPropertyNotifySink), events_(this, DIID___QuorComDlg) {}
 
 QuorComDlg::~QuorComDlg() {
-    UserControl_Terminate();
+    OnDestroying();
     propNotify_.UnadviseAll();
     events_.UnadviseAll();
     dialogs_.reset();
@@ -90,7 +90,7 @@ HRESULT QuorComDlg::Initialize() {
     hr = CreateControlWindow();
     if (FAILED(hr)) return hr;
     dialogs_ = std::make_unique<DialogHost>(props_, timers_, hwnd_.get());
-    UserControl_Initialize();
+    OnCreated();
     return S_OK;
 }
 
@@ -211,7 +211,7 @@ HRESULT QuorComDlg::NotifyChanged(DISPID id) {
 }
 
 HRESULT QuorComDlg::SetString(std::u16string Properties::*field, DISPID id, BSTR value) {
-    return win::Guarded([&] {
+    return win::Guarded("property set", [&] {
         props_.*field = win::FromBstr(value);
         return NotifyChanged(id);
     });
@@ -219,7 +219,7 @@ HRESULT QuorComDlg::SetString(std::u16string Properties::*field, DISPID id, BSTR
 
 template <typename T>
 HRESULT QuorComDlg::SetNumber(T Properties::*field, DISPID id, T value) {
-    return win::Guarded([&] {
+    return win::Guarded("property set", [&] {
         props_.*field = value;
         return NotifyChanged(id);
     });
@@ -230,7 +230,7 @@ HRESULT QuorComDlg::SetNumber(T Properties::*field, DISPID id, T value) {
 // Modal to the host's top-level window, which stays disabled while the box is up, so no
 // second box can be opened from it.
 HRESULT QuorComDlg::Show_AboutBox() {
-    return win::Guarded([&] {
+    return win::Guarded("Show_AboutBox", [&] {
         com_ptr<QuorComDlg> alive(this);
         const HRESULT hr = designtime::ShowAboutBox(ModalOwner());
         win::LetPendingMessagesRun();
@@ -250,7 +250,7 @@ HWND QuorComDlg::ModalOwner() const {
 }
 
 HRESULT QuorComDlg::RunDialog(bool (DialogHost::*show)(HWND owner)) {
-    return win::Guarded([&] {
+    return win::Guarded("ShowOpen/ShowSave", [&] {
         com_ptr<QuorComDlg> alive(this);  // the host may release us from inside the dialog
         if (!((*dialogs_).*show)(hwnd_.get()) && props_.CancelError) return Raise(VbError::Cancel);
         return S_OK;
@@ -282,7 +282,7 @@ HRESULT QuorComDlg::get_SlideFolder(BSTR* v) { return CopyOut(v, props_.SlideFol
 HRESULT QuorComDlg::put_SlideFolder(BSTR v) { return SetString(&Properties::SlideFolder, DISPID_SlideFolder, v); }
 HRESULT QuorComDlg::get_FileTitle(BSTR* v) { return CopyOut(v, props_.FileTitle); }
 HRESULT QuorComDlg::put_FileTitle(BSTR) {
-    return win::Guarded([&] { return Raise(FileTitleSetError(AmbientUserMode())); });
+    return win::Guarded("FileTitle set", [&] { return Raise(FileTitleSetError(AmbientUserMode())); });
 }
 HRESULT QuorComDlg::get_DialogLeft(LONG* v) { return CopyOut<LONG>(v, props_.DialogLeft); }
 HRESULT QuorComDlg::put_DialogLeft(LONG v) { return SetNumber<int32_t>(&Properties::DialogLeft, DISPID_DialogLeft, v); }

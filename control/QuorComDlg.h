@@ -214,11 +214,11 @@ private:
     HRESULT RunDialog(bool (DialogHost::*show)(HWND owner));
 
     // Container events.
-    void UserControl_Initialize();
-    void UserControl_InitProperties();
-    void UserControl_Resize(const RECT& requested);
-    void UserControl_Hide();
-    void UserControl_Terminate();
+    void OnCreated();
+    void SetDefaultProperties();
+    void OnResize(const RECT& requested);
+    void OnHidden();
+    void OnDestroying();
 
     HRESULT CreateControlWindow();
     HRESULT InPlaceActivate(LONG verb);

@@ -80,17 +80,17 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    return qcd::win::Guarded([] { return qcd::RegisterServer(qcd::RegistrationScope::Machine); });
+    return qcd::win::Guarded("DllRegisterServer", [] { return qcd::RegisterServer(qcd::RegistrationScope::Machine); });
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    return qcd::win::Guarded([] { return qcd::UnregisterServer(qcd::RegistrationScope::Machine); });
+    return qcd::win::Guarded("DllUnregisterServer", [] { return qcd::UnregisterServer(qcd::RegistrationScope::Machine); });
 }
 
 // regsvr32 /n /i:user registers for the current user only; an empty or "machine" command
 // line means the whole machine.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR cmdLine) {
-    return qcd::win::Guarded([&] {
+    return qcd::win::Guarded("DllInstall", [&] {
         qcd::RegistrationScope scope = qcd::RegistrationScope::Machine;
         if (cmdLine && *cmdLine) {
             if (_wcsicmp(cmdLine, L"user") == 0)

@@ -21,7 +21,7 @@ LRESULT CALLBACK ControlWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     bool handled = false;
-    win::GuardedVoid([&] {
+    win::GuardedVoid("control window", [&] {
         result = self->HandleMessage(hwnd, msg, wp, lp);
         handled = true;
     });
@@ -82,7 +82,7 @@ LRESULT QuorComDlg::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_ERASEBKGND: return 1;
         case WM_TIMER:
-            win::GuardedVoid([&] { timers_.Tick(static_cast<int>(wp)); });
+            win::GuardedVoid("control timer", [&] { timers_.Tick(static_cast<int>(wp)); });
             return 0;
         case WM_NCDESTROY:
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -108,18 +108,18 @@ SIZEL QuorComDlg::ExtentHimetric() const {
 
 // --- Lifecycle --------------------------------------------------------------------------
 
-void QuorComDlg::UserControl_Initialize() { timers_.StopAll(); }
-void QuorComDlg::UserControl_Hide() { timers_.StopAll(); }
-void QuorComDlg::UserControl_Terminate() { timers_.StopAll(); }
+void QuorComDlg::OnCreated() { timers_.StopAll(); }
+void QuorComDlg::OnHidden() { timers_.StopAll(); }
+void QuorComDlg::OnDestroying() { timers_.StopAll(); }
 
-void QuorComDlg::UserControl_InitProperties() {
+void QuorComDlg::SetDefaultProperties() {
     props_ = Properties{};
     dirty_ = false;
 }
 
 // Whatever size the container asks for, the control stays 32 x 32 pixels; the container is
 // told, which may call back into SetObjectRects, hence the guard.
-void QuorComDlg::UserControl_Resize(const RECT& requested) {
+void QuorComDlg::OnResize(const RECT& requested) {
     if (inResize_) return;
     inResize_ = true;
     RECT fixed{requested.left, requested.top, requested.left + kSizePixels, requested.top + kSizePixels};
@@ -173,7 +173,7 @@ HRESULT QuorComDlg::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, L
         case OLEIVERB_UIACTIVATE:
             return InPlaceActivate(verb);
         case OLEIVERB_HIDE:
-            UserControl_Hide();
+            OnHidden();
             if (hwnd_) ShowWindow(hwnd_.get(), SW_HIDE);
             return S_OK;
         default:
@@ -204,7 +204,7 @@ HRESULT QuorComDlg::InPlaceActivate(LONG verb) {
         // The window becomes a child of the container's window (style first, then parent).
         SetWindowLongPtrW(hwnd_.get(), GWL_STYLE, WS_CHILD | WS_CLIPSIBLINGS);
         SetParent(hwnd_.get(), parent);
-        UserControl_Resize(pos);
+        OnResize(pos);
         ShowWindow(hwnd_.get(), SW_SHOWNA);
     }
     if (verb == OLEIVERB_UIACTIVATE && !uiActive_) {
@@ -269,7 +269,7 @@ HRESULT QuorComDlg::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
 HRESULT QuorComDlg::InPlaceDeactivate() {
     if (!inPlaceActive_) return S_OK;
     UIDeactivate();
-    UserControl_Hide();
+    OnHidden();
     inPlaceActive_ = false;
     // Back to a hidden window of our own (parent first, then style).
     ShowWindow(hwnd_.get(), SW_HIDE);
@@ -289,7 +289,7 @@ HRESULT QuorComDlg::UIDeactivate() {
 
 HRESULT QuorComDlg::SetObjectRects(LPCRECT pos, LPCRECT) {
     if (!pos) return E_POINTER;
-    UserControl_Resize(*pos);
+    OnResize(*pos);
     return S_OK;
 }
 

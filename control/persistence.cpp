@@ -100,8 +100,8 @@ HRESULT QuorComDlg::GetClassID(CLSID* clsid) {
 HRESULT QuorComDlg::IsDirty() { return dirty_ ? S_OK : S_FALSE; }
 
 HRESULT QuorComDlg::InitNew() {
-    return win::Guarded([&] {
-        UserControl_InitProperties();
+    return win::Guarded("InitNew", [&] {
+        SetDefaultProperties();
         return S_OK;
     });
 }
@@ -110,7 +110,7 @@ HRESULT QuorComDlg::InitNew() {
 
 HRESULT QuorComDlg::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag) return E_POINTER;
-    return win::Guarded([&] {
+    return win::Guarded("property bag load", [&] {
         BagSource source(bag, log);
         return static_cast<HRESULT>(ReadProperties(props_, source));
     });
@@ -118,7 +118,7 @@ HRESULT QuorComDlg::Load(IPropertyBag* bag, IErrorLog* log) {
 
 HRESULT QuorComDlg::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
     if (!bag) return E_POINTER;
-    return win::Guarded([&] {
+    return win::Guarded("property bag save", [&] {
         BagSink sink(bag);
         HRESULT hr = WriteProperties(props_, sink);
         if (SUCCEEDED(hr) && clearDirty) dirty_ = false;
@@ -130,7 +130,7 @@ HRESULT QuorComDlg::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
 
 HRESULT QuorComDlg::Load(IStream* stream) {
     if (!stream) return E_POINTER;
-    return win::Guarded([&] {
+    return win::Guarded("stream load", [&] {
         uint8_t header[kStreamHeaderSize];
         HRESULT hr = ReadExactly(stream, header, sizeof header);
         if (FAILED(hr)) return hr;
@@ -147,7 +147,7 @@ HRESULT QuorComDlg::Load(IStream* stream) {
 
 HRESULT QuorComDlg::Save(IStream* stream, BOOL clearDirty) {
     if (!stream) return E_POINTER;
-    return win::Guarded([&] {
+    return win::Guarded("stream save", [&] {
         PropertyStreamWriter writer;
         WriteProperties(props_, writer);
         const std::vector<uint8_t> bytes = writer.Finish();
@@ -162,7 +162,7 @@ HRESULT QuorComDlg::Save(IStream* stream, BOOL clearDirty) {
 
 HRESULT QuorComDlg::GetSizeMax(ULARGE_INTEGER* size) {
     if (!size) return E_POINTER;
-    return win::Guarded([&] {
+    return win::Guarded("GetSizeMax", [&] {
         PropertyStreamWriter writer;
         WriteProperties(props_, writer);
         size->QuadPart = writer.Finish().size();

@@ -99,7 +99,7 @@ HRESULT Site::OnPosRectChange(LPCRECT pos) {
         GetClientRect(form_, &clip);
         inPlaceObject_->SetObjectRects(&pos_, &clip);
     }
-    if (events_) qcd::win::GuardedVoid([&] { events_->OnPosRectChanged(pos_); });
+    if (events_) qcd::win::GuardedVoid("demo site", [&] { events_->OnPosRectChanged(pos_); });
     return S_OK;
 }
 
@@ -111,7 +111,7 @@ HRESULT Site::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
 HRESULT Site::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
 HRESULT Site::RemoveMenus(HMENU) { return E_NOTIMPL; }
 HRESULT Site::SetStatusText(LPCOLESTR text) {
-    if (events_ && text) qcd::win::GuardedVoid([&] { events_->OnStatusText(text); });
+    if (events_ && text) qcd::win::GuardedVoid("demo site", [&] { events_->OnStatusText(text); });
     return S_OK;
 }
 HRESULT Site::EnableModeless(BOOL) { return S_OK; }
@@ -166,13 +166,13 @@ HRESULT Site::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* 
 }
 
 HRESULT Site::OnChanged(DISPID id) {
-    if (events_) qcd::win::GuardedVoid([&] { events_->OnPropertyChanged(id); });
+    if (events_) qcd::win::GuardedVoid("demo site", [&] { events_->OnPropertyChanged(id); });
     return S_OK;
 }
 HRESULT Site::OnRequestEdit(DISPID) { return S_OK; }
 
 void Site::OnViewChange(DWORD, LONG) {
-    if (events_) qcd::win::GuardedVoid([&] { events_->OnViewChanged(); });
+    if (events_) qcd::win::GuardedVoid("demo site", [&] { events_->OnViewChanged(); });
 }
 
 // --- HostedControl ----------------------------------------------------------------------

@@ -262,7 +262,7 @@ LRESULT CALLBACK DemoWindow::MainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     bool handled = false;
-    qcd::win::GuardedVoid([&] {
+    qcd::win::GuardedVoid("demo main window", [&] {
         result = self->HandleMain(msg, wp, lp);
         handled = true;
     });
@@ -278,7 +278,7 @@ LRESULT CALLBACK DemoWindow::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     bool handled = false;
-    qcd::win::GuardedVoid([&] {
+    qcd::win::GuardedVoid("demo form", [&] {
         result = self->HandleForm(hwnd, msg, wp, lp);
         handled = true;
     });

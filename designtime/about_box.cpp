@@ -36,7 +36,7 @@ void RemoveCloseCommand(HWND box) {
 // Starts a mail to the address the label shows; a machine without a mail client says nothing.
 void StartMail(HWND box) {
     wchar_t address[256] = {};
-    GetDlgItemTextW(box, IDC_Label3, address, 256);
+    GetDlgItemTextW(box, IDC_ABOUT_LINK, address, 256);
     const std::string target =
         "mailto:" + win::ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(address)));
     ShellExecuteA(box, "open", target.c_str(), nullptr, "", SW_SHOW);
@@ -44,14 +44,14 @@ void StartMail(HWND box) {
 
 INT_PTR CALLBACK AboutProc(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
     INT_PTR result = FALSE;
-    win::GuardedVoid([&] {
+    win::GuardedVoid("About box", [&] {
         switch (msg) {
             case WM_INITDIALOG: {
                 auto* state = reinterpret_cast<AboutState*>(lp);
                 RemoveCloseCommand(box);
                 state->face.reset(static_cast<HBITMAP>(
                     LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDB_FACE), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
-                SendDlgItemMessageW(box, IDC_Image1, STM_SETIMAGE, IMAGE_BITMAP,
+                SendDlgItemMessageW(box, IDC_ABOUT_PICTURE, STM_SETIMAGE, IMAGE_BITMAP,
                                     reinterpret_cast<LPARAM>(state->face.get()));
                 result = TRUE;
                 break;
@@ -61,13 +61,13 @@ INT_PTR CALLBACK AboutProc(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
                 if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
                     EndDialog(box, LOWORD(wp));
                     result = TRUE;
-                } else if (LOWORD(wp) == IDC_Label3 && HIWORD(wp) == STN_CLICKED) {
+                } else if (LOWORD(wp) == IDC_ABOUT_LINK && HIWORD(wp) == STN_CLICKED) {
                     StartMail(box);
                     result = TRUE;
                 }
                 break;
             case WM_SETCURSOR:
-                if (reinterpret_cast<HWND>(wp) == GetDlgItem(box, IDC_Label3)) {
+                if (reinterpret_cast<HWND>(wp) == GetDlgItem(box, IDC_ABOUT_LINK)) {
                     SetCursor(LoadCursorW(nullptr, IDC_HAND));
                     SetWindowLongPtrW(box, DWLP_MSGRESULT, TRUE);
                     result = TRUE;
@@ -75,7 +75,7 @@ INT_PTR CALLBACK AboutProc(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
                 break;
             case WM_CTLCOLORSTATIC:
                 // The address reads as a link.
-                if (reinterpret_cast<HWND>(lp) == GetDlgItem(box, IDC_Label3)) {
+                if (reinterpret_cast<HWND>(lp) == GetDlgItem(box, IDC_ABOUT_LINK)) {
                     HDC dc = reinterpret_cast<HDC>(wp);
                     SetTextColor(dc, RGB(0, 0, 255));
                     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -90,7 +90,7 @@ INT_PTR CALLBACK AboutProc(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 HRESULT ShowAboutBox(HWND owner) noexcept {
-    return win::Guarded([&]() -> HRESULT {
+    return win::Guarded("About box", [&]() -> HRESULT {
         AboutState state;
         // A new box each time; DialogBoxParam disables the owner while the box is up.
         const INT_PTR r = DialogBoxParamW(ThisModule(), L"ABOUTBOX", owner, AboutProc,

@@ -29,11 +29,11 @@ constexpr char16_t kSlideFolderPrompt[] = u"スライド表示する画像のあ
 constexpr wchar_t kBgsTip[] = L"Wave,Mp3ﾌｧｲﾙをﾌﾟﾚﾋﾞｭｰする場合のｽﾗｲﾄﾞｼｮｳについて設定します。";
 constexpr wchar_t kPositionTip[] = L"ﾀﾞｲｱﾛｸﾞﾎﾞｯｸｽの表示位置について設定します。";
 
-constexpr int kEdits[] = {IDC_txtFileName,   IDC_txtInitDir, IDC_txtDialogTitle, IDC_txtDefaultExt,
-                          IDC_txtMaxFileSize, IDC_txtFilter,  IDC_txtFilterIndex, IDC_txtSlideFolder,
-                          IDC_txtDialogLeft,  IDC_txtDialogTop};
-constexpr int kBgsOptions[] = {IDC_optBGS0, IDC_optBGS1, IDC_optBGS2};
-constexpr int kPositionOptions[] = {IDC_optPosition0, IDC_optPosition1};
+constexpr int kEdits[] = {IDC_FILE_NAME_EDIT,   IDC_INIT_DIR_EDIT, IDC_DIALOG_TITLE_EDIT, IDC_DEFAULT_EXT_EDIT,
+                          IDC_MAX_FILE_SIZE_EDIT, IDC_FILTER_EDIT,  IDC_FILTER_INDEX_EDIT, IDC_SLIDE_FOLDER_EDIT,
+                          IDC_LEFT_EDIT,  IDC_TOP_EDIT};
+constexpr int kBgsOptions[] = {IDC_SLIDE_NONE, IDC_SLIDE_BUILTIN, IDC_SLIDE_FOLDER};
+constexpr int kPositionOptions[] = {IDC_POSITION_MANUAL, IDC_POSITION_CENTRE};
 
 template <size_t N>
 int IndexOf(const int (&ids)[N], int id) {
@@ -140,7 +140,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL) override {
-        return win::Guarded([&]() -> HRESULT {
+        return win::Guarded("property page activate", [&]() -> HRESULT {
             if (!rect) return E_POINTER;
             if (hwnd_) return E_UNEXPECTED;
             INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
@@ -181,7 +181,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override {
-        return win::Guarded([&]() -> HRESULT {
+        return win::Guarded("property page objects", [&]() -> HRESULT {
             if (count && !objects) return E_POINTER;
             std::vector<com_ptr<IDispatch>> dispatches;
             for (ULONG i = 0; i < count; ++i) {
@@ -212,7 +212,7 @@ public:
     HRESULT STDMETHODCALLTYPE IsPageDirty() override { return dirty_ ? S_OK : S_FALSE; }
 
     HRESULT STDMETHODCALLTYPE Apply() override {
-        return win::Guarded([&]() -> HRESULT {
+        return win::Guarded("property page apply", [&]() -> HRESULT {
             if (!dirty_) return S_OK;
             if (!hwnd_) return E_UNEXPECTED;
             HRESULT hr = ApplyChanges();
@@ -252,7 +252,7 @@ private:
         if (msg == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lp);
         auto* self = reinterpret_cast<OpenSavePage*>(GetWindowLongPtrW(hwnd, DWLP_USER));
         INT_PTR result = FALSE;
-        if (self) win::GuardedVoid([&] { result = self->HandleMessage(hwnd, msg, wp, lp); });
+        if (self) win::GuardedVoid("property page window", [&] { result = self->HandleMessage(hwnd, msg, wp, lp); });
         return result;
     }
 
@@ -294,7 +294,7 @@ private:
         const struct {
             int frame;
             const wchar_t* text;
-        } tips[] = {{IDC_fraBGS, kBgsTip}, {IDC_fraPosition, kPositionTip}};
+        } tips[] = {{IDC_SLIDE_GROUP, kBgsTip}, {IDC_POSITION_GROUP, kPositionTip}};
         for (const auto& tip : tips) {
             TTTOOLINFOW tool{};
             tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -311,7 +311,7 @@ private:
     void OnCommand(int id, int code) {
         if (IndexOf(kEdits, id) >= 0) {
             if (code == EN_CHANGE) Changed();
-        } else if (id == IDC_chkCancelError) {
+        } else if (id == IDC_CANCEL_ERROR_CHECK) {
             if (code == BN_CLICKED) Changed();
         } else if (const int n = IndexOf(kBgsOptions, id); n >= 0) {
             if (code != BN_CLICKED) return;
@@ -323,10 +323,10 @@ private:
             fields_.position = p;
             ApplyGreying();
             Changed();
-        } else if (id == IDC_cmdInitDir && code == BN_CLICKED) {
-            ChooseFolder(IDC_txtInitDir, kInitDirPrompt);
-        } else if (id == IDC_cmdBGS && code == BN_CLICKED) {
-            ChooseFolder(IDC_txtSlideFolder, kSlideFolderPrompt);
+        } else if (id == IDC_INIT_DIR_BROWSE && code == BN_CLICKED) {
+            ChooseFolder(IDC_INIT_DIR_EDIT, kInitDirPrompt);
+        } else if (id == IDC_SLIDE_FOLDER_BROWSE && code == BN_CLICKED) {
+            ChooseFolder(IDC_SLIDE_FOLDER_EDIT, kSlideFolderPrompt);
         }
     }
 
@@ -356,11 +356,11 @@ private:
     void ApplyGreying() {
         const Greying g = GreyingFor(fields_.backGroundSlide, fields_.position);
         HWND page = hwnd_.get();
-        SendDlgItemMessageW(page, IDC_txtSlideFolder, EM_SETREADONLY, !g.slideFolderEditable, 0);
-        EnableWindow(GetDlgItem(page, IDC_cmdBGS), g.browseSlideEnabled);
-        SendDlgItemMessageW(page, IDC_txtDialogLeft, EM_SETREADONLY, !g.positionEditable, 0);
-        SendDlgItemMessageW(page, IDC_txtDialogTop, EM_SETREADONLY, !g.positionEditable, 0);
-        for (int id : {IDC_txtSlideFolder, IDC_txtDialogLeft, IDC_txtDialogTop})
+        SendDlgItemMessageW(page, IDC_SLIDE_FOLDER_EDIT, EM_SETREADONLY, !g.slideFolderEditable, 0);
+        EnableWindow(GetDlgItem(page, IDC_SLIDE_FOLDER_BROWSE), g.browseSlideEnabled);
+        SendDlgItemMessageW(page, IDC_LEFT_EDIT, EM_SETREADONLY, !g.positionEditable, 0);
+        SendDlgItemMessageW(page, IDC_TOP_EDIT, EM_SETREADONLY, !g.positionEditable, 0);
+        for (int id : {IDC_SLIDE_FOLDER_EDIT, IDC_LEFT_EDIT, IDC_TOP_EDIT})
             InvalidateRect(GetDlgItem(page, id), nullptr, TRUE);
     }
 
@@ -375,17 +375,17 @@ private:
         fields_ = read;
         HWND page = hwnd_.get();
         const auto set = [&](int id, const std::u16string& text) { SetDlgItemTextW(page, id, win::Wide(text)); };
-        set(IDC_txtDialogTop, read.dialogTop);
-        set(IDC_txtDialogLeft, read.dialogLeft);
-        set(IDC_txtSlideFolder, read.slideFolder);
-        CheckDlgButton(page, IDC_chkCancelError, read.cancelError ? BST_CHECKED : BST_UNCHECKED);
-        set(IDC_txtFilterIndex, read.filterIndex);
-        set(IDC_txtDialogTitle, read.dialogTitle);
-        set(IDC_txtMaxFileSize, read.maxFileSize);
-        set(IDC_txtInitDir, read.initDir);
-        set(IDC_txtFileName, read.fileName);
-        set(IDC_txtDefaultExt, read.defaultExt);
-        set(IDC_txtFilter, read.filter);
+        set(IDC_TOP_EDIT, read.dialogTop);
+        set(IDC_LEFT_EDIT, read.dialogLeft);
+        set(IDC_SLIDE_FOLDER_EDIT, read.slideFolder);
+        CheckDlgButton(page, IDC_CANCEL_ERROR_CHECK, read.cancelError ? BST_CHECKED : BST_UNCHECKED);
+        set(IDC_FILTER_INDEX_EDIT, read.filterIndex);
+        set(IDC_DIALOG_TITLE_EDIT, read.dialogTitle);
+        set(IDC_MAX_FILE_SIZE_EDIT, read.maxFileSize);
+        set(IDC_INIT_DIR_EDIT, read.initDir);
+        set(IDC_FILE_NAME_EDIT, read.fileName);
+        set(IDC_DEFAULT_EXT_EDIT, read.defaultExt);
+        set(IDC_FILTER_EDIT, read.filter);
         // A value without an option selects none.
         const std::optional<int> bgs = OptionFor(read.backGroundSlide, 3);
         for (int i = 0; i < 3; ++i)
@@ -404,17 +404,17 @@ private:
     }
 
     HRESULT ApplyChanges() {
-        fields_.dialogTop = FieldText(IDC_txtDialogTop);
-        fields_.dialogLeft = FieldText(IDC_txtDialogLeft);
-        fields_.slideFolder = FieldText(IDC_txtSlideFolder);
-        fields_.cancelError = IsDlgButtonChecked(hwnd_.get(), IDC_chkCancelError) == BST_CHECKED;
-        fields_.filterIndex = FieldText(IDC_txtFilterIndex);
-        fields_.dialogTitle = FieldText(IDC_txtDialogTitle);
-        fields_.maxFileSize = FieldText(IDC_txtMaxFileSize);
-        fields_.initDir = FieldText(IDC_txtInitDir);
-        fields_.fileName = FieldText(IDC_txtFileName);
-        fields_.defaultExt = FieldText(IDC_txtDefaultExt);
-        fields_.filter = FieldText(IDC_txtFilter);
+        fields_.dialogTop = FieldText(IDC_TOP_EDIT);
+        fields_.dialogLeft = FieldText(IDC_LEFT_EDIT);
+        fields_.slideFolder = FieldText(IDC_SLIDE_FOLDER_EDIT);
+        fields_.cancelError = IsDlgButtonChecked(hwnd_.get(), IDC_CANCEL_ERROR_CHECK) == BST_CHECKED;
+        fields_.filterIndex = FieldText(IDC_FILTER_INDEX_EDIT);
+        fields_.dialogTitle = FieldText(IDC_DIALOG_TITLE_EDIT);
+        fields_.maxFileSize = FieldText(IDC_MAX_FILE_SIZE_EDIT);
+        fields_.initDir = FieldText(IDC_INIT_DIR_EDIT);
+        fields_.fileName = FieldText(IDC_FILE_NAME_EDIT);
+        fields_.defaultExt = FieldText(IDC_DEFAULT_EXT_EDIT);
+        fields_.filter = FieldText(IDC_FILTER_EDIT);
         std::vector<DispatchTarget> targets;
         targets.reserve(objects_.size());
         for (const auto& o : objects_) targets.emplace_back(o.get());
@@ -442,7 +442,7 @@ HRESULT CreateOpenSavePage(IUnknown* outer, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    return win::Guarded([&] {
+    return win::Guarded("property page factory", [&] {
         com_ptr<IPropertyPage> page = com_ptr<IPropertyPage>::attach(new OpenSavePage());
         return page->QueryInterface(riid, ppv);
     });

@@ -89,10 +89,10 @@ OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, 
     ofn.Flags = open ? kOpenFlags : kSaveFlags;
     ofn.lCustData = reinterpret_cast<LPARAM>(host);
     if (open) {
-        ofn.lpfnHook = DialogHost::dlg_proc;
+        ofn.lpfnHook = DialogHost::OpenHookProc;
         ofn.lpTemplateName = "QRCOMDLG";
     } else {
-        ofn.lpfnHook = DialogHost::callback;
+        ofn.lpfnHook = DialogHost::SaveHookProc;
         ofn.lpstrDefExt = s.defaultExt.c_str();
     }
     return ofn;
@@ -213,21 +213,21 @@ INT_PTR DialogHost::SaveHookNotify(HWND hookWindow, const NMHDR& header) {
     return -1;
 }
 
-UINT_PTR CALLBACK DialogHost::dlg_proc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
+UINT_PTR CALLBACK DialogHost::OpenHookProc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
     DialogHost* host = HostOf(hdlg, msg, lp);
     if (!host) return 0;
     INT_PTR result = 0;
     // A failure ends the handler; the hook returns what was set so far.
-    win::GuardedVoid([&] { result = host->OpenHookMessage(hdlg, msg, wp, lp); });
+    win::GuardedVoid("Open dialog hook", [&] { result = host->OpenHookMessage(hdlg, msg, wp, lp); });
     return static_cast<UINT_PTR>(result);
 }
 
-UINT_PTR CALLBACK DialogHost::callback(HWND hdlg, UINT msg, WPARAM, LPARAM lp) {
+UINT_PTR CALLBACK DialogHost::SaveHookProc(HWND hdlg, UINT msg, WPARAM, LPARAM lp) {
     DialogHost* host = HostOf(hdlg, msg, lp);
     if (msg == WM_DESTROY) RemovePropW(hdlg, kHostProperty);
     if (msg != WM_NOTIFY || !host) return 0;
     INT_PTR result = 0;
-    win::GuardedVoid(
+    win::GuardedVoid("Save dialog hook",
         [&] { result = host->SaveHookNotify(hdlg, *reinterpret_cast<const NMHDR*>(lp)); });
     return static_cast<UINT_PTR>(result);
 }

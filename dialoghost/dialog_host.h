@@ -44,8 +44,8 @@ class DialogHost {
     PreviewDispatcher& Preview() { return preview_; }
 
     // Hook procedures, called by the common dialogs.
-    static UINT_PTR CALLBACK dlg_proc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
-    static UINT_PTR CALLBACK callback(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
+    static UINT_PTR CALLBACK OpenHookProc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
+    static UINT_PTR CALLBACK SaveHookProc(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);
 
   private:
     INT_PTR OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp);

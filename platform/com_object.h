@@ -7,7 +7,10 @@
 #include <objbase.h>
 
 #include <atomic>
+#include <exception>
 #include <new>
+
+#include "platform/trace.h"
 
 namespace qcd::win {
 
@@ -23,23 +26,34 @@ public:
 };
 
 // Runs `body` and turns any escaping exception into an HRESULT: nothing crosses the boundary.
+// What was caught goes to the trace under `where`, the handler's name.
 template <typename Body>
-HRESULT Guarded(Body&& body) noexcept {
+HRESULT Guarded(const char* where, Body&& body) noexcept {
     try {
         return body();
     } catch (const std::bad_alloc&) {
+        Trace(where, "out of memory");
         return E_OUTOFMEMORY;
+    } catch (const std::exception& e) {
+        Trace(where, e.what());
+        return E_UNEXPECTED;
     } catch (...) {
+        Trace(where, "unknown exception");
         return E_UNEXPECTED;
     }
 }
 
 // The same for handlers that return nothing (window procedures, timers, hooks).
 template <typename Body>
-void GuardedVoid(Body&& body) noexcept {
+void GuardedVoid(const char* where, Body&& body) noexcept {
     try {
         body();
+    } catch (const std::bad_alloc&) {
+        Trace(where, "out of memory");
+    } catch (const std::exception& e) {
+        Trace(where, e.what());
     } catch (...) {
+        Trace(where, "unknown exception");
     }
 }
 

@@ -56,7 +56,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(Enum** out) override {
         if (!out) return E_POINTER;
-        return Guarded([&] {
+        return Guarded("connection enumerator clone", [&] {
             *out = new SnapshotEnum(owner_.get(), items_, pos_);
             return S_OK;
         });
@@ -113,7 +113,7 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     if (!sink || !cookie) return E_POINTER;
     *cookie = 0;
-    return Guarded([&] {
+    return Guarded("Advise", [&] {
         IUnknown* typed = nullptr;
         if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(&typed))))
             return CONNECT_E_CANNOTCONNECT;
@@ -136,7 +136,7 @@ HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
 
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
     if (!e) return E_POINTER;
-    return Guarded([&] {
+    return Guarded("EnumConnections", [&] {
         *e = new ConnectionsEnum(this, sinks_);
         return S_OK;
     });
@@ -145,7 +145,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
 HRESULT CreateConnectionPointEnum(IUnknown* owner, std::vector<IConnectionPoint*> points,
                                   IEnumConnectionPoints** out) {
     if (!out) return E_POINTER;
-    return Guarded([&] {
+    return Guarded("connection enumerator", [&] {
         *out = new PointsEnum(owner, std::move(points));
         return S_OK;
     });

@@ -37,11 +37,11 @@ bool Surface::Resize(int width, int height) {
     selection_.emplace(dc_.get(), bitmap_.get());
     width_ = width;
     height_ = height;
-    Cls();
+    Clear();
     return true;
 }
 
-void Surface::Cls() {
+void Surface::Clear() {
     if (!dc_) return;
     win::unique_hbrush brush(CreateSolidBrush(back_));
     RECT all{0, 0, width_, height_};

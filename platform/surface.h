@@ -28,7 +28,7 @@ public:
     // A new size keeps nothing of the old contents; the new area is the back colour.
     bool Resize(int width, int height);
     // Fills the whole surface with the back colour.
-    void Cls();
+    void Clear();
     // The memory DC with the bitmap selected; null before the first Resize.
     HDC Dc() const { return dc_.get(); }
     HBITMAP Bitmap() const { return bitmap_.get(); }

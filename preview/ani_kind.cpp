@@ -23,7 +23,7 @@ class AniKind final : public Kind {
                 canvas_.Timers().SetEnabled(TimerId::AniStep, false);
                 return;
             }
-            Timer1_Timer(Context());
+            AniStepTick(Context());
         });
     }
     ~AniKind() override { canvas_.Timers().Register(TimerId::AniStep, nullptr); }

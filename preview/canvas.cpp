@@ -52,25 +52,25 @@ bool Canvas::MeasureArea() {
 
 bool Canvas::BlankArea() {
     if (!MeasureArea()) return false;
-    picCopy_.Resize(areaWidth_, areaHeight_);
-    picCopy_.Cls();
+    copy_.Resize(areaWidth_, areaHeight_);
+    copy_.Clear();
     ShowCopy();
     return true;
 }
 
-void Canvas::ShowCopy() const { picCopy_.CopyToWindow(Area(), areaWidth_, areaHeight_); }
+void Canvas::ShowCopy() const { copy_.CopyToWindow(Area(), areaWidth_, areaHeight_); }
 
 void Canvas::ClearCopy() {
     if (!MeasureArea()) return;
-    picCopy_.Resize(areaWidth_, areaHeight_);
-    picCopy_.Cls();
+    copy_.Resize(areaWidth_, areaHeight_);
+    copy_.Clear();
 }
 
 void Canvas::DrawWorkFit() {
-    if (!picWork_) return;
+    if (!work_) return;
     const auto place =
-        FitIntoBox(state_.pictureWidth, state_.pictureHeight, picCopy_.Width(), picCopy_.Height());
-    if (place) picWork_->Draw(picCopy_.Dc(), place->x, place->y, place->width, place->height);
+        FitIntoBox(state_.pictureWidth, state_.pictureHeight, copy_.Width(), copy_.Height());
+    if (place) work_->Draw(copy_.Dc(), place->x, place->y, place->width, place->height);
 }
 
 PumpResult Canvas::LetMessagesRun() {
@@ -129,7 +129,7 @@ const Surface* Canvas::AreaSource() const {
     if (IsVideo(state_.kind)) return nullptr;
     const bool spectrum =
         IsVbmp3Sound(state_.kind) && props_.BackGroundSlide == static_cast<int32_t>(BGSType::Builtin);
-    return spectrum ? &picWave_ : &picCopy_;
+    return spectrum ? &wave_ : &copy_;
 }
 
 LRESULT CALLBACK Canvas::AreaProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

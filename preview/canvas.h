@@ -47,12 +47,12 @@ class Canvas final : public PanelActions, public MessagePump {
     // picCopy onto the preview area.
     void ShowCopy() const;
 
-    Surface& Copy() { return picCopy_; }
-    Surface& IconStrip() { return picIcon_; }
-    const Surface& IconStrip() const { return picIcon_; }
-    Surface& Wave() { return picWave_; }
+    Surface& Copy() { return copy_; }
+    Surface& IconStrip() { return iconStrip_; }
+    const Surface& IconStrip() const { return iconStrip_; }
+    Surface& Wave() { return wave_; }
     // A loaded picture at its natural size.
-    std::optional<LoadedPicture>& Work() { return picWork_; }
+    std::optional<LoadedPicture>& Work() { return work_; }
     // The picture in picWork fitted into picCopy, as its shown size says.
     void DrawWorkFit();
 
@@ -127,11 +127,11 @@ class Canvas final : public PanelActions, public MessagePump {
     HWND textViewHome_ = nullptr;
     bool textViewMoved_ = false;
 
-    Surface picCopy_;
-    std::optional<LoadedPicture> picWork_;
-    Surface picIcon_;
+    Surface copy_;
+    std::optional<LoadedPicture> work_;
+    Surface iconStrip_;
     // Black, and drawn pixel by pixel by the spectrum.
-    Surface picWave_{RGB(0, 0, 0), true};
+    Surface wave_{RGB(0, 0, 0), true};
 };
 
 }  // namespace qcd

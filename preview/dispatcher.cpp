@@ -85,7 +85,7 @@ bool PreviewDispatcher::InitPanel(HWND panel) {
     if (!canvas_.BlankArea()) return false;
     canvas_.Work().reset();
     canvas_.IconStrip().Resize(32, 32);
-    canvas_.IconStrip().Cls();
+    canvas_.IconStrip().Clear();
     canvas_.State().ResetShown();
     return true;
 }

@@ -16,7 +16,7 @@ bool IconStrip::Prepare(std::vector<StripImage> images, Render render) {
     const auto cells = std::min(static_cast<int32_t>(images.size()), kMaxCells);
     Surface& strip = canvas_.IconStrip();
     if (cells < 1 || !strip.Resize(cells * kCell, kCell)) return false;
-    strip.Cls();
+    strip.Clear();
     images_ = std::move(images);
     render_ = std::move(render);
     cellImages_.assign(static_cast<size_t>(cells), 0);

@@ -176,7 +176,7 @@ void PressAnimatedCursor(const ImageSetContext& context, PanelButton button) {
     RunPressRow<ImageSetContext>(kAnimatedCursorRows, context, context.state.kind, button);
 }
 
-void Timer1_Timer(const ImageSetContext& context) {
+void AniStepTick(const ImageSetContext& context) {
     PreviewState& s = context.state;
     // A tick already queued when the timer was stopped must not draw over the next preview.
     if (s.kind != Kind::AnimatedCursorRunning) return;

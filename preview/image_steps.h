@@ -50,6 +50,6 @@ void PressAnimatedCursor(const ImageSetContext& context, PanelButton button);
 
 // One tick of Timer1: shows the animated cursor's next step and times the one after.
 // Does nothing unless the animation is running.
-void Timer1_Timer(const ImageSetContext& context);
+void AniStepTick(const ImageSetContext& context);
 
 }  // namespace qcd

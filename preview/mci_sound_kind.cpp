@@ -4,6 +4,7 @@
 #include "readers/midi_check.h"
 #include "preview/opened_file.h"
 #include "preview/preview_kind.h"
+#include "platform/trace.h"
 
 namespace qcd {
 
@@ -17,7 +18,7 @@ class MciSoundKind final : public MediaKind {
                 canvas_.Timers().SetEnabled(TimerId::MciProgress, false);
                 return;
             }
-            Timer8_Timer(Context());
+            MciProgressTick(Context());
         });
     }
     ~MciSoundKind() override { canvas_.Timers().Register(TimerId::MciProgress, nullptr); }
@@ -27,9 +28,14 @@ class MciSoundKind final : public MediaKind {
         Opening(path);
         // What the sequencer would not survive is not opened: the file shows as one it cannot
         // play. CD tracks are the drive's.
-        if (!MayOpen(path)) return StartResult::Shown;
-        return StartMciSound(Context()) == MediaStart::Overtaken ? StartResult::Overtaken
-                                                                 : StartResult::Shown;
+        if (!MayOpen(path)) {
+            win::Trace("MIDI preview", "refused by the file check");
+            return StartResult::Shown;
+        }
+        const MediaStart started = StartMciSound(Context());
+        if (started == MediaStart::Failed)
+            win::Trace("MIDI preview", canvas_.Media()->Mci().LastMciReply);
+        return started == MediaStart::Overtaken ? StartResult::Overtaken : StartResult::Shown;
     }
 
     void Press(PanelButton button) override {

@@ -165,7 +165,7 @@ void PressMciSound(const MediaContext& c, PanelButton button) {
     RunPressRow<MediaContext>(kMciSoundRows, c, c.state.kind, button);
 }
 
-void Timer8_Timer(const MediaContext& c) {
+void MciProgressTick(const MediaContext& c) {
     // A tick queued before the sound was stopped belongs to no sound.
     if (c.state.kind != Kind::MciPlaying) return;
     MciLayer& mci = c.mci;

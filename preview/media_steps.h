@@ -55,10 +55,10 @@ void PressMciSound(const MediaContext& c, PanelButton button);
 
 // One tick of Timer2: the frame counter follows the video, fast forward and rewind move 100
 // frames a tick, and the end of the video stops the timer.
-void Timer2_Timer(const MediaContext& c);
+void VideoPositionTick(const MediaContext& c);
 // One tick of Timer8: the play time follows the sound, which repeats at its end (a CD track
 // when the disc has played on into the next one).
-void Timer8_Timer(const MediaContext& c);
+void MciProgressTick(const MediaContext& c);
 
 // The track number a CD track's file names: the two characters before ".cda", read as a
 // leading number (Track05.cda: 5; no digits: 0).

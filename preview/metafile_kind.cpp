@@ -58,7 +58,7 @@ class MetafileKind final : public Kind {
         Surface& copy = canvas_.Copy();
         auto picture = LoadedPicture::FromBytes(file);
         if (!picture) {
-            copy.Cls();
+            copy.Clear();
             return false;
         }
         // Stretched over the whole area: a metafile has no pixels to keep in proportion.

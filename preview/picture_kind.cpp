@@ -211,7 +211,7 @@ bool LoadPictureFit(Canvas& canvas, const std::u16string& path) {
     const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
     Surface& strip = canvas.IconStrip();
     strip.Resize(w, h);
-    strip.Cls();
+    strip.Clear();
     const auto file = ReadPictureFile(path, HeaderKindForPath(path));
     if (!file) return false;
     const auto picture = LoadPicture(*file, HeaderKindForPath(path), w, h, strip.BackColor());

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "platform/text.h"
+#include "platform/trace.h"
 
 namespace qcd {
 
@@ -57,7 +58,10 @@ std::optional<FileBytes> FileBytes::ReadBytes(const std::u16string& path, size_t
     win::unique_file file(CreateFileW(win::Wide(path), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return std::nullopt;
+    if (!file) {
+        win::TraceFailure("preview file", "CreateFileW", GetLastError());
+        return std::nullopt;
+    }
     LARGE_INTEGER length{};
     if (!GetFileSizeEx(file.get(), &length) || length.QuadPart < 0) return std::nullopt;
     if (fileSize) *fileSize = static_cast<uint64_t>(length.QuadPart);
@@ -119,10 +123,12 @@ std::optional<LoadedPicture> LoadedPicture::FromBytes(const FileBytes& bytes) {
     auto stream = bytes.Stream();
     if (!stream) return std::nullopt;
     LoadedPicture loaded;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.Bytes().size()), FALSE,
-                              IID_IPicture, loaded.picture_.put_void())) ||
-        !loaded.picture_)
+    const HRESULT hr = OleLoadPicture(stream.get(), static_cast<LONG>(bytes.Bytes().size()),
+                                      FALSE, IID_IPicture, loaded.picture_.put_void());
+    if (FAILED(hr) || !loaded.picture_) {
+        win::TraceFailure("picture preview", "OleLoadPicture", static_cast<unsigned long>(hr));
         return std::nullopt;
+    }
     if (FAILED(loaded.picture_->get_Width(&loaded.himetricWidth_)) ||
         FAILED(loaded.picture_->get_Height(&loaded.himetricHeight_)))
         return std::nullopt;

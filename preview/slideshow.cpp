@@ -110,8 +110,8 @@ class Slideshow::Steps final : public EffectSteps {
 
 Slideshow::Slideshow(Canvas& canvas, Properties& props)
     : canvas_(canvas), props_(props), blank_(GetSysColor(COLOR_BTNFACE)) {
-    canvas.Timers().Register(TimerId::PictureSlides, [this] { Timer3_Timer(); });
-    canvas.Timers().Register(TimerId::FolderSlides, [this] { Timer4_Timer(); });
+    canvas.Timers().Register(TimerId::PictureSlides, [this] { PictureSlidesTick(); });
+    canvas.Timers().Register(TimerId::FolderSlides, [this] { FolderSlidesTick(); });
     canvas.AttachBackground(this);
 }
 
@@ -140,7 +140,7 @@ void Slideshow::DrawBuiltin(int16_t index) {
     const int w = canvas_.AreaWidth(), h = canvas_.AreaHeight();
     Surface& copy = canvas_.Copy();
     copy.Resize(w, h);
-    copy.Cls();
+    copy.Clear();
     shown_ = index;
     win::unique_hbitmap& picture = pictures_.at(static_cast<size_t>(index));
     if (!picture)
@@ -212,7 +212,7 @@ void Slideshow::Resume(SoundSource source) {
         canvas_.StartTimer(TimerId::FolderSlides);
 }
 
-void Slideshow::Timer3_Timer() {
+void Slideshow::PictureSlidesTick() {
     if (!canvas_.Panel()) {
         canvas_.Timers().SetEnabled(TimerId::PictureSlides, false);
         return;
@@ -221,7 +221,7 @@ void Slideshow::Timer3_Timer() {
     cycle_.Step();
 }
 
-void Slideshow::Timer4_Timer() {
+void Slideshow::FolderSlidesTick() {
     TimerOwner& timers = canvas_.Timers();
     // Armed again only at the end: the pause between slides starts after the transition.
     timers.SetEnabled(TimerId::FolderSlides, false);

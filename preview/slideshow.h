@@ -55,8 +55,8 @@ class Slideshow final : public SoundBackground {
     void StartFolder();
     // picIcon (the slide just loaded) into picCopy at the area's size.
     void CopyNextSlide();
-    void Timer3_Timer();
-    void Timer4_Timer();
+    void PictureSlidesTick();
+    void FolderSlidesTick();
 
     Canvas& canvas_;
     Properties& props_;

@@ -13,6 +13,7 @@
 #include "preview/play_time.h"
 #include "preview/sound_steps.h"
 #include "preview/analyser_display.h"
+#include "platform/trace.h"
 
 namespace qcd {
 
@@ -73,7 +74,7 @@ class SpectrumBackground final : public SoundBackground {
         if (!Builtin() || !canvas_.MeasureArea()) return;
         Surface& wave = canvas_.Wave();
         wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
-        wave.Cls();
+        wave.Clear();
         wave.CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
         canvas_.StartTimer(TimerId::Spectrum);
     }
@@ -89,7 +90,7 @@ class SpectrumBackground final : public SoundBackground {
     void Clear() override {
         if (SoundBackground* other = Other()) return other->Clear();
         if (!Builtin()) return;
-        canvas_.Wave().Cls();
+        canvas_.Wave().Clear();
         canvas_.Wave().CopyToWindow(canvas_.Area(), canvas_.AreaWidth(), canvas_.AreaHeight());
     }
 
@@ -109,8 +110,8 @@ class SoundKind final : public Kind {
     explicit SoundKind(Canvas& canvas)
         : canvas_(canvas), player_(canvas.Media()->Sound()) {
         TimerOwner& timers = canvas.Timers();
-        timers.Register(TimerId::Mp3Progress, [this] { OnTick(TimerId::Mp3Progress, Timer5_Timer); });
-        timers.Register(TimerId::Mp3Seek, [this] { OnTick(TimerId::Mp3Seek, Timer6_Timer); });
+        timers.Register(TimerId::Mp3Progress, [this] { OnTick(TimerId::Mp3Progress, Mp3ProgressTick); });
+        timers.Register(TimerId::Mp3Seek, [this] { OnTick(TimerId::Mp3Seek, Mp3SeekTick); });
         timers.Register(TimerId::Spectrum, [this] {
             if (IsVbmp3Sound(canvas_.State().kind)) spectrum_.Tick(canvas_, canvas_.Media()->Sound());
         });
@@ -125,7 +126,10 @@ class SoundKind final : public Kind {
         // Stops what plays first; a library that is missing rejects every file.
         library.Stop();
         Vbmp3FileInfo info;
-        if (!library.Open(win::ToAnsi(path), info)) return StartResult::Shown;
+        if (!library.Open(win::ToAnsi(path), info)) {
+            win::Trace("sound preview", "the library did not open the file");
+            return StartResult::Shown;
+        }
         PreviewState& state = canvas_.State();
         state.soundLength = info.LengthSeconds();
         Vbmp3State(Context());
@@ -135,7 +139,7 @@ class SoundKind final : public Kind {
         if (Builtin()) {
             Surface& wave = canvas_.Wave();
             wave.Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
-            wave.Cls();
+            wave.Clear();
         }
         state.kind = PreviewKind::Mp3Sound;
         return StartResult::Shown;

@@ -123,7 +123,7 @@ void PressSound(const SoundContext& context, PanelButton button) {
     RunPressRow<SoundContext>(kRows, context, context.state.kind, button);
 }
 
-void Timer5_Timer(const SoundContext& c) {
+void Mp3ProgressTick(const SoundContext& c) {
     if (Vbmp3State(c) == 0) {
         // The end was reached: the sound repeats for as long as it is meant to play.
         c.player.Stop();
@@ -132,7 +132,7 @@ void Timer5_Timer(const SoundContext& c) {
     ShowTime(c);
 }
 
-void Timer6_Timer(const SoundContext& c) {
+void Mp3SeekTick(const SoundContext& c) {
     if (Vbmp3State(c) != 2) {
         c.timers.SetEnabled(TimerId::Mp3Seek, false);
         return;

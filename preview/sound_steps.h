@@ -46,8 +46,8 @@ int32_t Vbmp3State(const SoundContext& context);
 void PressSound(const SoundContext& context, PanelButton button);
 
 // Timer5: the position shown; a sound that reached its end is played again from 0.
-void Timer5_Timer(const SoundContext& context);
+void Mp3ProgressTick(const SoundContext& context);
 // Timer6: 10 s forward or back per tick while paused, ending at either end of the sound.
-void Timer6_Timer(const SoundContext& context);
+void Mp3SeekTick(const SoundContext& context);
 
 }  // namespace qcd

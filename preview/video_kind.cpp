@@ -9,6 +9,7 @@
 #include "preview/media_kind.h"
 #include "preview/opened_file.h"
 #include "preview/preview_kind.h"
+#include "platform/trace.h"
 
 namespace qcd {
 
@@ -23,7 +24,7 @@ class SurfacePicture final : public VideoPicture {
     int32_t PrepareDc(int32_t width, int32_t height) override {
         surface_.Resize(std::clamp(width, 1, kLargestFirstFrame),
                         std::clamp(height, 1, kLargestFirstFrame));
-        surface_.Cls();
+        surface_.Clear();
         return static_cast<int32_t>(reinterpret_cast<intptr_t>(surface_.Dc()));
     }
     int16_t BitsPerPixel() override {
@@ -44,7 +45,7 @@ class VideoKind final : public MediaKind {
                 canvas_.Timers().SetEnabled(TimerId::VideoPosition, false);
                 return;
             }
-            Timer2_Timer(Context());
+            VideoPositionTick(Context());
             // A scan lands on a new frame at every tick; playback draws itself.
             const bool playing = canvas_.State().kind == PreviewKind::VideoPlaying &&
                                  canvas_.Timers().Enabled(TimerId::VideoPosition);
@@ -57,11 +58,16 @@ class VideoKind final : public MediaKind {
         if (!canvas_.Media()) return StartResult::Shown;
         Opening(path);
         // What the player would not survive is not opened: the file shows as one it cannot play.
-        if (!MayOpen(path)) return StartResult::Shown;
+        if (!MayOpen(path)) {
+            win::Trace("video preview", "refused by the file check");
+            return StartResult::Shown;
+        }
         SurfacePicture picture(canvas_.IconStrip());
         const int32_t area = static_cast<int32_t>(reinterpret_cast<intptr_t>(canvas_.Area()));
         const MediaStart started =
             StartVideo(Context(), area, canvas_.AreaWidth(), canvas_.AreaHeight(), picture);
+        if (started == MediaStart::Failed)
+            win::Trace("video preview", canvas_.Media()->Mci().LastMciReply);
         return started == MediaStart::Overtaken ? StartResult::Overtaken : StartResult::Shown;
     }
 

@@ -232,7 +232,7 @@ void PressVideo(const MediaContext& c, PanelButton button) {
     RunPressRow<MediaContext>(kVideoRows, c, c.state.kind, button);
 }
 
-void Timer2_Timer(const MediaContext& c) {
+void VideoPositionTick(const MediaContext& c) {
     PreviewState& s = c.state;
     if (!IsVideo(s.kind) || !VideoIsOpen(c)) return;
     const Mark m = Here(c);

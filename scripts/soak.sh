@@ -10,6 +10,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 # Media are played: ALSA's null device gives Wine a wave output (no sound card here).
 export ALSA_CONFIG_PATH="$top/tests/win32/null_audio.conf"
+# What the control gave up on goes to the logs: its trace on Wine's debug-string channel.
+export QCD_TRACE=1 WINEDEBUG=-all,warn+seh
 build=${QCD_SOAK_BUILD:-build/win32}
 exe="$top/$build/bin/qcd_soak_tests.exe"
 if [ ! -f "$exe" ]; then

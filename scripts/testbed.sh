@@ -8,7 +8,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 # QCD_WINEPREFIX lets parallel work use prefixes of its own.
 export WINEPREFIX="${QCD_WINEPREFIX:-$top/build/wineprefix}"
 export QCD_WINEPREFIX="$WINEPREFIX"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A caller may open channels of its own (the control's trace: WINEDEBUG=-all,warn+seh).
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 # Japanese ANSI code page (932) for Wine; passed per command so bash itself does not
 # complain about a locale glibc lacks.
 ja=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)

@@ -100,7 +100,7 @@ class PanelCommand : public ::testing::Test {
 
     Calls Tick() {
         panel.calls.clear();
-        Timer1_Timer(Context());
+        AniStepTick(Context());
         return panel.calls;
     }
 };

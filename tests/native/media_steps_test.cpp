@@ -183,7 +183,7 @@ TEST_F(MediaSteps, AStepOvertakenDuringItsSeekSendsNothingMore) {
 TEST_F(MediaSteps, FastForwardPastTheEndStopsInOneTick) {
     ShowVideo(Kind::VideoForward, 180);
     timers.SetEnabled(TimerId::VideoPosition, true);
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "250/250  Frame");
     EXPECT_EQ(panel.caption, "stop");
     EXPECT_FALSE(panel.enabled[Forward]);
@@ -199,7 +199,7 @@ TEST_F(MediaSteps, FastForwardEndsWhereADeviceShortOfTheLengthLands) {
     mci.onSend = [this](const std::string& command) {
         if (command == "seek msfile to end") mci.replies["status msfile position"].text = "249";
     };
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "249/250  Frame");
     EXPECT_FALSE(timers.Enabled(TimerId::VideoPosition));
     EXPECT_EQ(state.kind, Kind::VideoPlaying);
@@ -217,11 +217,11 @@ TEST_F(MediaSteps, FastForwardEndsWhereADeviceShortOfTheLengthLands) {
 TEST_F(MediaSteps, RewindLandsEveryHundredFramesThenPlaysFromTheStart) {
     ShowVideo(Kind::VideoBackward, 150);
     timers.SetEnabled(TimerId::VideoPosition, true);
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "50/250  Frame");
     EXPECT_EQ(state.kind, Kind::VideoBackward);
     const size_t sent = mci.calls.size();
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     const Calls second = After(sent);
     EXPECT_NE(std::find(second.begin(), second.end(), "MciSendBuf seek msfile to start"),
               second.end());
@@ -238,10 +238,10 @@ TEST_F(MediaSteps, ThePlayingCounterFollowsTheDeviceFromFrameOne) {
     timers.SetEnabled(TimerId::VideoPosition, true);
     mci.replies["status msfile mode"].text = "playing";
     mci.replies["status msfile position"].text = "0";
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "1/250  Frame");
     mci.replies["status msfile position"].text = "120";
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "120/250  Frame");
     EXPECT_TRUE(timers.Enabled(TimerId::VideoPosition));
 }
@@ -252,7 +252,7 @@ TEST_F(MediaSteps, AVideoThatStoppedPlayingHasEnded) {
     timers.SetEnabled(TimerId::VideoPosition, true);
     mci.replies["status msfile position"].text = "249";
     mci.replies["status msfile mode"].text = "Stopped";
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(Label(PanelLabel::Index), "250/250  Frame");
     EXPECT_FALSE(timers.Enabled(TimerId::VideoPosition));
     EXPECT_FALSE(panel.enabled[Forward]);
@@ -292,7 +292,7 @@ TEST_F(MediaSteps, AVideoWithoutFramesPlaysPausesAndEndsWithoutSeeking) {
     PressVideo(Context(), Pause);
     EXPECT_EQ(state.kind, Kind::VideoPlaying);
     mci.replies["status msfile mode"].text = "stopped";
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_FALSE(timers.Enabled(TimerId::VideoPosition));
     EXPECT_FALSE(panel.enabled[Pause]);
     EXPECT_EQ(Label(PanelLabel::Index), "");
@@ -309,7 +309,7 @@ TEST_F(MediaSteps, APressDuringATickEndsTheTick) {
         state.kind = Kind::VideoPaused;
     };
     const size_t sent = mci.calls.size();
-    Timer2_Timer(Context());
+    VideoPositionTick(Context());
     EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
     EXPECT_EQ(After(sent).size(), 5u);  // the open test, stop, seek, show
     EXPECT_EQ(panel.writes, 0);
@@ -323,7 +323,7 @@ TEST_F(MediaSteps, OneTickAtATimeAndNoneAfterTheEnd) {
     int ticks = 0;
     timers.Register(TimerId::VideoPosition, [&] {
         ++ticks;
-        Timer2_Timer(Context());
+        VideoPositionTick(Context());
     });
     timers.SetEnabled(TimerId::VideoPosition, true);
     mci.onPump = [&] { timers.Tick(static_cast<int>(TimerId::VideoPosition)); };
@@ -438,7 +438,7 @@ TEST_F(MediaSteps, AMidiFileStoppedInAnyLetterCaseRestarts) {
     for (const char* mode : {"stopped", "STOPPED", "Stopped"}) {
         mci.calls.clear();
         mci.replies["status ATYPE mode"].text = mode;
-        Timer8_Timer(Context());
+        MciProgressTick(Context());
         ASSERT_GE(mci.calls.size(), 5u);
         EXPECT_EQ(Calls(mci.calls.begin(), mci.calls.begin() + 5),
                   (Calls{"MciSend status ATYPE mode", "MciSend stop ATYPE", "MciSend close ATYPE",
@@ -447,7 +447,7 @@ TEST_F(MediaSteps, AMidiFileStoppedInAnyLetterCaseRestarts) {
     }
     mci.calls.clear();
     mci.replies["status ATYPE mode"].text = "playing";
-    Timer8_Timer(Context());
+    MciProgressTick(Context());
     EXPECT_EQ(mci.calls[1], "MciSend set ATYPE time format milliseconds");
 }
 
@@ -457,12 +457,12 @@ TEST_F(MediaSteps, ACdThatPlayedIntoTheNextTrackRepeatsItsOwn) {
     state.cdTrackMode = -1;
     state.cdTrack = u"5";
     mci.replies["status ATYPE current track"].text = "5";
-    Timer8_Timer(Context());
+    MciProgressTick(Context());
     EXPECT_EQ(mci.calls[1], "MciSend set ATYPE time format milliseconds");
     mci.calls.clear();
     mci.replies["status ATYPE current track"].text = "6";
     mci.replies["status ATYPE position track 5"].text = "754000";
-    Timer8_Timer(Context());
+    MciProgressTick(Context());
     EXPECT_EQ(Calls(mci.calls.begin(), mci.calls.begin() + 5),
               (Calls{"MciSend status ATYPE current track", "MciSend stop ATYPE",
                      "MciSend status ATYPE position track 5", "MciSend play ATYPE from 754000",
@@ -479,7 +479,7 @@ TEST_F(MediaSteps, TheProgressTextTruncatesMinutesAndRoundsSeconds) {
     for (const auto& [ms, text] : cases) {
         mci.replies["status ATYPE position"].text = ms;
         mci.replies["status ATYPE length"].text = ms;
-        Timer8_Timer(Context());
+        MciProgressTick(Context());
         EXPECT_EQ(Label(PanelLabel::Index), std::string(text) + "/" + text) << ms;
     }
 }

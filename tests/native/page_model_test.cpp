@@ -17,15 +17,15 @@ constexpr Status kOverflow = static_cast<Status>(0x8002000A);
 
 TEST(PageLayout, ControlsPlacedAt96And144Dpi) {
     // 15 twips a pixel at 96 DPI.
-    EXPECT_EQ(PlaceInPixels(IDC_txtFileName, 96), (Rect{96, 6, 413, 18}));
-    EXPECT_EQ(PlaceInPixels(IDC_cmdInitDir, 96), (Rect{488, 28, 21, 17}));
+    EXPECT_EQ(PlaceInPixels(IDC_FILE_NAME_EDIT, 96), (Rect{96, 6, 413, 18}));
+    EXPECT_EQ(PlaceInPixels(IDC_INIT_DIR_BROWSE, 96), (Rect{488, 28, 21, 17}));
     // Inside a frame: the frame's place plus the control's own offset, each converted.
-    EXPECT_EQ(PlaceInPixels(IDC_cmdBGS, 96), (Rect{8 + 460, 108 + 16, 21, 17}));
-    EXPECT_EQ(PlaceInPixels(IDC_txtDialogLeft, 96), (Rect{8 + 344, 156 + 17, 37, 18}));
+    EXPECT_EQ(PlaceInPixels(IDC_SLIDE_FOLDER_BROWSE, 96), (Rect{8 + 460, 108 + 16, 21, 17}));
+    EXPECT_EQ(PlaceInPixels(IDC_LEFT_EDIT, 96), (Rect{8 + 344, 156 + 17, 37, 18}));
     // 10 twips a pixel at 144 DPI; 619.5 and 55.5 pixels go to the even neighbour.
-    EXPECT_EQ(PlaceInPixels(IDC_txtFileName, 144), (Rect{144, 9, 620, 27}));
-    EXPECT_EQ(PlaceInPixels(IDC_txtDialogLeft, 144), (Rect{12 + 516, 234 + 26, 56, 27}));
-    EXPECT_EQ(PlaceInPixels(IDC_optPosition0, 144), (Rect{12 + 318, 234 + 30, 74, 26}));
+    EXPECT_EQ(PlaceInPixels(IDC_FILE_NAME_EDIT, 144), (Rect{144, 9, 620, 27}));
+    EXPECT_EQ(PlaceInPixels(IDC_LEFT_EDIT, 144), (Rect{12 + 516, 234 + 26, 56, 27}));
+    EXPECT_EQ(PlaceInPixels(IDC_POSITION_MANUAL, 144), (Rect{12 + 318, 234 + 30, 74, 26}));
     EXPECT_FALSE(PlaceInPixels(12345, 96));
 }
 

@@ -168,12 +168,12 @@ TEST_F(SoundRows, Timer5ShowsThePositionAndRepeatsAtTheEnd) {
     r.libraryState = 1;
     r.libraryPosition = 61;
     r.calls.clear();
-    Timer5_Timer(Context());
+    Mp3ProgressTick(Context());
     EXPECT_EQ(r.calls, (Calls{"1003 01:01/02:05"}));
     r.libraryState = 0;
     r.libraryPosition = 0;
     r.calls.clear();
-    Timer5_Timer(Context());
+    Mp3ProgressTick(Context());
     EXPECT_EQ(r.calls, (Calls{"stop", "play", "1003 00:00/02:05"}));
 }
 
@@ -186,7 +186,7 @@ TEST_F(SoundRows, Timer6RewindsToZeroAndStillSeeksThere) {
     for (int i = 0; i < 3; ++i) {
         r.libraryPosition = state.soundPosition;  // the library holds what was sought
         r.calls.clear();
-        Timer6_Timer(Context());
+        Mp3SeekTick(Context());
         seen.push_back(state.soundPosition);
         EXPECT_EQ(r.calls.front(), "seek" + Id(state.soundPosition));
     }
@@ -202,14 +202,14 @@ TEST_F(SoundRows, Timer6ForwardStopsAtTheLength) {
     r.libraryPosition = 95;
     timers.SetEnabled(TimerId::Mp3Seek, true);
     r.calls.clear();
-    Timer6_Timer(Context());
+    Mp3SeekTick(Context());
     EXPECT_EQ(state.soundPosition, 100);
     EXPECT_EQ(r.calls, (Calls{"seek 100", "1003 01:40/01:40"}));
     EXPECT_FALSE(timers.Enabled(TimerId::Mp3Seek));
     // The largest length: 10 more must not wrap.
     Show(PreviewKind::Mp3Forward, 0, INT32_MAX);
     r.libraryPosition = INT32_MAX - 3;
-    Timer6_Timer(Context());
+    Mp3SeekTick(Context());
     EXPECT_EQ(state.soundPosition, INT32_MAX);
 }
 
@@ -219,7 +219,7 @@ TEST_F(SoundRows, Timer6OnlyDisablesItselfWhenTheSoundIsNotPaused) {
     for (int32_t s : {0, 1}) {
         r.libraryState = s;
         r.calls.clear();
-        Timer6_Timer(Context());
+        Mp3SeekTick(Context());
         EXPECT_TRUE(r.calls.empty());
         EXPECT_FALSE(timers.Enabled(TimerId::Mp3Seek));
     }

@@ -132,9 +132,9 @@ AboutSeen CloseAboutBox(DWORD process) {
     AboutSeen seen;
     if (!WaitFor([&] { return (seen.box = TopWindowOf(process, L"#32770", kAboutCaption)) != nullptr; }))
         return seen;
-    seen.label1 = Text(GetDlgItem(seen.box, IDC_Label1));
-    seen.label2 = Text(GetDlgItem(seen.box, IDC_Label2));
-    seen.label3 = Text(GetDlgItem(seen.box, IDC_Label3));
+    seen.label1 = Text(GetDlgItem(seen.box, IDC_ABOUT_PRODUCT));
+    seen.label2 = Text(GetDlgItem(seen.box, IDC_ABOUT_AUTHOR));
+    seen.label3 = Text(GetDlgItem(seen.box, IDC_ABOUT_LINK));
     PostMessageW(seen.box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(seen.box, IDOK)));
     WaitFor([&] { return !IsWindow(seen.box); });
     return seen;
@@ -171,7 +171,7 @@ HWND ButtonWithText(HWND parent, const wchar_t* text) {
 }
 
 BOOL CALLBACK FindPage(HWND w, LPARAM lp) {
-    if (GetDlgItem(w, IDC_txtFilter)) {
+    if (GetDlgItem(w, IDC_FILTER_EDIT)) {
         *reinterpret_cast<HWND*>(lp) = w;
         return FALSE;
     }
@@ -226,12 +226,12 @@ TEST_F(DemoHost, PropertiesButtonOpensTheSystemFrameOnTheControl) {
             sheet = w;
             page = nullptr;
             EnumChildWindows(sheet, FindPage, reinterpret_cast<LPARAM>(&page));
-            return page != nullptr && !Text(GetDlgItem(page, IDC_txtFilter)).empty();
+            return page != nullptr && !Text(GetDlgItem(page, IDC_FILTER_EDIT)).empty();
         }
         return false;
     })) << "no property frame with the page";
-    EXPECT_EQ(Text(GetDlgItem(page, IDC_txtFilter)), L"すべてのﾌｧｲﾙ(*.*)|*.*");
-    EXPECT_EQ(Text(GetDlgItem(page, IDC_txtMaxFileSize)), L"260");
+    EXPECT_EQ(Text(GetDlgItem(page, IDC_FILTER_EDIT)), L"すべてのﾌｧｲﾙ(*.*)|*.*");
+    EXPECT_EQ(Text(GetDlgItem(page, IDC_MAX_FILE_SIZE_EDIT)), L"260");
     PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
 }

@@ -46,7 +46,7 @@ HWND DialogOfThread(DWORD thread) {
 }
 
 BOOL CALLBACK FindPageChild(HWND w, LPARAM lp) {
-    if (GetDlgItem(w, IDC_txtDialogTitle)) {
+    if (GetDlgItem(w, IDC_DIALOG_TITLE_EDIT)) {
         *reinterpret_cast<HWND*>(lp) = w;
         return FALSE;
     }
@@ -184,21 +184,21 @@ protected:
 TEST_F(DesignTimeTest, PageShowsTheFirstControlAndFillingIsNoChange) {
     SetFirstControl();
     OpenPage(2);
-    EXPECT_EQ(ItemText(IDC_txtDialogTitle), L"一つ目の題");
-    EXPECT_EQ(ItemText(IDC_txtSlideFolder), L"C:\\slides");
-    EXPECT_EQ(ItemText(IDC_txtFilterIndex), L"3");
-    EXPECT_EQ(ItemText(IDC_txtMaxFileSize), L"300");
-    EXPECT_EQ(ItemText(IDC_txtDialogLeft), L"11");
-    EXPECT_EQ(ItemText(IDC_txtDialogTop), L"-22");
-    EXPECT_EQ(ItemText(IDC_txtFilter), L"すべてのﾌｧｲﾙ(*.*)|*.*");
-    EXPECT_TRUE(Checked(IDC_chkCancelError));
-    EXPECT_TRUE(Checked(IDC_optBGS1));
-    EXPECT_FALSE(Checked(IDC_optBGS2));
-    EXPECT_TRUE(Checked(IDC_optPosition0));
-    EXPECT_FALSE(Checked(IDC_optPosition1));
-    EXPECT_EQ(ItemText(IDC_lblFileName), L"ﾌｧｲﾙ名(&I):");
-    EXPECT_EQ(ItemText(IDC_lblBGS), L"ﾌｫﾙﾀﾞ(&B): ");
-    EXPECT_EQ(ItemText(IDC_chkCancelError), L"ｷｬﾝｾﾙ時にｴﾗｰ(&E):");
+    EXPECT_EQ(ItemText(IDC_DIALOG_TITLE_EDIT), L"一つ目の題");
+    EXPECT_EQ(ItemText(IDC_SLIDE_FOLDER_EDIT), L"C:\\slides");
+    EXPECT_EQ(ItemText(IDC_FILTER_INDEX_EDIT), L"3");
+    EXPECT_EQ(ItemText(IDC_MAX_FILE_SIZE_EDIT), L"300");
+    EXPECT_EQ(ItemText(IDC_LEFT_EDIT), L"11");
+    EXPECT_EQ(ItemText(IDC_TOP_EDIT), L"-22");
+    EXPECT_EQ(ItemText(IDC_FILTER_EDIT), L"すべてのﾌｧｲﾙ(*.*)|*.*");
+    EXPECT_TRUE(Checked(IDC_CANCEL_ERROR_CHECK));
+    EXPECT_TRUE(Checked(IDC_SLIDE_BUILTIN));
+    EXPECT_FALSE(Checked(IDC_SLIDE_FOLDER));
+    EXPECT_TRUE(Checked(IDC_POSITION_MANUAL));
+    EXPECT_FALSE(Checked(IDC_POSITION_CENTRE));
+    EXPECT_EQ(ItemText(IDC_FILE_NAME_LABEL), L"ﾌｧｲﾙ名(&I):");
+    EXPECT_EQ(ItemText(IDC_SLIDE_FOLDER_LABEL), L"ﾌｫﾙﾀﾞ(&B): ");
+    EXPECT_EQ(ItemText(IDC_CANCEL_ERROR_CHECK), L"ｷｬﾝｾﾙ時にｴﾗｰ(&E):");
     EXPECT_EQ(DirtyCount(), 0u);
     EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
 
@@ -207,7 +207,7 @@ TEST_F(DesignTimeTest, PageShowsTheFirstControlAndFillingIsNoChange) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     RECT r;
-    GetWindowRect(Item(IDC_txtFileName), &r);
+    GetWindowRect(Item(IDC_FILE_NAME_EDIT), &r);
     MapWindowPoints(nullptr, page_window_, reinterpret_cast<POINT*>(&r), 2);
     EXPECT_EQ(r.left, MulDiv(1440, dpi, 1440));
     EXPECT_EQ(r.right - r.left, MulDiv(6195, dpi, 1440));
@@ -224,7 +224,7 @@ TEST_F(DesignTimeTest, PageShowsTheFirstControlAndFillingIsNoChange) {
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.hwnd = page_window_;
-    tool.uId = IDC_fraPosition;
+    tool.uId = IDC_POSITION_GROUP;
     tool.lpszText = text;
     SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
     EXPECT_STREQ(text, L"ﾀﾞｲｱﾛｸﾞﾎﾞｯｸｽの表示位置について設定します。");
@@ -232,10 +232,10 @@ TEST_F(DesignTimeTest, PageShowsTheFirstControlAndFillingIsNoChange) {
 
 TEST_F(DesignTimeTest, TypingOrClickingAnOptionMarksThePageOnce) {
     OpenPage(1);
-    Type(IDC_txtFilter, L"A|*.a");
+    Type(IDC_FILTER_EDIT, L"A|*.a");
     EXPECT_EQ(DirtyCount(), 1u);
     EXPECT_EQ(page_->IsPageDirty(), S_OK);
-    Type(IDC_txtFilter, L"B|*.b");
+    Type(IDC_FILTER_EDIT, L"B|*.b");
     EXPECT_EQ(DirtyCount(), 1u);
 
     page_->Deactivate();
@@ -243,53 +243,53 @@ TEST_F(DesignTimeTest, TypingOrClickingAnOptionMarksThePageOnce) {
     page_.reset();
     OpenPage(1);
     EXPECT_EQ(DirtyCount(), 0u);
-    Click(IDC_optPosition1);
+    Click(IDC_POSITION_CENTRE);
     EXPECT_EQ(DirtyCount(), 1u);
 }
 
 TEST_F(DesignTimeTest, FolderFieldGreyedUnlessSlideFolderIsChosen) {
     SetFirstControl();  // BackGroundSlide 1, Position 0
     OpenPage(1);
-    EXPECT_TRUE(Locked(IDC_txtSlideFolder));
-    EXPECT_FALSE(IsWindowEnabled(Item(IDC_cmdBGS)));
-    EXPECT_EQ(FieldColour(IDC_txtSlideFolder), GetSysColor(COLOR_BTNFACE));
-    EXPECT_FALSE(Locked(IDC_txtDialogLeft));
-    EXPECT_EQ(FieldColour(IDC_txtDialogLeft), RGB(255, 255, 255));
+    EXPECT_TRUE(Locked(IDC_SLIDE_FOLDER_EDIT));
+    EXPECT_FALSE(IsWindowEnabled(Item(IDC_SLIDE_FOLDER_BROWSE)));
+    EXPECT_EQ(FieldColour(IDC_SLIDE_FOLDER_EDIT), GetSysColor(COLOR_BTNFACE));
+    EXPECT_FALSE(Locked(IDC_LEFT_EDIT));
+    EXPECT_EQ(FieldColour(IDC_LEFT_EDIT), RGB(255, 255, 255));
 
-    Click(IDC_optBGS2);
-    EXPECT_FALSE(Locked(IDC_txtSlideFolder));
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_cmdBGS)));
-    EXPECT_EQ(FieldColour(IDC_txtSlideFolder), RGB(255, 255, 255));
-    Click(IDC_optPosition1);
-    EXPECT_TRUE(Locked(IDC_txtDialogLeft));
-    EXPECT_TRUE(Locked(IDC_txtDialogTop));
-    EXPECT_EQ(FieldColour(IDC_txtDialogTop), GetSysColor(COLOR_BTNFACE));
+    Click(IDC_SLIDE_FOLDER);
+    EXPECT_FALSE(Locked(IDC_SLIDE_FOLDER_EDIT));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_SLIDE_FOLDER_BROWSE)));
+    EXPECT_EQ(FieldColour(IDC_SLIDE_FOLDER_EDIT), RGB(255, 255, 255));
+    Click(IDC_POSITION_CENTRE);
+    EXPECT_TRUE(Locked(IDC_LEFT_EDIT));
+    EXPECT_TRUE(Locked(IDC_TOP_EDIT));
+    EXPECT_EQ(FieldColour(IDC_TOP_EDIT), GetSysColor(COLOR_BTNFACE));
 
     // Filled with 2, the folder is editable at once: no click is needed for the greying.
     page_->Deactivate();
     page_.reset();
     controls_[0]->put_BackGroundSlide(2);
     OpenPage(1);
-    EXPECT_FALSE(Locked(IDC_txtSlideFolder));
-    EXPECT_TRUE(IsWindowEnabled(Item(IDC_cmdBGS)));
+    EXPECT_FALSE(Locked(IDC_SLIDE_FOLDER_EDIT));
+    EXPECT_TRUE(IsWindowEnabled(Item(IDC_SLIDE_FOLDER_BROWSE)));
 }
 
 TEST_F(DesignTimeTest, ApplyWritesTheThirteenValuesToBothControls) {
     SetFirstControl();
     OpenPage(2);
-    Type(IDC_txtFileName, L"C:\\a\\b.txt");
-    Type(IDC_txtInitDir, L"C:\\a");
-    Type(IDC_txtDialogTitle, L"新しい題");
-    Type(IDC_txtDefaultExt, L"txt");
-    Type(IDC_txtMaxFileSize, L"512");
-    Click(IDC_chkCancelError);  // off
-    Type(IDC_txtFilter, L"テキスト|*.txt");
-    Type(IDC_txtFilterIndex, L"2");
-    Click(IDC_optBGS2);
-    Type(IDC_txtSlideFolder, L"D:\\pics");
-    Type(IDC_txtDialogLeft, L"40");
-    Type(IDC_txtDialogTop, L"50");
-    Click(IDC_optPosition1);
+    Type(IDC_FILE_NAME_EDIT, L"C:\\a\\b.txt");
+    Type(IDC_INIT_DIR_EDIT, L"C:\\a");
+    Type(IDC_DIALOG_TITLE_EDIT, L"新しい題");
+    Type(IDC_DEFAULT_EXT_EDIT, L"txt");
+    Type(IDC_MAX_FILE_SIZE_EDIT, L"512");
+    Click(IDC_CANCEL_ERROR_CHECK);  // off
+    Type(IDC_FILTER_EDIT, L"テキスト|*.txt");
+    Type(IDC_FILTER_INDEX_EDIT, L"2");
+    Click(IDC_SLIDE_FOLDER);
+    Type(IDC_SLIDE_FOLDER_EDIT, L"D:\\pics");
+    Type(IDC_LEFT_EDIT, L"40");
+    Type(IDC_TOP_EDIT, L"50");
+    Click(IDC_POSITION_CENTRE);
     ASSERT_EQ(page_->Apply(), S_OK);
     EXPECT_EQ(page_->IsPageDirty(), S_FALSE);
 
@@ -332,10 +332,10 @@ TEST_F(DesignTimeTest, ApplyWritesTheThirteenValuesToBothControls) {
 TEST_F(DesignTimeTest, ATextThePropertyCannotTakeStopsApply) {
     SetFirstControl();
     OpenPage(2);
-    Type(IDC_txtDialogTop, L"7");
-    Type(IDC_txtSlideFolder, L"E:\\new");
-    Type(IDC_txtFilterIndex, L"abc");
-    Type(IDC_txtDialogTitle, L"書かれない");
+    Type(IDC_TOP_EDIT, L"7");
+    Type(IDC_SLIDE_FOLDER_EDIT, L"E:\\new");
+    Type(IDC_FILTER_INDEX_EDIT, L"abc");
+    Type(IDC_DIALOG_TITLE_EDIT, L"書かれない");
     EXPECT_EQ(page_->Apply(), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(page_->IsPageDirty(), S_OK);
     // Assigned before the failure: DialogTop, DialogLeft, SlideFolder, CancelError.
@@ -347,12 +347,12 @@ TEST_F(DesignTimeTest, ATextThePropertyCannotTakeStopsApply) {
     EXPECT_EQ(Object(1).Props().DialogTop, 0);
     EXPECT_EQ(Object(1).Props().DialogTitle, u"二つ目");
 
-    Type(IDC_txtFilterIndex, L"1");
-    Type(IDC_txtMaxFileSize, L"70000");
+    Type(IDC_FILTER_INDEX_EDIT, L"1");
+    Type(IDC_MAX_FILE_SIZE_EDIT, L"70000");
     EXPECT_EQ(page_->Apply(), DISP_E_OVERFLOW);
     EXPECT_EQ(Object(0).Props().DialogTitle, u"書かれない");
     EXPECT_EQ(Object(0).Props().MaxFileSize, 300);
-    Type(IDC_txtMaxFileSize, L"");
+    Type(IDC_MAX_FILE_SIZE_EDIT, L"");
     EXPECT_EQ(page_->Apply(), DISP_E_TYPEMISMATCH);
 }
 
@@ -361,12 +361,12 @@ TEST_F(DesignTimeTest, AValueWithoutAnOptionStillFillsAndEditsCount) {
     controls_[0]->put_BackGroundSlide(5);
     controls_[0]->put_Position(-1);
     OpenPage(1);
-    EXPECT_FALSE(Checked(IDC_optBGS0) || Checked(IDC_optBGS1) || Checked(IDC_optBGS2));
-    EXPECT_FALSE(Checked(IDC_optPosition0) || Checked(IDC_optPosition1));
-    EXPECT_EQ(ItemText(IDC_txtFilter), L"すべてのﾌｧｲﾙ(*.*)|*.*");
-    EXPECT_TRUE(Locked(IDC_txtSlideFolder));
-    EXPECT_TRUE(Locked(IDC_txtDialogLeft));
-    Type(IDC_txtDialogTitle, L"x");
+    EXPECT_FALSE(Checked(IDC_SLIDE_NONE) || Checked(IDC_SLIDE_BUILTIN) || Checked(IDC_SLIDE_FOLDER));
+    EXPECT_FALSE(Checked(IDC_POSITION_MANUAL) || Checked(IDC_POSITION_CENTRE));
+    EXPECT_EQ(ItemText(IDC_FILTER_EDIT), L"すべてのﾌｧｲﾙ(*.*)|*.*");
+    EXPECT_TRUE(Locked(IDC_SLIDE_FOLDER_EDIT));
+    EXPECT_TRUE(Locked(IDC_LEFT_EDIT));
+    Type(IDC_DIALOG_TITLE_EDIT, L"x");
     EXPECT_EQ(DirtyCount(), 1u);
     ASSERT_EQ(page_->Apply(), S_OK);
     // Untouched options write the value back as it was.
@@ -390,11 +390,11 @@ TEST_F(DesignTimeTest, CancellingTheFolderPickerLeavesTheField) {
                 if (WindowText(c).find(L"ディレクトリの選択") != std::wstring::npos) prompt = WindowText(c);
             PostMessageW(browser, WM_COMMAND, IDCANCEL, 0);
         });
-        Click(IDC_cmdInitDir);
+        Click(IDC_INIT_DIR_BROWSE);
     }
     EXPECT_TRUE(sawBrowser);
     EXPECT_EQ(prompt, L"初期ディレクトリの選択");
-    EXPECT_EQ(ItemText(IDC_txtInitDir), L"");
+    EXPECT_EQ(ItemText(IDC_INIT_DIR_EDIT), L"");
     EXPECT_EQ(DirtyCount(), 0u);
 }
 
@@ -436,7 +436,7 @@ TEST_F(DesignTimeTest, TheSystemFrameShowsThePageFilled) {
             if (!WaitFor([&] {
                     sheet = DialogOfThread(thread);
                     page = sheet ? PageWindowIn(sheet) : nullptr;
-                    return page && !WindowText(GetDlgItem(page, IDC_txtDialogTitle)).empty();
+                    return page && !WindowText(GetDlgItem(page, IDC_DIALOG_TITLE_EDIT)).empty();
                 }))
                 return;
             HWND tabs = FindWindowExW(sheet, nullptr, WC_TABCONTROLW, nullptr);
@@ -447,7 +447,7 @@ TEST_F(DesignTimeTest, TheSystemFrameShowsThePageFilled) {
             item.cchTextMax = 64;
             if (tabs) SendMessageW(tabs, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
             tab = text;
-            title = WindowText(GetDlgItem(page, IDC_txtDialogTitle));
+            title = WindowText(GetDlgItem(page, IDC_DIALOG_TITLE_EDIT));
             PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
         });
         IUnknown* objects[] = {controls_[0].get()};
@@ -487,9 +487,9 @@ TEST_F(DesignTimeTest, AboutBoxIsModalToTheHostAndFreshEachTime) {
             DialogDriver driver([&] {
                 if (!WaitFor([&] { return (box = DialogOfThread(thread)) != nullptr; })) return;
                 seen.caption = WindowText(box);
-                seen.label1 = WindowText(GetDlgItem(box, IDC_Label1));
-                seen.label2 = WindowText(GetDlgItem(box, IDC_Label2));
-                seen.label3 = WindowText(GetDlgItem(box, IDC_Label3));
+                seen.label1 = WindowText(GetDlgItem(box, IDC_ABOUT_PRODUCT));
+                seen.label2 = WindowText(GetDlgItem(box, IDC_ABOUT_AUTHOR));
+                seen.label3 = WindowText(GetDlgItem(box, IDC_ABOUT_LINK));
                 HMENU menu = GetSystemMenu(box, FALSE);
                 seen.items = GetMenuItemCount(menu);
                 seen.closeCommand = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);

@@ -291,8 +291,8 @@ TEST_F(SoundKindTest, ThePixelRendererDrawsWhatSetPixelDraws) {
         double fastMs = 0, slowMs = 0;
         for (size_t t = 0; t < spectra.size(); ++t) {
             const auto& [a, b] = spectra[t];
-            fast.Cls();
-            reference.Cls();
+            fast.Clear();
+            reference.Clear();
             GdiFlush();
             auto start = std::chrono::steady_clock::now();
             display.Update(a, b, height * 15);
@@ -333,7 +333,7 @@ TEST_F(SoundKindTest, Timer7TickCost) {
 
         start = std::chrono::steady_clock::now();
         reference.Resize(w, h);
-        reference.Cls();
+        reference.Clear();
         SpectrumBins a{}, b{};
         ProcessVbmp3().GetSpectrum(a, b);
         slow.Tick(reference.Dc(), a, b, h);
