@@ -227,6 +227,10 @@ void Slideshow::FolderSlidesTick() {
     timers.SetEnabled(TimerId::FolderSlides, false);
     if (!canvas_.Panel() || slideFiles_.empty() || !canvas_.MeasureArea()) return;
     const int w = canvas_.AreaWidth(), h = canvas_.AreaHeight();
+    // The fold effects erase from it: without a bitmap of the area's size its DC is null and
+    // every erase fails, leaving the strips' trails on the old slide.
+    blank_.SetBackColor(canvas_.Copy().BackColor());
+    if (blank_.Resize(w, h)) blank_.Clear();
     const uint32_t generation = canvas_.Generation();
     const uint32_t starts = starts_;
     slideIndex_ = NextSlide(slideIndex_, slideFiles_.size());

@@ -70,7 +70,7 @@ class Slideshow final : public SoundBackground {
     uint32_t starts_ = 0;
     // Never seeded: the same effects in the same order in every run of the host.
     std::mt19937 random_;
-    // Cleared to the area's colour: the erase of the strip effects.
+    // The erase of the fold effects: the area's size in the area's colour, set by each tick.
     Surface blank_;
     // Each transition frame stays at least this long, so the effect can be seen at all:
     // drawing one takes a millisecond or two.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Times the Open dialog's previews in process (tests/bench/preview_bench.cpp under Wine) on
-# generated files, beside the platform operations they wrap and a Linux thumbnailer.
+# generated files, beside the platform operations they wrap and a Linux thumbnailer; then the
+# spectrum's tick and VBMP3.dll on the sounds the build wrote for the tests.
 #   QCD_BENCH_BUILD  build folder with the Windows binaries (default build/win32)
 #   QCD_BENCH_REPS   repetitions of each timing (default 7)
 #   QCD_BENCH_ONLY   time just the files whose names contain this text
@@ -40,7 +41,11 @@ with tempfile.TemporaryDirectory() as tmp:
         print("%s\t%.3f\t%.3f\t%.3f" % (name, statistics.median(times), min(times), max(times)))
 PY
 
+# The sounds the build wrote for the tests; played on ALSA's null device (no sound card here).
+sounds="$top/$build/tests/win32/sounds"
+export ALSA_CONFIG_PATH="$top/tests/win32/null_audio.conf"
 # Wine maps Z: to the root of the file system.
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 scripts/testbed.sh run cmake/wine-run "$exe" "$(winpath "$files")" --reps "$reps" \
-  --thumbnailer "$(winpath "$thumbs")" ${QCD_BENCH_ONLY:+--only "$QCD_BENCH_ONLY"} </dev/null
+  --thumbnailer "$(winpath "$thumbs")" --sounds "$(winpath "$sounds")" \
+  ${QCD_BENCH_ONLY:+--only "$QCD_BENCH_ONLY"} </dev/null

@@ -22,8 +22,8 @@ export QCD_SOAK_SELECTIONS=${QCD_SOAK_SELECTIONS:-2000}
 export QCD_SOAK_DIALOGS=${QCD_SOAK_DIALOGS:-100}
 # Each test in a process of its own, as ctest runs them: the counts are the process's.
 status=0
-for t in HostCounts.* SoakTest.ManySelectionsInOneDialogKeepTheHostFlat \
-         SoakTest.ManyDialogsFromOneControlKeepTheHostFlat; do
+for t in HostCounts.* SoakTest.ManySelectionsInOneDialogKeepTheHostFlatInWinesHandleTables \
+         SoakTest.ManyDialogsFromOneControlKeepTheHostFlatInWinesHandleTables; do
   timeout 1800 scripts/testbed.sh run cmake/wine-run "$exe" --gtest_filter="$t" || status=1
 done
 exit $status

@@ -1,9 +1,10 @@
 // Times the Open dialog's preview in process, from a selection to the finished preview on a
 // real panel, next to the platform operations each kind of file wraps, on the same files in the
 // same run.
-//   qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE]
+//   qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE] [--sounds DIR]
 // --only times just the files whose names contain TEXT. FILE holds "name<TAB>median<TAB>min<TAB>max" lines in milliseconds, timed outside (a Linux
-// thumbnailer), shown beside the preview of the same file.
+// thumbnailer), shown beside the preview of the same file. DIR (--sounds) holds the sounds of
+// tests/win32/make_sounds.py: the spectrum's tick and VBMP3.dll are timed on them.
 #include <windows.h>
 
 #include <ocidl.h>
@@ -27,7 +28,13 @@
 #include <string_view>
 #include <vector>
 
+#include "dialoghost/panel_commands.h"
 #include "control/QuorComDlg.h"
+#include "media/vbmp3.h"
+#include "platform/surface.h"
+#include "preview/canvas.h"
+#include "resources/resource_ids.h"
+#include "tests/win32/set_pixel_spectrum.h"
 #include "preview/fit_geometry.h"
 #include "preview/panel.h"
 #include "platform/com_ptr.h"
@@ -966,8 +973,139 @@ void PrintSummary(const std::vector<Summary>& all) {
     }
 }
 
+// --- Sound: the spectrum's tick and VBMP3.dll --------------------------------------------------
+
+// The sounds tests/win32/make_sounds.py writes: a 6 s tone, and five minutes with an Info
+// frame and without one (its length then comes from a scan of the frame headers).
+constexpr const char* kTone = "tone1k_44k_stereo_cbr.mp3";
+constexpr const char* kLongSounds[] = {"five_minutes.mp3", "five_minutes_noinfo.mp3"};
+
+struct SoundResults {
+    std::vector<double> tick, setPixelTick;  // Timer7 on the area; the same bins with SetPixel
+    std::vector<std::pair<std::string, std::vector<double>>> opens;
+    double coreShare = -1;  // percent of one core while playing
+    int played = 0;         // seconds of sound played meanwhile
+};
+
+double Mean(const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v) sum += x;
+    return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+double ProcessCpuMs() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    auto ms = [](const FILETIME& f) {
+        return static_cast<double>(static_cast<uint64_t>(f.dwHighDateTime) << 32 |
+                                   f.dwLowDateTime) /
+               1e4;
+    };
+    return ms(kernel) + ms(user);
+}
+
+// The tone played through the preview with the spectrum behind it, Timer7 ticked by hand,
+// beside the same tick drawn with SetPixel; then the long sounds opened, and one played for
+// 10 s with the share of a core it took. False when the sounds or the library are missing.
+bool TimeSound(qcd::QuorComDlg& control, const fs::path& sounds, int reps, SoundResults& out) {
+    qcd::PreviewDispatcher& engine = control.Dialogs().Preview();
+    qcd::Canvas& canvas = control.Dialogs().PreviewCanvas();
+    qcd::TimerOwner& timers = control.Timers();
+    qcd::Vbmp3& library = qcd::ProcessVbmp3();
+    const fs::path tone = sounds / kTone;
+    engine.StopPreviewMedia(true);
+    engine.PreviewFile(tone.u16string(), tone.filename().u16string());
+    qcd::OnPanelCommand(canvas, engine.Shown(), IDC_PLAY_BUTTON);
+    Pump();
+    if (!library.Loaded() || !timers.Enabled(qcd::TimerId::Spectrum)) return false;
+    const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
+    const int spectrum = static_cast<int>(qcd::TimerId::Spectrum);
+    qcd::Surface reference(RGB(0, 0, 0));
+    qcd::test::SetPixelSpectrum slow;
+    for (int i = 0; i < 220; ++i) {
+        double t0 = NowMs();
+        timers.Tick(spectrum);
+        const double tick = NowMs() - t0;
+        t0 = NowMs();
+        reference.Resize(w, h);
+        reference.Clear();
+        qcd::SpectrumBins a{}, b{};
+        library.GetSpectrum(a, b);
+        slow.Tick(reference.Dc(), a, b, h);
+        reference.CopyToWindow(canvas.Area(), w, h);
+        if (i < 20) continue;  // warm-up
+        out.tick.push_back(tick);
+        out.setPixelTick.push_back(NowMs() - t0);
+    }
+    engine.StopPreviewMedia(true);
+    Pump();
+
+    for (const char* name : kLongSounds) {
+        const std::string path = (sounds / name).string();
+        qcd::Vbmp3FileInfo info{};
+        if (!library.Open(path, info)) return false;  // warm-up: the file in the cache
+        // The best of at least 15 is held to the aim.
+        std::vector<double> ms;
+        for (int i = 0; i < std::max(reps, 15); ++i) {
+            const double t0 = NowMs();
+            library.Open(path, info);
+            ms.push_back(NowMs() - t0);
+        }
+        out.opens.emplace_back(name, std::move(ms));
+    }
+
+    qcd::Vbmp3FileInfo info{};
+    if (!library.Open((sounds / kLongSounds[0]).string(), info)) return false;
+    const double cpu0 = ProcessCpuMs(), t0 = NowMs();
+    library.Play();
+    int32_t position = 0;
+    while (NowMs() - t0 < 10000 && library.GetState(position) == 1) Sleep(100);
+    out.coreShare = 100 * (ProcessCpuMs() - cpu0) / (NowMs() - t0);
+    out.played = position;
+    library.Stop();
+    return true;
+}
+
+void PrintSound(const SoundResults& r) {
+    printf("\n%s, the spectrum behind it (%zu ticks after 20)\n", kTone, r.tick.size());
+    const Stats tick = Summarise(r.tick), slow = Summarise(r.setPixelTick);
+    PrintLine(kTone, "Timer7 tick", tick, "", "mean " + Fixed(Mean(r.tick)));
+    PrintLine("", "  SetPixel, same bins, shown", slow, Ratio(tick.median, slow.median),
+              "mean " + Fixed(Mean(r.setPixelTick)) + "; the old way");
+    printf("\nVBMP3.dll, five minutes at 128 kbit/s\n");
+    for (const auto& [name, ms] : r.opens) PrintLine(name, "vbmp3_open", Summarise(ms), "", "");
+    // The null device takes the sound faster than real time: per second of sound the cost is
+    // the share divided by the speed.
+    printf("%-20s %-34s %9.1f %% of a core; %d s of sound played in 10 s\n", kLongSounds[0],
+           "playing", r.coreShare, r.played);
+}
+
+// The sound's lines of the closing table, each with the aims it is held to.
+void PrintSoundSummary(const SoundResults& r) {
+    printf("\nsummary, sound\n");
+    printf("%-26s %-22s %9s %9s  %-28s %s\n", "file", "what", "median", "best", "aim",
+           "aims missed");
+    const Stats tick = Summarise(r.tick);
+    std::string missed;
+    if (Mean(r.tick) > 2) missed = "mean over 2 ms";
+    if (Mean(r.tick) >= Mean(r.setPixelTick))
+        missed += (missed.empty() ? "" : ", ") + std::string("not under SetPixel");
+    printf("%-26s %-22s %9.3f %9.3f  %-28s %s\n", kTone, "Timer7 tick, ms", tick.median, tick.min,
+           "mean 2 ms, under SetPixel", missed.empty() ? "-" : missed.c_str());
+    for (const auto& [name, ms] : r.opens) {
+        const Stats s = Summarise(ms);
+        printf("%-26s %-22s %9.2f %9.2f  %-28s %s\n", name.c_str(), "vbmp3_open, ms", s.median,
+               s.min, "best 20 ms", s.min > 20 ? "best over 20 ms" : "-");
+    }
+    const char* playing = r.played <= 5 ? "did not play" : r.coreShare >= 25 ? "25 % or more" : "-";
+    printf("%-26s %-22s %9.1f %9s  %-28s %s\n", kLongSounds[0], "playing, % of a core", r.coreShare,
+           "", "under 25 %", playing);
+}
+
 int Usage() {
-    fprintf(stderr, "usage: qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE]\n");
+    fprintf(stderr,
+            "usage: qcd_preview_bench FOLDER [--reps N] [--only TEXT] [--thumbnailer FILE] "
+            "[--sounds DIR]\n");
     return 2;
 }
 
@@ -977,6 +1115,7 @@ int Main(int argc, wchar_t** argv) {
     int reps = 7;
     std::map<std::wstring, Stats> thumbnailer;
     std::wstring only;
+    fs::path sounds;
     for (int i = 2; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--reps" && i + 1 < argc)
@@ -985,6 +1124,8 @@ int Main(int argc, wchar_t** argv) {
             only = argv[++i];
         else if (arg == L"--thumbnailer" && i + 1 < argc)
             thumbnailer = ReadThumbnailer(argv[++i]);
+        else if (arg == L"--sounds" && i + 1 < argc)
+            sounds = argv[++i];
         else
             return Usage();
     }
@@ -994,8 +1135,8 @@ int Main(int argc, wchar_t** argv) {
         fprintf(stderr, "preview bench: the control could not be created\n");
         return 1;
     }
-    qcd::PreviewDispatcher& engine =
-        static_cast<qcd::QuorComDlg*>(control.get())->Dialogs().Preview();
+    qcd::QuorComDlg& object = *static_cast<qcd::QuorComDlg*>(control.get());
+    qcd::PreviewDispatcher& engine = object.Dialogs().Preview();
     int failures = 0;
     {
         Bed bed(engine);
@@ -1056,7 +1197,27 @@ int Main(int argc, wchar_t** argv) {
             }
             summaries.push_back(sum);
         }
+        // The sounds when --only leaves any of them in.
+        bool timeSound = !sounds.empty();
+        if (timeSound && !only.empty()) {
+            timeSound = false;
+            for (const char* name : {kTone, kLongSounds[0], kLongSounds[1]})
+                if (fs::path(name).wstring().find(only) != std::wstring::npos) timeSound = true;
+        }
+        SoundResults sound;
+        if (timeSound) {
+            if (TimeSound(object, sounds, reps, sound)) {
+                PrintSound(sound);
+            } else {
+                fprintf(stderr,
+                        "preview bench: no sound timed from %ls (a file or VBMP3.dll missing)\n",
+                        sounds.c_str());
+                ++failures;
+                timeSound = false;
+            }
+        }
         PrintSummary(summaries);
+        if (timeSound) PrintSoundSummary(sound);
     }
     return failures ? 1 : 0;
 }

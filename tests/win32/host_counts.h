@@ -51,7 +51,8 @@ inline int CountWindows() {
 }
 
 // One entry of the GDI handle table the PEB points to (the same 24 bytes in 32- and 64-bit
-// processes); a handle's low word is its index. Checked by host_counts_test.cpp.
+// processes); a handle's low word is its index. Checked by WinesGdiTableFound and
+// host_counts_test.cpp.
 struct GdiHandleEntry {
     uint64_t object;
     uint32_t owner;    // process id in the low 16 bits, then a lock bit and a count
@@ -105,6 +106,32 @@ inline int CountGdiObjects() {
     return n;
 }
 
+// Whether the GDI handle table is where and as Wine 8 keeps it: readable over all its entries,
+// and a brush made now in the entry its handle names, of this process. The tests that count
+// through it skip without it: another Wine may keep the table elsewhere or not at all.
+inline bool WinesGdiTableFound() {
+    const GdiHandleEntry* table = GdiHandleTable();
+    if (!table) return false;
+    MEMORY_BASIC_INFORMATION region{};
+    if (!VirtualQuery(table, &region, sizeof region) || region.State != MEM_COMMIT ||
+        !(region.Protect & (PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY)) ||
+        static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize <
+            reinterpret_cast<const uint8_t*>(table + kGdiHandleEntries))
+        return false;
+    const HBRUSH probe = CreateSolidBrush(RGB(1, 2, 3));
+    if (!probe) return false;
+    const auto handle = reinterpret_cast<uintptr_t>(probe);
+    const GdiHandleEntry& entry = table[handle & 0xFFFF];
+    const uint32_t owner = entry.owner & 0xFFFF;
+    const bool found = entry.type == 0x10 && entry.unique == (handle >> 16 & 0xFFFF) &&
+                       entry.object != 0 &&
+                       (owner == 0 || owner == (GetCurrentProcessId() & 0xFFFF));
+    DeleteObject(probe);
+    return found;
+}
+inline constexpr const char* kNoGdiTable =
+    "Wine's GDI handle table is not where Wine 8 keeps it: GDI objects cannot be counted";
+
 // The system's handle list, as NtQuerySystemInformation(SystemHandleInformation) gives it.
 inline std::vector<SYSTEM_HANDLE_ENTRY> SystemHandles() {
     using Query = NTSTATUS(WINAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
@@ -134,6 +161,24 @@ inline int CountKernelHandles() {
     return static_cast<int>(std::count_if(all.begin(), all.end(),
                                           [&](const SYSTEM_HANDLE_ENTRY& e) { return e.OwnerPid == pid; }));
 }
+
+// Whether the system's handle list names this process's handles as Wine 8 gives it: an event
+// made now is in it, under this process. The tests that count through it skip without it.
+inline bool WinesHandleListFound() {
+    const HANDLE probe = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!probe) return false;
+    const auto all = SystemHandles();
+    const DWORD pid = GetCurrentProcessId();
+    const auto value = static_cast<USHORT>(reinterpret_cast<uintptr_t>(probe));
+    const bool found = std::any_of(all.begin(), all.end(), [&](const SYSTEM_HANDLE_ENTRY& e) {
+        return e.OwnerPid == pid && e.HandleValue == value;
+    });
+    CloseHandle(probe);
+    return found;
+}
+inline constexpr const char* kNoHandleList =
+    "the system's handle list does not name this process's handles as Wine 8 gives it: kernel "
+    "handles cannot be counted";
 
 // The process's private memory in use. Wine 8 answers PrivateUsage 0; its PagefileUsage is
 // the process's anonymous memory in RAM or swap (committed pages count once touched).

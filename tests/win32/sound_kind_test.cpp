@@ -8,9 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <limits>
 #include <vector>
 #include <filesystem>
 #include <functional>
@@ -28,6 +25,7 @@
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
 #include "preview/analyser_display.h"
+#include "set_pixel_spectrum.h"
 #include "resources/resource_ids.h"
 
 namespace qcd::test {
@@ -216,45 +214,6 @@ TEST_F(SoundKindTest, NoSpectrumBehindTheSoundWithoutTheBuiltInBackground) {
     EXPECT_EQ(canvas_.AreaSource(), &canvas_.Copy());
 }
 
-// The spectrum as drawn one SetPixel per point, following the display's arithmetic step by
-// step with nothing skipped: the picture the pixel renderer must give, and the cost it saves.
-class SetPixelSpectrum {
-  public:
-    void Tick(HDC dc, const SpectrumBins& a, const SpectrumBins& b, int height) {
-        const double sh = height * 15.0;
-        for (size_t x = 0; x < 256; ++x) {
-            const int32_t s = std::max(a[x], b[x]);
-            const double scaled = std::nearbyint(sh / 70 * (s - 40.0));
-            const int32_t v = static_cast<int32_t>(std::clamp<double>(
-                scaled, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-            if (level_[x] < v) {
-                level_[x] = v;
-            } else {
-                level_[x] = std::max(level_[x] - 100, 0);
-                if (level_[x] < v) level_[x] = v;
-            }
-            if (peak_[x] < level_[x]) {
-                peak_[x] = level_[x];
-            } else {
-                peak_[x] = std::max(peak_[x] - 30, 0);
-                if (peak_[x] < level_[x]) peak_[x] = level_[x];
-            }
-            const double yTop = std::nearbyint(sh - level_[x] - 10);
-            const double yPeak = std::nearbyint(sh - peak_[x] - 10);
-            for (double y = std::nearbyint(sh - 10); y >= yTop; y -= 15) {
-                const double g = std::clamp(2 * std::nearbyint(255 * y / sh) - 255, 0.0, 255.0);
-                SetPixel(dc, static_cast<int>(x), static_cast<int>(std::nearbyint(y / 15)),
-                         RGB(0, static_cast<int>(g), 255));
-            }
-            SetPixel(dc, static_cast<int>(x), static_cast<int>(std::nearbyint(yPeak / 15)), RGB(255, 255, 255));
-        }
-    }
-
-  private:
-    int32_t level_[256] = {};
-    int32_t peak_[256] = {};
-};
-
 // Spectra recorded from the library playing a tone, then the edges of the scale.
 std::vector<std::pair<SpectrumBins, SpectrumBins>> RecordSpectra() {
     std::vector<std::pair<SpectrumBins, SpectrumBins>> spectra;
@@ -288,20 +247,15 @@ TEST_F(SoundKindTest, ThePixelRendererDrawsWhatSetPixelDraws) {
         ASSERT_TRUE(fast.Resize(width, height) && reference.Resize(width, height));
         SpectrumDisplay display;
         SetPixelSpectrum slow;
-        double fastMs = 0, slowMs = 0;
         for (size_t t = 0; t < spectra.size(); ++t) {
             const auto& [a, b] = spectra[t];
             fast.Clear();
             reference.Clear();
             GdiFlush();
-            auto start = std::chrono::steady_clock::now();
             display.Update(a, b, height * 15);
             display.Draw({fast.Pixels(), width, height, width}, height * 15);
-            fastMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-            start = std::chrono::steady_clock::now();
             slow.Tick(reference.Dc(), a, b, height);
             GdiFlush();
-            slowMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
             const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
             size_t lit = 0;
             for (size_t i = 0; i < n; ++i) lit += fast.Pixels()[i] != 0;
@@ -309,41 +263,7 @@ TEST_F(SoundKindTest, ThePixelRendererDrawsWhatSetPixelDraws) {
             ASSERT_TRUE(std::equal(fast.Pixels(), fast.Pixels() + n, reference.Pixels()))
                 << "tick " << t << " at height " << height;
         }
-        std::printf("drawing 256 bins %d px high: pixels %.3f ms, SetPixel %.3f ms a tick\n", height,
-                    fastMs / static_cast<double>(spectra.size()), slowMs / static_cast<double>(spectra.size()));
     }
-}
-
-// Timer7's tick through the preview, beside the same tick drawn with SetPixel: printed for
-// the record, the pixel renderer held to 2 ms.
-TEST_F(SoundKindTest, Timer7TickCost) {
-    ShowWindow(holder_.get(), SW_SHOWNOACTIVATE);
-    SelectSound("tone1k_44k_stereo_cbr.mp3");
-    Press(IDC_PLAY_BUTTON);
-    ASSERT_TRUE(timers_.Enabled(TimerId::Spectrum));
-    const int w = canvas_.AreaWidth(), h = canvas_.AreaHeight();
-    Surface reference(RGB(0, 0, 0));
-    SetPixelSpectrum slow;
-    constexpr int kTicks = 200;
-    double fastMs = 0, slowMs = 0;
-    for (int i = 0; i < kTicks; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        timers_.Tick(static_cast<int>(TimerId::Spectrum));
-        fastMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-
-        start = std::chrono::steady_clock::now();
-        reference.Resize(w, h);
-        reference.Clear();
-        SpectrumBins a{}, b{};
-        ProcessVbmp3().GetSpectrum(a, b);
-        slow.Tick(reference.Dc(), a, b, h);
-        reference.CopyToWindow(canvas_.Area(), w, h);
-        slowMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    }
-    std::printf("Timer7 tick on a %dx%d area: pixels %.3f ms, SetPixel %.3f ms\n", w, h, fastMs / kTicks,
-                slowMs / kTicks);
-    EXPECT_LT(fastMs / kTicks, 2.0);
-    EXPECT_LT(fastMs, slowMs);
 }
 
 // Without VBMP3.dll beside the control a sound is a file the library refused, and the other

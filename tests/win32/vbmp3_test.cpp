@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <vector>
 #include <chrono>
 #include <cstring>
@@ -314,7 +313,8 @@ TEST_F(Vbmp3Test, TheSpectrumOfA1kHzTonePeaksInItsBin) {
     EXPECT_EQ(*std::max_element(left.begin(), left.end()), 0);
 }
 
-TEST_F(Vbmp3Test, AThousandCyclesLeaveNoHandlesOrThreads) {
+TEST_F(Vbmp3Test, AThousandCyclesLeaveNoThreadsOrHandlesInWinesSystemHandleList) {
+    if (!WinesHandleListFound()) GTEST_SKIP() << kNoHandleList;
     const std::string path = Sound("tone_22k_mono_vbr.mp3");
     Vbmp3Info info{};
     auto cycle = [&] {
@@ -340,67 +340,6 @@ TEST_F(Vbmp3Test, AThousandCyclesLeaveNoHandlesOrThreads) {
     Lib().init();
     ASSERT_NE(Lib().open(path.c_str(), &info), 0);
     EXPECT_EQ(Lib().play(), 1);
-}
-
-}  // namespace
-}  // namespace qcd::test
-
-namespace qcd::test {
-namespace {
-
-double Milliseconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double ProcessCpuSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& f) {
-        return (static_cast<uint64_t>(f.dwHighDateTime) << 32 | f.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
-// The figures the library is held to: an open of a five-minute MP3 (from its Info frame, and
-// by a scan of the frame headers), and the share of a core that playing takes. Printed for
-// the record; the bounds leave room for a busy machine.
-TEST_F(Vbmp3Test, OpenTimeAndPlayingCost) {
-    for (const char* name : {"five_minutes.mp3", "five_minutes_noinfo.mp3"}) {
-        const std::string path = Sound(name);
-        Vbmp3Info info{};
-        ASSERT_NE(Lib().open(path.c_str(), &info), 0);  // warm the file cache
-        std::vector<double> times;
-        for (int i = 0; i < 15; ++i) {
-            const auto start = std::chrono::steady_clock::now();
-            ASSERT_NE(Lib().open(path.c_str(), &info), 0);
-            times.push_back(Milliseconds(std::chrono::steady_clock::now() - start));
-        }
-        std::sort(times.begin(), times.end());
-        const double median = times[times.size() / 2];
-        std::printf("open %s: median %.2f ms, best %.2f ms (%d s)\n", name, median, times.front(),
-                    info.lengthSeconds);
-        EXPECT_LE(times.front(), 20.0) << name;
-    }
-
-    Vbmp3Info info{};
-    ASSERT_NE(Lib().open(Sound("five_minutes.mp3").c_str(), &info), 0);
-    const double cpu0 = ProcessCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(Lib().play(), 1);
-    int32_t position = 0;
-    while (std::chrono::steady_clock::now() - start < 10s) {
-        std::this_thread::sleep_for(100ms);
-        ASSERT_EQ(Lib().getState(&position), 1);
-    }
-    const double cpu = ProcessCpuSeconds() - cpu0;
-    const double wall = Milliseconds(std::chrono::steady_clock::now() - start) / 1000;
-    Lib().stop();
-    // The null device takes the sound faster than real time: per second of sound the cost
-    // is the share divided by the speed.
-    std::printf("playing: %.3f s of CPU in %.1f s (%.1f %% of a core), %d s of sound played\n", cpu,
-                wall, 100 * cpu / wall, position);
-    EXPECT_GT(position, 5);
-    EXPECT_LT(100 * cpu / wall, 25.0);
 }
 
 }  // namespace
