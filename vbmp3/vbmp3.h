@@ -36,8 +36,10 @@
 // coefficients and samples per block, IMA ADPCM's whole words and samples per block, MPEG's
 // record and byte rate. Every other tag is refused at open: IEEE float (Wine's PCM converter
 // reads none), and A-law, mu-law, GSM 6.10, ..., which a converter may play but no test does.
-// Samples are fed to the device by a worker thread of the library's own; stop and free reset
-// the device and join that thread before anything it uses is freed.
+// Samples are fed to the device by a worker thread of the library's own; stop and free tell
+// it to leave and wait for it, then reset and close the device, before anything it uses is
+// freed. The lock the thread shares with the entry points is never held across a converter or
+// device call, and a file cut inside a frame ends at its last whole frame.
 #pragma once
 
 #include <cstdint>
