@@ -29,13 +29,14 @@
 //   - Results: 1 done, 0 refused (open's result is 16-bit in the caller's view).
 //
 // Decoding: WAVE PCM of 8 or 16 bits directly (tag 1, or WAVE_FORMAT_EXTENSIBLE with the
-// PCM sub-format); MS ADPCM, IMA ADPCM, MP3 frames in WAVE, and MP3 files (MPEG-1, 2 and 2.5
-// Layer III) through the platform's audio compression manager. Mono or stereo, 1..384000 Hz.
+// PCM sub-format); MS ADPCM, IMA ADPCM, A-law, mu-law, MP3 frames in WAVE, and MP3 files
+// (MPEG-1, 2 and 2.5 Layer III) through the platform's audio compression manager. Mono or
+// stereo, 1..384000 Hz.
 // A WAVE format record reaches the converters only when it keeps its tag's rules (vbmp3/
 // sound_file.cpp, CheckWaveFormat): the extra bytes inside the chunk, MS ADPCM's standard
 // coefficients and samples per block, IMA ADPCM's whole words and samples per block, MPEG's
-// record and byte rate. Every other tag is refused at open: IEEE float (Wine's PCM converter
-// reads none), and A-law, mu-law, GSM 6.10, ..., which a converter may play but no test does.
+// record and byte rate, A-law's and mu-law's byte a sample. Every other tag is refused at open:
+// IEEE float (Wine's PCM converter reads none), GSM 6.10, ..., which a converter may play.
 // Samples are fed to the device by a worker thread of the library's own; stop and free tell
 // it to leave and wait for it, then reset and close the device, before anything it uses is
 // freed. The lock the thread shares with the entry points is never held across a converter or
