@@ -695,36 +695,36 @@ int32_t Guard(F f) noexcept {
 using vbmp3::Guard;
 using vbmp3::ThePlayer;
 
-VBMP3_API vbmp3_init() {
+extern "C" int32_t VBMP3_CALL vbmp3_init() {
     return Guard([] { return ThePlayer().Init(), 1; });
 }
-VBMP3_API vbmp3_free() {
+extern "C" int32_t VBMP3_CALL vbmp3_free() {
     return Guard([] { return ThePlayer().Free(), 1; });
 }
-VBMP3_API vbmp3_open(const char* path, Vbmp3Info* info) {
+extern "C" int32_t VBMP3_CALL vbmp3_open(const char* path, Vbmp3Info* info) {
     return Guard([&] { return ThePlayer().Open(path, info) ? 1 : 0; });
 }
-VBMP3_API vbmp3_play() {
+extern "C" int32_t VBMP3_CALL vbmp3_play() {
     return Guard([] { return ThePlayer().Play() ? 1 : 0; });
 }
-VBMP3_API vbmp3_stop() {
+extern "C" int32_t VBMP3_CALL vbmp3_stop() {
     return Guard([] { return ThePlayer().Stop(), 1; });
 }
-VBMP3_API vbmp3_pause() {
+extern "C" int32_t VBMP3_CALL vbmp3_pause() {
     return Guard([] { return ThePlayer().Pause() ? 1 : 0; });
 }
-VBMP3_API vbmp3_restart() {
+extern "C" int32_t VBMP3_CALL vbmp3_restart() {
     return Guard([] { return ThePlayer().Restart() ? 1 : 0; });
 }
-VBMP3_API vbmp3_seek(int32_t seconds) {
+extern "C" int32_t VBMP3_CALL vbmp3_seek(int32_t seconds) {
     return Guard([&] { return ThePlayer().Seek(seconds) ? 1 : 0; });
 }
-VBMP3_API vbmp3_setVolume(int32_t left, int32_t right) {
+extern "C" int32_t VBMP3_CALL vbmp3_setVolume(int32_t left, int32_t right) {
     return Guard([&] { return ThePlayer().SetVolume(left, right), 1; });
 }
-VBMP3_API vbmp3_getState(int32_t* position) {
+extern "C" int32_t VBMP3_CALL vbmp3_getState(int32_t* position) {
     return Guard([&] { return ThePlayer().State(position); });
 }
-VBMP3_API vbmp3_getSpectrum(int32_t* left, int32_t* right) {
+extern "C" int32_t VBMP3_CALL vbmp3_getSpectrum(int32_t* left, int32_t* right) {
     return Guard([&] { return ThePlayer().GetSpectrum(left, right), 1; });
 }

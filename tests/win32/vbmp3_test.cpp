@@ -48,17 +48,17 @@ class Library {
     }
     bool Loaded() const { return module_ && init && getSpectrum; }
 
-    int32_t(WINAPI* init)() = nullptr;
-    int32_t(WINAPI* free)() = nullptr;
-    int32_t(WINAPI* open)(const char*, Vbmp3Info*) = nullptr;
-    int32_t(WINAPI* play)() = nullptr;
-    int32_t(WINAPI* stop)() = nullptr;
-    int32_t(WINAPI* pause)() = nullptr;
-    int32_t(WINAPI* restart)() = nullptr;
-    int32_t(WINAPI* seek)(int32_t) = nullptr;
-    int32_t(WINAPI* setVolume)(int32_t, int32_t) = nullptr;
-    int32_t(WINAPI* getState)(int32_t*) = nullptr;
-    int32_t(WINAPI* getSpectrum)(int32_t*, int32_t*) = nullptr;
+    Vbmp3InitFn* init = nullptr;
+    Vbmp3FreeFn* free = nullptr;
+    Vbmp3OpenFn* open = nullptr;
+    Vbmp3PlayFn* play = nullptr;
+    Vbmp3StopFn* stop = nullptr;
+    Vbmp3PauseFn* pause = nullptr;
+    Vbmp3RestartFn* restart = nullptr;
+    Vbmp3SeekFn* seek = nullptr;
+    Vbmp3SetVolumeFn* setVolume = nullptr;
+    Vbmp3GetStateFn* getState = nullptr;
+    Vbmp3GetSpectrumFn* getSpectrum = nullptr;
 
   private:
     template <typename F>
