@@ -51,9 +51,10 @@ void Vbmp3::Init() {
 void Vbmp3::Free() {
     if (Loaded() && api_.free) api_.free();
 }
-bool Vbmp3::Open(const std::string& ansiPath, Vbmp3FileInfo& info) {
+bool Vbmp3::Open(const std::string& ansiPath, Vbmp3Info& info) {
     std::memset(&info, 0, sizeof info);
-    return Loaded() && api_.open(ansiPath.c_str(), &info) != 0;
+    // Only the low 16 bits of open's result count: a library may leave the rest undefined.
+    return Loaded() && static_cast<int16_t>(api_.open(ansiPath.c_str(), &info)) != 0;
 }
 void Vbmp3::Play() {
     if (Loaded() && api_.play) api_.play();

@@ -1,6 +1,7 @@
-// The outside MP3/WAVE library VBMP3.dll, loaded when first needed from the folder of the
-// control's own binary by its full path: the Open dialog changes the current directory as
-// the user browses, so loading through it would let any folder plant a library.
+// The outside MP3/WAVE library VBMP3.dll (its interface: vbmp3/vbmp3.h), loaded when first
+// needed from the folder of the control's own binary by its full path: the Open dialog
+// changes the current directory as the user browses, so loading through it would let any
+// folder plant a library.
 #pragma once
 
 #include <windows.h>
@@ -10,18 +11,9 @@
 #include <string>
 
 #include "platform/handles.h"
+#include "vbmp3/vbmp3.h"
 
 namespace qcd {
-
-// The record vbmp3_open fills: two 128-byte texts, four int32; the last is the length in
-// whole seconds.
-struct Vbmp3FileInfo {
-    char text1[128];
-    char text2[128];
-    int32_t values[4];
-    int32_t LengthSeconds() const { return values[3]; }
-};
-static_assert(sizeof(Vbmp3FileInfo) == 272);
 
 class Vbmp3 {
 public:
@@ -31,7 +23,7 @@ public:
 
     void Init();
     void Free();
-    bool Open(const std::string& ansiPath, Vbmp3FileInfo& info);
+    bool Open(const std::string& ansiPath, Vbmp3Info& info);
     void Play();
     void Stop();
     void Pause();
@@ -47,17 +39,17 @@ private:
     bool tried_ = false;
     win::unique_hmodule module_;
     struct Api {
-        void(WINAPI* init)() = nullptr;
-        void(WINAPI* free)() = nullptr;
-        int16_t(WINAPI* open)(const char*, Vbmp3FileInfo*) = nullptr;
-        int32_t(WINAPI* play)() = nullptr;
-        int32_t(WINAPI* stop)() = nullptr;
-        int32_t(WINAPI* pause)() = nullptr;
-        int32_t(WINAPI* restart)() = nullptr;
-        int32_t(WINAPI* seek)(int32_t) = nullptr;
-        int32_t(WINAPI* setVolume)(int32_t, int32_t) = nullptr;
-        int32_t(WINAPI* getState)(int32_t*) = nullptr;
-        int32_t(WINAPI* getSpectrum)(int32_t*, int32_t*) = nullptr;
+        Vbmp3InitFn* init = nullptr;
+        Vbmp3FreeFn* free = nullptr;
+        Vbmp3OpenFn* open = nullptr;
+        Vbmp3PlayFn* play = nullptr;
+        Vbmp3StopFn* stop = nullptr;
+        Vbmp3PauseFn* pause = nullptr;
+        Vbmp3RestartFn* restart = nullptr;
+        Vbmp3SeekFn* seek = nullptr;
+        Vbmp3SetVolumeFn* setVolume = nullptr;
+        Vbmp3GetStateFn* getState = nullptr;
+        Vbmp3GetSpectrumFn* getSpectrum = nullptr;
     } api_;
 };
 

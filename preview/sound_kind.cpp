@@ -125,13 +125,13 @@ class SoundKind final : public Kind {
         Vbmp3& library = canvas_.Media()->Sound();
         // Stops what plays first; a library that is missing rejects every file.
         library.Stop();
-        Vbmp3FileInfo info;
+        Vbmp3Info info;
         if (!library.Open(win::ToAnsi(path), info)) {
             win::Trace("sound preview", "the library did not open the file");
             return StartResult::Shown;
         }
         PreviewState& state = canvas_.State();
-        state.soundLength = info.LengthSeconds();
+        state.soundLength = info.lengthSeconds;
         Vbmp3State(Context());
         canvas_.SetText(PanelLabel::Size, u"");
         canvas_.SetText(PanelLabel::Index, PlayTimeText(state.soundPosition, state.soundLength));

@@ -161,24 +161,29 @@ class AcmDecoder final : public Decoder {
         if (stream_) acmStreamClose(stream_, 0);
     }
 
+    // Whole frames only: the converters work in bytes, and a file cut inside a frame leaves
+    // them part of one at its end, which is dropped.
     size_t Read(int16_t* out, size_t frames) override {
         const size_t channels = pcm_.nChannels;
         size_t done = 0;
         while (done < frames) {
-            if (pendingAt_ < pending_.size()) {
-                const size_t n = std::min(frames - done, (pending_.size() - pendingAt_) / channels);
-                if (skip_) {
-                    const size_t s = static_cast<size_t>(std::min<uint64_t>(skip_, n));
-                    skip_ -= s;
-                    pendingAt_ += s * channels;
-                    continue;
-                }
-                std::memcpy(out + done * channels, pending_.data() + pendingAt_, n * channels * 2);
-                pendingAt_ += n * channels;
-                done += n;
+            const size_t whole = (pending_.size() - pendingAt_) / channels;
+            if (whole == 0) {
+                if (Convert()) continue;  // more samples: at most `channels` rounds to a frame
+                pending_.clear();
+                pendingAt_ = 0;
+                break;
+            }
+            if (skip_) {
+                const size_t s = static_cast<size_t>(std::min<uint64_t>(skip_, whole));
+                skip_ -= s;
+                pendingAt_ += s * channels;
                 continue;
             }
-            if (!Convert()) break;
+            const size_t n = std::min(frames - done, whole);
+            std::memcpy(out + done * channels, pending_.data() + pendingAt_, n * channels * 2);
+            pendingAt_ += n * channels;
+            done += n;
         }
         return done;
     }
@@ -204,11 +209,13 @@ class AcmDecoder final : public Decoder {
         end_ = end;
     }
 
-    // Converts the next chunk of the file into `pending_`; false at the end.
+    // Converts more of the file and adds what the converter made to the samples not yet read
+    // (less than a frame of them may be left); false when it made nothing: the end of the
+    // file, or a converter that takes no more of it.
     bool Convert() {
-        pending_.clear();
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pendingAt_));
         pendingAt_ = 0;
-        for (int tries = 0; tries < 64 && pending_.empty(); ++tries) {
+        for (int tries = 0; tries < 64; ++tries) {
             const size_t room = kChunk - in_.size();
             const size_t want = static_cast<size_t>(std::min<uint64_t>(room, end_ - at_));
             const size_t old = in_.size();
@@ -235,14 +242,18 @@ class AcmDecoder final : public Decoder {
             if (r != 0) return false;
             const size_t used = std::min<size_t>(h.cbSrcLengthUsed, in_.size());
             in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(used));
-            const size_t samples = h.cbDstLengthUsed / 2;
-            pending_.resize(samples);
-            std::memcpy(pending_.data(), out_.data(), samples * 2);
-            if (last && pending_.empty()) return false;
+            const size_t made = std::min<size_t>(h.cbDstLengthUsed, out_.size()) / 2;
+            if (made) {
+                const size_t kept = pending_.size();
+                pending_.resize(kept + made);
+                std::memcpy(pending_.data() + kept, out_.data(), made * 2);
+                return true;
+            }
+            if (last) return false;
             // Nothing used and nothing made: the converter wants no more of this.
-            if (used == 0 && pending_.empty() && in_.size() >= kChunk) return false;
+            if (used == 0 && in_.size() >= kChunk) return false;
         }
-        return !pending_.empty();
+        return false;
     }
 
     ByteSource& source_;
@@ -337,22 +348,28 @@ class WaveDevice {
     int prepared_ = 0;
 };
 
+// Two locks. `calls_` lets one entry point run at a time; the worker never takes it, so an
+// entry point may call the device and wait for the worker under it. `m_` guards what the
+// worker shares with the entry points (the volume, the samples kept for the spectrum) and is
+// held only to copy them: never across a converter, device or wait call, so neither side can
+// keep the other waiting on it.
 class Player {
   public:
     void Init() {
+        std::lock_guard calls(calls_);
         std::lock_guard lock(m_);
         volume_[0] = volume_[1] = 100;
     }
 
     void Free() {
+        std::lock_guard calls(calls_);
         StopPlaying();
-        std::lock_guard lock(m_);
         CloseFile();
     }
 
     bool Open(const char* path, Vbmp3Info* out) {
+        std::lock_guard calls(calls_);
         StopPlaying();
-        std::lock_guard lock(m_);
         CloseFile();
         if (!path || !out) return false;
         HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -404,15 +421,18 @@ class Player {
     }
 
     bool Play() {
+        std::lock_guard calls(calls_);
         StopPlaying();
-        std::lock_guard lock(m_);
-        return source_ && StartLocked(0);
+        return source_ && Start(0);
     }
 
-    void Stop() { StopPlaying(); }
+    void Stop() {
+        std::lock_guard calls(calls_);
+        StopPlaying();
+    }
 
     bool Pause() {
-        std::lock_guard lock(m_);
+        std::lock_guard calls(calls_);
         if (state_ != 1 || Ended()) return false;
         waveOutPause(wave_->get());
         state_ = 2;
@@ -420,7 +440,7 @@ class Player {
     }
 
     bool Restart() {
-        std::unique_lock lock(m_);
+        std::lock_guard calls(calls_);
         if (state_ != 2) return false;
         if (!sought_) {
             waveOutRestart(wave_->get());
@@ -428,41 +448,38 @@ class Player {
             return true;
         }
         const int32_t from = *sought_;
-        lock.unlock();
         StopPlaying();
-        lock.lock();
-        return source_ && StartLocked(from);
+        return source_ && Start(from);
     }
 
     bool Seek(int32_t seconds) {
-        std::unique_lock lock(m_);
+        std::lock_guard calls(calls_);
         if (!source_ || state_ == 0) return false;
         const int32_t to = std::clamp(seconds, 0, info_.lengthSeconds);
         if (state_ == 2) {
             sought_ = to;
             return true;
         }
-        lock.unlock();
         StopPlaying();
-        lock.lock();
-        return source_ && StartLocked(to);
+        return source_ && Start(to);
     }
 
     void SetVolume(int32_t left, int32_t right) {
+        std::lock_guard calls(calls_);
         std::lock_guard lock(m_);
         volume_[0] = std::clamp(left, 0, 100);
         volume_[1] = std::clamp(right, 0, 100);
     }
 
     int32_t State(int32_t* position) {
-        std::lock_guard lock(m_);
+        std::lock_guard calls(calls_);
         int32_t p = 0;
         int32_t s = state_;
         if (s != 0 && Ended()) s = 0;
         if (s == 2 && sought_) {
             p = *sought_;
         } else if (s != 0) {
-            p = WholeSeconds(startSample_ + PlayedLocked(), info_.rate);
+            p = WholeSeconds(startSample_ + Played(), info_.rate);
             p = std::min(p, info_.lengthSeconds);
         }
         if (position) *position = p;
@@ -471,16 +488,20 @@ class Player {
 
     void GetSpectrum(int32_t* left, int32_t* right) {
         Bins l{}, r{};
-        std::vector<int16_t> window;
-        int channels = 1;
         {
-            std::lock_guard lock(m_);
+            std::lock_guard calls(calls_);
             if (state_ != 0 && !Ended()) {
-                window = history_.Window(PlayedLocked());
-                channels = history_.Channels();
+                const uint64_t played = Played();
+                std::vector<int16_t> window;
+                int channels = 1;
+                {
+                    std::lock_guard lock(m_);
+                    window = history_.Window(played);
+                    channels = history_.Channels();
+                }
+                Spectrum(window, channels, l, r);
             }
         }
-        if (!window.empty()) Spectrum(window, channels, l, r);
         if (left) std::memcpy(left, l.data(), sizeof l);
         if (right) std::memcpy(right, r.data(), sizeof r);
     }
@@ -490,7 +511,9 @@ class Player {
 
     bool Ended() const { return ended_.load(); }
 
-    uint64_t PlayedLocked() const {
+    // The frames the device has played since it opened. Under `calls_`, which keeps the
+    // device open meanwhile.
+    uint64_t Played() const {
         MMTIME t{};
         t.wType = TIME_SAMPLES;
         if (!wave_ || waveOutGetPosition(wave_->get(), &t, sizeof t) != 0) return 0;
@@ -505,8 +528,8 @@ class Player {
     }
 
     // Opens the device and starts the worker from second `from`; the state stays 0 when the
-    // device or the decoder cannot be had.
-    bool StartLocked(int32_t from) {
+    // device, the decoder or the thread cannot be had. No worker runs when it is called.
+    bool Start(int32_t from) {
         state_ = 0;
         sought_.reset();
         ended_ = false;
@@ -523,76 +546,98 @@ class Player {
             wave_ = WaveDevice::Open(pcm_, event_.get(),
                                      static_cast<size_t>(pcm_.nSamplesPerSec) * kBufferMs / 1000);
         if (!wave_) return CloseDevice(), false;
-        history_.Reset(pcm_.nChannels);
+        {
+            std::lock_guard lock(m_);
+            history_.Reset(pcm_.nChannels);
+        }
+        try {
+            worker_ = std::thread([this] { Work(); });
+        } catch (...) {
+            CloseDevice();
+            return false;
+        }
         state_ = 1;
-        worker_ = std::thread([this] { Work(); });
         return true;
     }
 
     // The worker: fills every buffer the device has finished with, until the sound ends or a
-    // stop asks it to leave. It makes no call inside the device's callback (there is none:
-    // the device signals an event).
-    void Work() {
+    // stop asks it to leave. The decoder and the buffers are its own while it runs; it takes
+    // only `m_`, and only to copy the volume and keep the samples. The device signals an
+    // event, never calls back, so nothing runs on the device's thread.
+    void Work() noexcept {
+        try {
+            WorkUntilDone();
+        } catch (...) {
+        }
+        ended_ = true;
+    }
+
+    void WorkUntilDone() {
         bool draining = false;
         for (;;) {
-            {
-                std::lock_guard lock(m_);
-                bool allDone = true;
-                for (WaveDevice::Buffer& b : *wave_) {
-                    if (!(b.header.dwFlags & WHDR_DONE)) {
-                        allDone = false;
-                        continue;
-                    }
-                    if (draining) continue;
-                    const size_t frames = b.samples.size() / pcm_.nChannels;
-                    const size_t got = decoder_->Read(b.samples.data(), frames);
-                    if (got == 0) {
-                        draining = true;
-                        continue;
-                    }
-                    ApplyVolume(b.samples.data(), got);
-                    history_.Append(b.samples.data(), got);
-                    b.header.dwBufferLength = static_cast<DWORD>(got * pcm_.nChannels * 2);
-                    b.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
-                    if (waveOutWrite(wave_->get(), &b.header, sizeof b.header) != 0) {
-                        b.header.dwFlags |= WHDR_DONE;
-                        draining = true;
-                    } else {
-                        allDone = false;
-                    }
+            bool allDone = true;
+            for (WaveDevice::Buffer& b : *wave_) {
+                if (!Done(b.header)) {
+                    allDone = false;
+                    continue;
                 }
-                if (draining && allDone) {
-                    ended_ = true;
-                    return;
+                if (draining) continue;
+                // A stop waits for no more decoding than the buffer under way.
+                if (WaitForSingleObject(quit_.get(), 0) == WAIT_OBJECT_0) return;
+                const size_t frames = b.samples.size() / pcm_.nChannels;
+                const size_t got = decoder_->Read(b.samples.data(), frames);
+                if (got == 0) {
+                    draining = true;
+                    continue;
+                }
+                Keep(b.samples.data(), got);
+                b.header.dwBufferLength = static_cast<DWORD>(got * pcm_.nChannels * 2);
+                b.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+                if (waveOutWrite(wave_->get(), &b.header, sizeof b.header) != 0) {
+                    b.header.dwFlags |= WHDR_DONE;
+                    draining = true;
+                } else {
+                    allDone = false;
                 }
             }
+            if (draining && allDone) return;
             HANDLE wait[2] = {quit_.get(), event_.get()};
             if (WaitForMultipleObjects(2, wait, FALSE, 500) == WAIT_OBJECT_0) return;
         }
     }
 
-    void ApplyVolume(int16_t* s, size_t frames) const {
-        const int channels = pcm_.nChannels;
-        if (volume_[0] == 100 && volume_[1] == 100) return;
-        for (size_t f = 0; f < frames; ++f)
-            for (int c = 0; c < channels; ++c) {
-                const int v = volume_[channels == 1 ? 0 : c];
-                int16_t& x = s[f * static_cast<size_t>(channels) + static_cast<size_t>(c)];
-                x = static_cast<int16_t>(x * v / 100);
-            }
+    // The device's thread sets WHDR_DONE: read it afresh each time.
+    static bool Done(const WAVEHDR& h) {
+        return (*static_cast<const volatile DWORD*>(&h.dwFlags) & WHDR_DONE) != 0;
     }
 
-    // Ends the worker and the device: the worker leaves first, then the device gives every
-    // buffer back, and only then are they freed.
-    void StopPlaying() {
-        std::thread worker;
+    // The volume applied to `frames` decoded frames, which are then kept for the spectrum.
+    void Keep(int16_t* s, size_t frames) {
+        int32_t volume[2];
         {
             std::lock_guard lock(m_);
-            if (quit_) SetEvent(quit_.get());
-            worker = std::move(worker_);
+            volume[0] = volume_[0];
+            volume[1] = volume_[1];
         }
-        if (worker.joinable()) worker.join();
+        const int channels = pcm_.nChannels;
+        if (volume[0] != 100 || volume[1] != 100)
+            for (size_t f = 0; f < frames; ++f)
+                for (int c = 0; c < channels; ++c) {
+                    const int v = volume[channels == 1 ? 0 : c];
+                    int16_t& x = s[f * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+                    x = static_cast<int16_t>(x * v / 100);
+                }
         std::lock_guard lock(m_);
+        history_.Append(s, frames);
+    }
+
+    // Ends the worker and the device: the worker is told to leave and waited for (holding
+    // no lock it takes), then the device is reset, gives every buffer back and closes, and
+    // only then are the buffers freed. Nothing resets the device while the worker may be
+    // writing to it.
+    void StopPlaying() {
+        if (quit_) SetEvent(quit_.get());
+        if (worker_.joinable()) worker_.join();
         CloseDevice();
         state_ = 0;
         sought_.reset();
@@ -606,7 +651,8 @@ class Player {
         quit_.reset();
     }
 
-    std::mutex m_;
+    std::mutex calls_;
+    // The entry points' own, under `calls_`: the open file, the device, the state.
     std::unique_ptr<FileSource> source_;
     SoundInfo info_;
     WAVEFORMATEX pcm_{};
@@ -614,10 +660,13 @@ class Player {
     std::unique_ptr<WaveDevice> wave_;
     UniqueHandle event_, quit_;
     std::thread worker_;
-    std::atomic<bool> ended_{false};
     int32_t state_ = 0;
     std::optional<int32_t> sought_;
     uint64_t startSample_ = 0;
+    // Set by the worker when it leaves on its own: the sound has ended.
+    std::atomic<bool> ended_{false};
+    // Shared with the worker, under `m_`.
+    std::mutex m_;
     int32_t volume_[2] = {100, 100};
     History history_;
 };
@@ -646,36 +695,36 @@ int32_t Guard(F f) noexcept {
 using vbmp3::Guard;
 using vbmp3::ThePlayer;
 
-VBMP3_API vbmp3_init() {
+extern "C" int32_t VBMP3_CALL vbmp3_init() {
     return Guard([] { return ThePlayer().Init(), 1; });
 }
-VBMP3_API vbmp3_free() {
+extern "C" int32_t VBMP3_CALL vbmp3_free() {
     return Guard([] { return ThePlayer().Free(), 1; });
 }
-VBMP3_API vbmp3_open(const char* path, Vbmp3Info* info) {
+extern "C" int32_t VBMP3_CALL vbmp3_open(const char* path, Vbmp3Info* info) {
     return Guard([&] { return ThePlayer().Open(path, info) ? 1 : 0; });
 }
-VBMP3_API vbmp3_play() {
+extern "C" int32_t VBMP3_CALL vbmp3_play() {
     return Guard([] { return ThePlayer().Play() ? 1 : 0; });
 }
-VBMP3_API vbmp3_stop() {
+extern "C" int32_t VBMP3_CALL vbmp3_stop() {
     return Guard([] { return ThePlayer().Stop(), 1; });
 }
-VBMP3_API vbmp3_pause() {
+extern "C" int32_t VBMP3_CALL vbmp3_pause() {
     return Guard([] { return ThePlayer().Pause() ? 1 : 0; });
 }
-VBMP3_API vbmp3_restart() {
+extern "C" int32_t VBMP3_CALL vbmp3_restart() {
     return Guard([] { return ThePlayer().Restart() ? 1 : 0; });
 }
-VBMP3_API vbmp3_seek(int32_t seconds) {
+extern "C" int32_t VBMP3_CALL vbmp3_seek(int32_t seconds) {
     return Guard([&] { return ThePlayer().Seek(seconds) ? 1 : 0; });
 }
-VBMP3_API vbmp3_setVolume(int32_t left, int32_t right) {
+extern "C" int32_t VBMP3_CALL vbmp3_setVolume(int32_t left, int32_t right) {
     return Guard([&] { return ThePlayer().SetVolume(left, right), 1; });
 }
-VBMP3_API vbmp3_getState(int32_t* position) {
+extern "C" int32_t VBMP3_CALL vbmp3_getState(int32_t* position) {
     return Guard([&] { return ThePlayer().State(position); });
 }
-VBMP3_API vbmp3_getSpectrum(int32_t* left, int32_t* right) {
+extern "C" int32_t VBMP3_CALL vbmp3_getSpectrum(int32_t* left, int32_t* right) {
     return Guard([&] { return ThePlayer().GetSpectrum(left, right), 1; });
 }

@@ -57,8 +57,8 @@ constexpr int kBitrates[2][16] = {
 constexpr int kRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
 // WAVE format tags the library plays; any other is refused.
-constexpr uint16_t kTagPcm = 1, kTagMsAdpcm = 2, kTagImaAdpcm = 0x11, kTagMpegLayer3 = 0x55,
-                   kTagExtensible = 0xFFFE;
+constexpr uint16_t kTagPcm = 1, kTagMsAdpcm = 2, kTagALaw = 6, kTagMuLaw = 7,
+                   kTagImaAdpcm = 0x11, kTagMpegLayer3 = 0x55, kTagExtensible = 0xFFFE;
 constexpr size_t kFormatHead = 18;  // WAVEFORMATEX up to and with cbSize
 
 // The extra bytes a record's cbSize declares, when there are at least `least` and the chunk
@@ -116,6 +116,12 @@ bool ImaAdpcmRules(const SoundInfo& f, std::span<const uint8_t> extra) {
     return Le16(extra.data()) == (f.blockAlign - header) * 8 / (4u * f.channels) + 1;
 }
 
+// A-law and mu-law: a byte a sample, one block a sample frame.
+bool G711Rules(const SoundInfo& f, std::span<const uint8_t>) {
+    return f.bitsPerSample == 8 && f.blockAlign == f.channels &&
+           f.avgBytesPerSec == f.rate * f.channels;
+}
+
 // MPEGLAYER3WAVEFORMAT's extra bytes: id, flags, block size, frames per block, codec delay.
 // Wine's decoder divides by the bytes 1152 samples take at the byte rate: 8 to 320 kbit/s.
 bool MpegLayer3Rules(const SoundInfo& f, std::span<const uint8_t> extra) {
@@ -148,6 +154,8 @@ std::optional<SoundFormat> CheckWaveFormat(const SoundInfo& f, std::span<const u
         {kTagExtensible, 22, ExtensibleRules, SoundFormat::Pcm},
         {kTagMsAdpcm, 4, MsAdpcmRules, SoundFormat::Compressed},
         {kTagImaAdpcm, 2, ImaAdpcmRules, SoundFormat::Compressed},
+        {kTagALaw, 0, G711Rules, SoundFormat::Compressed},
+        {kTagMuLaw, 0, G711Rules, SoundFormat::Compressed},
         {kTagMpegLayer3, 12, MpegLayer3Rules, SoundFormat::Compressed},
     };
     for (const Rule& r : kRules) {

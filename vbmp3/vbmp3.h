@@ -1,6 +1,8 @@
 // VBMP3.dll: plays one WAVE or MP3 file at a time through the platform's wave output, and
 // reports its state, position and spectrum to a caller that polls it. All entry points use
-// the standard calling convention and are exported under these undecorated names.
+// the standard calling convention and are exported under these undecorated names. The one
+// statement of the interface: the library defines it, the control's loader (media/vbmp3.*)
+// and the tests bind it by name.
 //
 // States: 0 stopped (after open, stop, at the end of the sound, and with nothing open),
 // 1 playing, 2 paused.
@@ -29,18 +31,30 @@
 //   - Results: 1 done, 0 refused (open's result is 16-bit in the caller's view).
 //
 // Decoding: WAVE PCM of 8 or 16 bits directly (tag 1, or WAVE_FORMAT_EXTENSIBLE with the
-// PCM sub-format); MS ADPCM, IMA ADPCM, MP3 frames in WAVE, and MP3 files (MPEG-1, 2 and 2.5
-// Layer III) through the platform's audio compression manager. Mono or stereo, 1..384000 Hz.
+// PCM sub-format); MS ADPCM, IMA ADPCM, A-law, mu-law, MP3 frames in WAVE, and MP3 files
+// (MPEG-1, 2 and 2.5 Layer III) through the platform's audio compression manager. Mono or
+// stereo, 1..384000 Hz.
 // A WAVE format record reaches the converters only when it keeps its tag's rules (vbmp3/
 // sound_file.cpp, CheckWaveFormat): the extra bytes inside the chunk, MS ADPCM's standard
 // coefficients and samples per block, IMA ADPCM's whole words and samples per block, MPEG's
-// record and byte rate. Every other tag is refused at open: IEEE float (Wine's PCM converter
-// reads none), and A-law, mu-law, GSM 6.10, ..., which a converter may play but no test does.
-// Samples are fed to the device by a worker thread of the library's own; stop and free reset
-// the device and join that thread before anything it uses is freed.
+// record and byte rate, A-law's and mu-law's byte a sample. Every other tag is refused at open:
+// IEEE float (Wine's PCM converter reads none), GSM 6.10, ..., which a converter may play.
+// Samples are fed to the device by a worker thread of the library's own; stop and free tell
+// it to leave and wait for it, then reset and close the device, before anything it uses is
+// freed. The lock the thread shares with the entry points is never held across a converter or
+// device call, and a file cut inside a frame ends at its last whole frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// The entry points' calling convention. The library and its callers are 32-bit Windows
+// programs; the portable build reads only the record and the types.
+#ifdef _WIN32
+#define VBMP3_CALL __stdcall
+#else
+#define VBMP3_CALL
+#endif
 
 // The record vbmp3_open fills: the format named in `format` ("MPEG-1 Layer III", "WAVE PCM",
 // ...), `text` empty; then the sampling rate, the channels, the bit rate in kbit/s and the
@@ -54,18 +68,37 @@ struct Vbmp3Info {
     int32_t lengthSeconds;
 };
 static_assert(sizeof(Vbmp3Info) == 272);
+static_assert(offsetof(Vbmp3Info, format) == 0 && offsetof(Vbmp3Info, text) == 128);
+static_assert(offsetof(Vbmp3Info, rate) == 256 && offsetof(Vbmp3Info, channels) == 260);
+static_assert(offsetof(Vbmp3Info, kbps) == 264 && offsetof(Vbmp3Info, lengthSeconds) == 268);
 
-#ifdef _WIN32
-#define VBMP3_API extern "C" int32_t __stdcall
-VBMP3_API vbmp3_init();
-VBMP3_API vbmp3_free();
-VBMP3_API vbmp3_open(const char* path, Vbmp3Info* info);
-VBMP3_API vbmp3_play();
-VBMP3_API vbmp3_stop();
-VBMP3_API vbmp3_pause();
-VBMP3_API vbmp3_restart();
-VBMP3_API vbmp3_seek(int32_t seconds);
-VBMP3_API vbmp3_setVolume(int32_t left, int32_t right);
-VBMP3_API vbmp3_getState(int32_t* positionSeconds);
-VBMP3_API vbmp3_getSpectrum(int32_t* left, int32_t* right);
-#endif
+extern "C" {
+
+// The entry points' types. A caller that loads the library binds each name to a pointer of
+// its type (GetProcAddress(module, "vbmp3_open") as Vbmp3OpenFn*).
+typedef int32_t VBMP3_CALL Vbmp3InitFn();
+typedef int32_t VBMP3_CALL Vbmp3FreeFn();
+typedef int32_t VBMP3_CALL Vbmp3OpenFn(const char* path, Vbmp3Info* info);
+typedef int32_t VBMP3_CALL Vbmp3PlayFn();
+typedef int32_t VBMP3_CALL Vbmp3StopFn();
+typedef int32_t VBMP3_CALL Vbmp3PauseFn();
+typedef int32_t VBMP3_CALL Vbmp3RestartFn();
+typedef int32_t VBMP3_CALL Vbmp3SeekFn(int32_t seconds);
+typedef int32_t VBMP3_CALL Vbmp3SetVolumeFn(int32_t left, int32_t right);
+typedef int32_t VBMP3_CALL Vbmp3GetStateFn(int32_t* positionSeconds);
+typedef int32_t VBMP3_CALL Vbmp3GetSpectrumFn(int32_t* left, int32_t* right);
+
+// The exports, declared by their types: the library's definitions must match them.
+Vbmp3InitFn vbmp3_init;
+Vbmp3FreeFn vbmp3_free;
+Vbmp3OpenFn vbmp3_open;
+Vbmp3PlayFn vbmp3_play;
+Vbmp3StopFn vbmp3_stop;
+Vbmp3PauseFn vbmp3_pause;
+Vbmp3RestartFn vbmp3_restart;
+Vbmp3SeekFn vbmp3_seek;
+Vbmp3SetVolumeFn vbmp3_setVolume;
+Vbmp3GetStateFn vbmp3_getState;
+Vbmp3GetSpectrumFn vbmp3_getSpectrum;
+
+}  // extern "C"

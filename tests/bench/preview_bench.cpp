@@ -1042,7 +1042,7 @@ bool TimeSound(qcd::QuorComDlg& control, const fs::path& sounds, int reps, Sound
 
     for (const char* name : kLongSounds) {
         const std::string path = (sounds / name).string();
-        qcd::Vbmp3FileInfo info{};
+        Vbmp3Info info{};
         if (!library.Open(path, info)) return false;  // warm-up: the file in the cache
         // The best of at least 15 is held to the aim.
         std::vector<double> ms;
@@ -1054,7 +1054,7 @@ bool TimeSound(qcd::QuorComDlg& control, const fs::path& sounds, int reps, Sound
         out.opens.emplace_back(name, std::move(ms));
     }
 
-    qcd::Vbmp3FileInfo info{};
+    Vbmp3Info info{};
     if (!library.Open((sounds / kLongSounds[0]).string(), info)) return false;
     const double cpu0 = ProcessCpuMs(), t0 = NowMs();
     library.Play();

@@ -347,6 +347,8 @@ TEST(WaveReader, FormatRecordsFollowTheirTagsRules) {
         {"IMA ADPCM stereo", imaStereo, compressed},
         {"IMA ADPCM with bytes after its extra bytes", imaPadded, compressed},
         {"MP3 in WAVE", MpegLayer3(), compressed},
+        {"A-law mono", FormatEx(6, 1, 8000, 8, 1, {}), compressed},
+        {"mu-law stereo", FormatEx(7, 2, 8000, 8, 2, {}), compressed},
 
         {"channels 0", With(msMono, 2, 0), refused},
         {"three channels", Format(1, 3, 8000, 16, 6), refused},
@@ -357,7 +359,7 @@ TEST(WaveReader, FormatRecordsFollowTheirTagsRules) {
         {"PCM block align wrong", Format(1, 2, 8000, 16, 2), refused},
         {"extensible float", ExtensiblePcm(3), refused},
         {"IEEE float", Format(3, 1, 8000, 32, 4), refused},
-        {"A-law", FormatEx(6, 1, 8000, 8, 1, {}), refused},
+        {"A-law of 16 bits", FormatEx(6, 1, 8000, 16, 2, {}), refused},
         {"MS ADPCM wNumCoef 0", With(msMono, 20, 0), refused},
         {"MS ADPCM coefficients past cbSize", With(msMono, 20, 8), refused},
         {"MS ADPCM coefficient not the standard one", With(msMono, 22, 255), refused},

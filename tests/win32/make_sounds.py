@@ -34,6 +34,19 @@ def wave(path, rate, channels, bits, pcm16):
         f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
 
 
+def mulaw(pcm16):
+    """G.711 mu-law bytes of 16-bit samples."""
+    out = bytearray()
+    for (s,) in struct.iter_unpack("<h", pcm16):
+        sign = 0x80 if s < 0 else 0
+        s = min(abs(s), 32635) + 0x84
+        exp = 7
+        while exp > 0 and not s & (0x4000 >> (7 - exp)):
+            exp -= 1
+        out.append(~(sign | exp << 4 | (s >> (exp + 3)) & 0x0F) & 0xFF)
+    return bytes(out)
+
+
 def mp3(path, rate, channels, pcm16, *options):
     raw = path + ".raw"
     with open(raw, "wb") as f:
@@ -68,6 +81,14 @@ def main():
     body += b"data" + struct.pack("<I", len(frames)) + frames + (b"\0" if len(frames) % 2 else b"")
     with open(p("mp3_in_wave.wav"), "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", len(body)) + body)
+    # Stereo mu-law whose data chunk claims 3 s and is cut after 2.5 s and one byte: the file
+    # ends inside a frame, and the converter makes an odd number of samples of its last bytes.
+    fmt = struct.pack("<HHIIHHH", 7, 2, 8000, 16000, 2, 8, 0)
+    data = mulaw(tone(8000, 2.5, 2, 1000))[:40000] + b"\x80"
+    body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
+    body += b"data" + struct.pack("<I", 48000) + data
+    with open(p("mulaw_stereo_cut.wav"), "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + 48000) + body)
     # Five minutes, for the time an open takes: with its Info frame, and without (a scan).
     # 440 Hz fills a second with whole periods: a second repeated is the same tone.
     long_tone = tone(44100, 1, 2, 440, 0.3) * 300 + tone(44100, 0.2, 2, 440, 0.3)

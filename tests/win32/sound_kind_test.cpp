@@ -218,7 +218,7 @@ TEST_F(SoundKindTest, NoSpectrumBehindTheSoundWithoutTheBuiltInBackground) {
 std::vector<std::pair<SpectrumBins, SpectrumBins>> RecordSpectra() {
     std::vector<std::pair<SpectrumBins, SpectrumBins>> spectra;
     Vbmp3& library = ProcessVbmp3();
-    Vbmp3FileInfo info;
+    Vbmp3Info info;
     if (!library.Open((SoundFolder() / "tone1k_44k_stereo_cbr.mp3").string(), info)) return spectra;
     library.Play();
     for (int i = 0; i < 40; ++i) {
