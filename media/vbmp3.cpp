@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/module.h"
+#include "platform/trace.h"
 
 namespace qcd {
 
@@ -25,7 +26,10 @@ void Vbmp3::Load() {
     full.resize(full.find_last_of(L"\\/") + 1);
     full += L"VBMP3.dll";
     module_.reset(LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
-    if (!module_) return;
+    if (!module_) {
+        win::TraceFailure("sound preview", "LoadLibraryExW(VBMP3.dll)", GetLastError());
+        return;
+    }
     HMODULE m = module_.get();
     Bind(m, "vbmp3_init", api_.init);
     Bind(m, "vbmp3_free", api_.free);

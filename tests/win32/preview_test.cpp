@@ -392,6 +392,27 @@ BOOL CALLBACK FindOwnedTip(HWND window, LPARAM search) {
 
 // The title label keeps the whole name as its text (and tooltip when shortened), and draws a
 // name too long for it on one line without losing either end of it to the label's edges.
+// The title notifies its clicks (for its tooltip): such a click is no press, and the picture
+// still comes back when the area is painted again.
+TEST_F(PreviewTest, AClickOnTheTitleLeavesThePicture) {
+    WriteFile(folder_ / L"red.bmp", Bitmap8(64, 64, {RGB(0, 0, 0), kRed},
+                                             [](int, int) -> uint8_t { return 1; }));
+    COLORREF shown = 0, repainted = 0;
+    Open([&](HWND dlg, HWND pnl) {
+        if (!Preview(dlg, pnl, L"red.bmp")) return;
+        const Area area = PreviewArea(pnl);
+        shown = PixelAt(area.window, area.width / 2, area.height / 2);
+        HWND title = GetDlgItem(pnl, 1001);
+        SendMessageW(title, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageW(title, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+        RedrawWindow(area.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        ScreenSettled(area.window);
+        repainted = PixelAt(area.window, area.width / 2, area.height / 2);
+    });
+    EXPECT_EQ(shown, kRed);
+    EXPECT_EQ(repainted, kRed);
+}
+
 TEST_F(PreviewTest, ALongTitleIsShortenedToFitItsLabel) {
     const std::wstring longName = L"a-very-long-title-with-hyphens-and-more.txt";
     std::ofstream(folder_ / longName) << "text";
