@@ -42,9 +42,9 @@ class Canvas final : public PanelActions, public MessagePump {
     bool MeasureArea();
     int AreaWidth() const { return areaWidth_; }
     int AreaHeight() const { return areaHeight_; }
-    // The area measured, picCopy sized to it and blank, and copied onto it.
+    // The area measured, the copy sized to it and blank, and copied onto it.
     bool BlankArea();
-    // picCopy onto the preview area.
+    // The copy onto the preview area.
     void ShowCopy() const;
 
     Surface& Copy() { return copy_; }
@@ -53,7 +53,7 @@ class Canvas final : public PanelActions, public MessagePump {
     Surface& Wave() { return wave_; }
     // A loaded picture at its natural size.
     std::optional<LoadedPicture>& Work() { return work_; }
-    // The picture in picWork fitted into picCopy, as its shown size says.
+    // The work picture fitted into the copy, as its shown size says.
     void DrawWorkFit();
 
     // The devices the media kinds open; set before the kinds are made.
@@ -88,8 +88,8 @@ class Canvas final : public PanelActions, public MessagePump {
     void PlaceTextView();
     void GiveTextViewBack();
 
-    // What the preview area shows: picCopy, picWave behind a sound with the spectrum, nothing
-    // for a video, which draws itself.
+    // What the preview area shows: the copy, the wave surface behind a sound with the spectrum,
+    // nothing for a video, which draws itself.
     const Surface* AreaSource() const;
 
     // PanelActions

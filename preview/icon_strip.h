@@ -1,5 +1,5 @@
-// The strip picIcon of the icon kinds: an image is rendered into a 32-pixel cell of its own
-// the first time it is shown, and showing it again is one cell copy into picCopy. The strip
+// The icon strip of the icon kinds: an image is rendered into a 32-pixel cell of its own
+// the first time it is shown, and showing it again is one cell blit into the copy. The strip
 // holds a few cells, however many images the file has: a file of 32767 icons costs what the
 // shown ones cost.
 #pragma once
@@ -31,12 +31,12 @@ class IconStrip final : public ImageStrip {
 
     explicit IconStrip(Canvas& canvas) : canvas_(canvas) {}
 
-    // The images of the file now shown and how each is drawn; picIcon becomes a blank strip
+    // The images of the file now shown and how each is drawn; the icon strip becomes a blank strip
     // of up to kMaxCells cells. False when the strip cannot be made.
     bool Prepare(std::vector<StripImage> images, Render render);
     int32_t Count() const { return static_cast<int32_t>(images_.size()); }
 
-    // Image n's cell centred into picCopy, rendered first if the cell holds another image;
+    // Image n's cell centred into the copy, rendered first if the cell holds another image;
     // the shown size and depth become image n's.
     StripImage DrawImage(int32_t n) override;
 

@@ -20,8 +20,8 @@ enum class StartResult {
 
 class Kind : public ButtonTarget {
   public:
-    // Loads `path` and draws it into picCopy, writing the labels and the shown state. The
-    // caller has cleared the panel and copies picCopy onto the area afterwards.
+    // Loads `path` and draws it into the copy, writing the labels and the shown state. The
+    // caller has cleared the panel and copies it onto the area afterwards.
     virtual StartResult Start(const std::u16string& path) = 0;
     // Ends whatever the kind started (devices, animation); the timers are already off.
     virtual void Stop() {}

@@ -52,8 +52,8 @@ class MetafileKind final : public Kind {
     }
 
   private:
-    // Loads a metafile into picWork and stretches it over picCopy; false (picCopy blank) when
-    // the platform cannot load it.
+    // Loads a metafile into the work picture and stretches it over the copy; false (the copy blank)
+    // when the platform cannot load it.
     bool Load(const FileBytes& file) {
         Surface& copy = canvas_.Copy();
         auto picture = LoadedPicture::FromBytes(file);

@@ -45,7 +45,7 @@ std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKin
     return LoadedPicture::FromBytes(file);
 }
 
-// Loads the picture into picWork, sized for the preview area, and takes its size and depth
+// Loads the picture into the work picture, sized for the preview area, and takes its size and depth
 // from its header read as `kind`; false when either fails.
 bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
     auto picture = LoadPicture(file, kind, canvas.AreaWidth(), canvas.AreaHeight(),
@@ -67,8 +67,8 @@ bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind ki
 // Bitmaps above this are read a row at a time, only the rows the preview area shows.
 constexpr uint64_t kSampleBitmapsAbove = 2 << 20;
 
-// A large uncompressed bitmap sampled down to the area from the rows it shows, into picWork
-// with its header's size and depth; false when the sampler does not take it.
+// A large uncompressed bitmap sampled down to the area from the rows it shows, into the work
+// picture with its header's size and depth; false when the sampler does not take it.
 bool LoadSampledBitmap(Canvas& canvas, const std::u16string& path, std::span<const uint8_t> head,
                        uint64_t fileSize) {
     const auto layout = ReadBmpLayout(head.first(std::min(head.size(), kBmpHeadSize)), fileSize);

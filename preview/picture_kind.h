@@ -19,11 +19,12 @@ class Canvas;
 
 std::unique_ptr<Kind> MakePictureKind(Canvas& canvas);
 
-// A picture whose header is read as `kind`, fitted into picCopy with its size caption; a
-// picture that cannot be loaded leaves picCopy blank.
+// A picture whose header is read as `kind`, fitted into the copy with its size caption; a
+// picture that cannot be loaded leaves the copy blank.
 void ShowPicture(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind);
 
-// picWork, loaded with its shown size and depth, fitted into picCopy with its size caption.
+// The work picture, loaded with its shown size and depth, fitted into the copy with its size
+// caption.
 void ShowWorkPicture(Canvas& canvas);
 
 // A picture the platform's loader decoded (it knows nothing of Exif) turned or mirrored as `o`
@@ -31,7 +32,7 @@ void ShowWorkPicture(Canvas& canvas);
 std::optional<LoadedPicture> UprightPicture(LoadedPicture picture, Orientation o,
                                             int32_t boxWidth, int32_t boxHeight);
 
-// Loads a picture file fitted into picIcon at the preview area's size (the next slide).
+// Loads a picture file fitted into the icon strip at the preview area's size (the next slide).
 bool LoadPictureFit(Canvas& canvas, const std::u16string& path);
 
 }  // namespace qcd

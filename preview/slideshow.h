@@ -50,10 +50,10 @@ class Slideshow final : public SoundBackground {
 
     bool Builtin() const;
     bool Folder() const;
-    // The built-in picture `index` stretched over picCopy at the area's size, and shown.
+    // The built-in picture `index` stretched over the copy at the area's size, and shown.
     void DrawBuiltin(int16_t index);
     void StartFolder();
-    // picIcon (the slide just loaded) into picCopy at the area's size.
+    // The icon strip (the slide just loaded) into the copy at the area's size.
     void CopyNextSlide();
     void PictureSlidesTick();
     void FolderSlidesTick();

@@ -1,6 +1,6 @@
 // WAVE and MP3 sounds (.wav, .mp3): opened in VBMP3, played, paused and sought with the
 // buttons. Timer5 shows the position and repeats the sound at its end, Timer6 seeks while
-// paused, and with BackGroundSlide = 1 Timer7 draws the spectrum analyser on picWave.
+// paused, and with BackGroundSlide = 1 Timer7 draws the spectrum analyser on the wave surface.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,10 +34,10 @@ class LibraryPlayer final : public SoundPlayer {
     Vbmp3& library_;
 };
 
-// Timer7's work: the levels of the last spectrum drawn onto picWave's own pixels.
+// Timer7's work: the levels of the last spectrum drawn onto the wave surface's own pixels.
 class SpectrumPainter {
   public:
-    // One tick: picWave black at the area's size, the spectrum drawn, the area updated.
+    // One tick: the wave surface black at the area's size, the spectrum drawn, the area updated.
     void Tick(Canvas& canvas, Vbmp3& library) {
         if (!canvas.Panel() || !canvas.MeasureArea()) return;
         const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
@@ -47,7 +47,7 @@ class SpectrumPainter {
         std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
         SpectrumBins a{}, b{};
         library.GetSpectrum(a, b);
-        // picWave's height in twips, 15 to the pixel.
+        // The wave surface's height in twips, 15 to the pixel.
         const int32_t sh = h * 15;
         display_.Update(a, b, sh);
         display_.Draw({wave.Pixels(), w, h, w}, sh);
@@ -63,8 +63,8 @@ bool IsBuiltinBackground(const Canvas& canvas) {
     return canvas.Props().BackGroundSlide == static_cast<int32_t>(BGSType::Builtin);
 }
 
-// Behind the sound with BackGroundSlide = 1: the spectrum on picWave, drawn by Timer7. With
-// 0 nothing is shown; with 2 the canvas's background shows the folder's slides.
+// Behind the sound with BackGroundSlide = 1: the spectrum on the wave surface, drawn by Timer7.
+// With 0 nothing is shown; with 2 the canvas's background shows the folder's slides.
 class SpectrumBackground final : public SoundBackground {
   public:
     explicit SpectrumBackground(Canvas& canvas) : canvas_(canvas) {}

@@ -13,8 +13,8 @@ enum class Effect : uint8_t { RowFlip = 1, CornerZoom, ShrinkGrow, SplitWipe, Cr
 // The effect for a uniform u in [0, 1): floor(u × 5 + 1).
 Effect EffectForDraw(double u);
 
-// Old: picCopy, the slide shown so far. New: picIcon, the next slide. Blank: the area's colour,
-// the erase of the strip effects.
+// Old: the copy, the slide shown so far. New: the icon strip, the next slide. Blank: the area's
+// colour, the erase of the strip effects.
 enum class BlitSource : uint8_t { Old, New, Blank };
 
 // The source rectangle stretched into the destination rectangle.

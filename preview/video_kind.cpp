@@ -15,7 +15,7 @@ namespace qcd {
 
 namespace {
 
-// The first frame is drawn into picIcon; a huge source size is not worth a huge bitmap.
+// The first frame is drawn into the icon strip; a huge source size is not worth a huge bitmap.
 constexpr int32_t kLargestFirstFrame = 4096;
 
 class SurfacePicture final : public VideoPicture {

@@ -1,7 +1,7 @@
-// The WAVE/MP3 preview on a canvas of its own, with the real VBMP3.dll beside the test and
-// the platform's decoder and wave output: its labels, buttons and timers, and the spectrum
-// in picWave. The timers are ticked by the test; the device plays faster than real time, so
-// the tests wait for progress, never for durations.
+// The WAVE/MP3 preview on a canvas of its own, with the real VBMP3.dll beside the test and the
+// platform's decoder and wave output: its labels, buttons and timers, and the spectrum in the wave
+// surface. The timers are ticked by the test; the device plays faster than real time, so the tests
+// wait for progress, never for durations.
 #include <windows.h>
 
 #include <gtest/gtest.h>
