@@ -77,14 +77,17 @@ HREFTYPE RefTo(ICreateTypeInfo* from, ICreateTypeInfo* to) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_typelib OUTPUT.tlb\n");
+    // The library of the 64-bit control is written by this (32-bit) tool as well: the
+    // platform's writer lays out a SYS_WIN64 library from any process.
+    const bool win64 = argc == 3 && wcscmp(argv[2], L"win64") == 0;
+    if (argc != 2 && !win64) {
+        std::fprintf(stderr, "usage: make_typelib OUTPUT.tlb [win64]\n");
         return 2;
     }
     Check(CoInitialize(nullptr), "CoInitialize");
 
     com_ptr<ICreateTypeLib2> lib;
-    Check(CreateTypeLib2(SYS_WIN32, argv[1], lib.put()), "CreateTypeLib2");
+    Check(CreateTypeLib2(win64 ? SYS_WIN64 : SYS_WIN32, argv[1], lib.put()), "CreateTypeLib2");
     Check(lib->SetName(W(qcd::automation::kLibraryName)), "SetName");
     Check(lib->SetGuid(ToGuid(qcd::automation::kLibraryId)), "SetGuid");
     Check(lib->SetVersion(qcd::automation::kLibraryMajor, qcd::automation::kLibraryMinor),
