@@ -49,41 +49,69 @@ bool Vbmp3::Loaded() {
     return module_ && api_.open;
 }
 
+template <typename Call>
+bool Vbmp3::Outermost(Call&& call) {
+    if (inCall_) {
+        win::Trace("sound preview", "a library call came in during another one; put off");
+        return false;
+    }
+    inCall_ = true;
+    call();
+    while (stopPending_) {
+        stopPending_ = false;
+        if (api_.stop) api_.stop();
+    }
+    inCall_ = false;
+    return true;
+}
+
 void Vbmp3::Init() {
-    if (Loaded() && api_.init) api_.init();
+    if (Loaded() && api_.init) Outermost([&] { api_.init(); });
 }
 void Vbmp3::Free() {
-    if (Loaded() && api_.free) api_.free();
+    if (Loaded() && api_.free) Outermost([&] { api_.free(); });
 }
 bool Vbmp3::Open(const std::string& ansiPath, Vbmp3Info& info) {
     std::memset(&info, 0, sizeof info);
+    if (!Loaded()) return false;
+    int32_t opened = 0;
     // Only the low 16 bits of open's result count: a library may leave the rest undefined.
-    return Loaded() && static_cast<int16_t>(api_.open(ansiPath.c_str(), &info)) != 0;
+    Outermost([&] { opened = static_cast<int16_t>(api_.open(ansiPath.c_str(), &info)); });
+    return opened != 0;
 }
 void Vbmp3::Play() {
-    if (Loaded() && api_.play) api_.play();
+    if (Loaded() && api_.play) Outermost([&] { api_.play(); });
 }
 void Vbmp3::Stop() {
-    if (Loaded() && api_.stop) api_.stop();
+    if (!Loaded() || !api_.stop) return;
+    if (inCall_) {
+        stopPending_ = true;
+        return;
+    }
+    Outermost([&] { api_.stop(); });
 }
 void Vbmp3::Pause() {
-    if (Loaded() && api_.pause) api_.pause();
+    if (Loaded() && api_.pause) Outermost([&] { api_.pause(); });
 }
 void Vbmp3::Restart() {
-    if (Loaded() && api_.restart) api_.restart();
+    if (Loaded() && api_.restart) Outermost([&] { api_.restart(); });
 }
 void Vbmp3::Seek(int32_t seconds) {
-    if (Loaded() && api_.seek) api_.seek(seconds);
+    if (Loaded() && api_.seek) Outermost([&] { api_.seek(seconds); });
 }
 void Vbmp3::SetVolume(int32_t left, int32_t right) {
-    if (Loaded() && api_.setVolume) api_.setVolume(left, right);
+    if (Loaded() && api_.setVolume) Outermost([&] { api_.setVolume(left, right); });
 }
 int32_t Vbmp3::GetState(int32_t& positionSeconds) {
     if (!Loaded() || !api_.getState) return -1;
-    return api_.getState(&positionSeconds);
+    int32_t state = 0;
+    positionSeconds = 0;
+    Outermost([&] { state = api_.getState(&positionSeconds); });
+    return state;
 }
 void Vbmp3::GetSpectrum(std::array<int32_t, 256>& left, std::array<int32_t, 256>& right) {
-    if (Loaded() && api_.getSpectrum) api_.getSpectrum(left.data(), right.data());
+    if (Loaded() && api_.getSpectrum)
+        Outermost([&] { api_.getSpectrum(left.data(), right.data()); });
 }
 
 Vbmp3& ProcessVbmp3() {

@@ -36,6 +36,15 @@ public:
 
 private:
     void Load();
+    // Runs one library call unless another is under way on this thread: the platform's wave
+    // functions the library calls wait in a way that handles messages other threads send,
+    // and a selection handled there would call the library again while it holds its lock
+    // for the outer call, which never returns. False when `call` was not run. A stop asked
+    // for meanwhile is made when the outer call returns.
+    template <typename Call>
+    bool Outermost(Call&& call);
+    bool inCall_ = false;
+    bool stopPending_ = false;
     bool tried_ = false;
     win::unique_hmodule module_;
     struct Api {

@@ -126,7 +126,11 @@ class SoundKind final : public Kind {
         // Stops what plays first; a library that is missing rejects every file.
         library.Stop();
         Vbmp3Info info;
-        if (!library.Open(win::ToAnsi(path), info)) {
+        const uint32_t generation = canvas_.Generation();
+        const bool opened = library.Open(win::ToAnsi(path), info);
+        // The open may have let in a selection another thread sent: it owns the panel now.
+        if (canvas_.Generation() != generation) return StartResult::Overtaken;
+        if (!opened) {
             win::Trace("sound preview", "the library did not open the file");
             return StartResult::Shown;
         }
