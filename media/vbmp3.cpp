@@ -7,15 +7,6 @@
 
 namespace qcd {
 
-namespace {
-
-template <typename F>
-void Bind(HMODULE module, const char* name, F& fn) {
-    fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-}  // namespace
-
 void Vbmp3::Load() {
     if (tried_) return;
     tried_ = true;
@@ -31,17 +22,7 @@ void Vbmp3::Load() {
         return;
     }
     HMODULE m = module_.get();
-    Bind(m, "vbmp3_init", api_.init);
-    Bind(m, "vbmp3_free", api_.free);
-    Bind(m, "vbmp3_open", api_.open);
-    Bind(m, "vbmp3_play", api_.play);
-    Bind(m, "vbmp3_stop", api_.stop);
-    Bind(m, "vbmp3_pause", api_.pause);
-    Bind(m, "vbmp3_restart", api_.restart);
-    Bind(m, "vbmp3_seek", api_.seek);
-    Bind(m, "vbmp3_setVolume", api_.setVolume);
-    Bind(m, "vbmp3_getState", api_.getState);
-    Bind(m, "vbmp3_getSpectrum", api_.getSpectrum);
+    api_.Bind([m](const char* name) { return reinterpret_cast<void*>(GetProcAddress(m, name)); });
 }
 
 bool Vbmp3::Loaded() {

@@ -47,19 +47,7 @@ private:
     bool stopPending_ = false;
     bool tried_ = false;
     win::unique_hmodule module_;
-    struct Api {
-        Vbmp3InitFn* init = nullptr;
-        Vbmp3FreeFn* free = nullptr;
-        Vbmp3OpenFn* open = nullptr;
-        Vbmp3PlayFn* play = nullptr;
-        Vbmp3StopFn* stop = nullptr;
-        Vbmp3PauseFn* pause = nullptr;
-        Vbmp3RestartFn* restart = nullptr;
-        Vbmp3SeekFn* seek = nullptr;
-        Vbmp3SetVolumeFn* setVolume = nullptr;
-        Vbmp3GetStateFn* getState = nullptr;
-        Vbmp3GetSpectrumFn* getSpectrum = nullptr;
-    } api_;
+    Vbmp3Entries api_;
 };
 
 // The library is process-wide, like the one sound it plays.

@@ -47,6 +47,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 // The entry points' calling convention. The library and its callers are 32-bit Windows
 // programs; the portable build reads only the record and the types.
@@ -102,3 +103,37 @@ Vbmp3GetStateFn vbmp3_getState;
 Vbmp3GetSpectrumFn vbmp3_getSpectrum;
 
 }  // extern "C"
+
+// The entry points as a caller that loads the library finds them; a missing one stays null.
+struct Vbmp3Entries {
+    Vbmp3InitFn* init = nullptr;
+    Vbmp3FreeFn* free = nullptr;
+    Vbmp3OpenFn* open = nullptr;
+    Vbmp3PlayFn* play = nullptr;
+    Vbmp3StopFn* stop = nullptr;
+    Vbmp3PauseFn* pause = nullptr;
+    Vbmp3RestartFn* restart = nullptr;
+    Vbmp3SeekFn* seek = nullptr;
+    Vbmp3SetVolumeFn* setVolume = nullptr;
+    Vbmp3GetStateFn* getState = nullptr;
+    Vbmp3GetSpectrumFn* getSpectrum = nullptr;
+
+    // `find` gives an export's address by its name (GetProcAddress), or null.
+    template <typename Find>
+    void Bind(Find&& find) {
+        const auto bind = [&](const char* name, auto*& entry) {
+            entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(find(name));
+        };
+        bind("vbmp3_init", init);
+        bind("vbmp3_free", free);
+        bind("vbmp3_open", open);
+        bind("vbmp3_play", play);
+        bind("vbmp3_stop", stop);
+        bind("vbmp3_pause", pause);
+        bind("vbmp3_restart", restart);
+        bind("vbmp3_seek", seek);
+        bind("vbmp3_setVolume", setVolume);
+        bind("vbmp3_getState", getState);
+        bind("vbmp3_getSpectrum", getSpectrum);
+    }
+};

@@ -34,7 +34,7 @@
 #include "platform/surface.h"
 #include "preview/canvas.h"
 #include "resources/resource_ids.h"
-#include "tests/win32/set_pixel_spectrum.h"
+#include "tests/win32/set_pixel_analyser.h"
 #include "preview/fit_geometry.h"
 #include "preview/panel.h"
 #include "platform/com_ptr.h"

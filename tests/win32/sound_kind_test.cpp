@@ -25,7 +25,7 @@
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
 #include "preview/analyser_display.h"
-#include "set_pixel_spectrum.h"
+#include "set_pixel_analyser.h"
 #include "resources/resource_ids.h"
 
 namespace qcd::test {

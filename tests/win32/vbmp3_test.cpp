@@ -24,7 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // The library beside the test program, as the control loads it.
-class Library {
+class Library : public Vbmp3Entries {
   public:
     Library() {
         wchar_t path[MAX_PATH];
@@ -33,37 +33,13 @@ class Library {
         full.resize(full.find_last_of(L"\\/") + 1);
         module_ = LoadLibraryW((full + L"VBMP3.dll").c_str());
         if (!module_) return;
-        Bind("vbmp3_init", init);
-        Bind("vbmp3_free", free);
-        Bind("vbmp3_open", open);
-        Bind("vbmp3_play", play);
-        Bind("vbmp3_stop", stop);
-        Bind("vbmp3_pause", pause);
-        Bind("vbmp3_restart", restart);
-        Bind("vbmp3_seek", seek);
-        Bind("vbmp3_setVolume", setVolume);
-        Bind("vbmp3_getState", getState);
-        Bind("vbmp3_getSpectrum", getSpectrum);
+        Bind([this](const char* name) {
+            return reinterpret_cast<void*>(GetProcAddress(module_, name));
+        });
     }
     bool Loaded() const { return module_ && init && getSpectrum; }
 
-    Vbmp3InitFn* init = nullptr;
-    Vbmp3FreeFn* free = nullptr;
-    Vbmp3OpenFn* open = nullptr;
-    Vbmp3PlayFn* play = nullptr;
-    Vbmp3StopFn* stop = nullptr;
-    Vbmp3PauseFn* pause = nullptr;
-    Vbmp3RestartFn* restart = nullptr;
-    Vbmp3SeekFn* seek = nullptr;
-    Vbmp3SetVolumeFn* setVolume = nullptr;
-    Vbmp3GetStateFn* getState = nullptr;
-    Vbmp3GetSpectrumFn* getSpectrum = nullptr;
-
   private:
-    template <typename F>
-    void Bind(const char* name, F& f) {
-        f = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-    }
     HMODULE module_ = nullptr;
 };
 
