@@ -105,6 +105,19 @@ HRESULT RegisterOneClass(HKEY root, const ClassRow& row, const std::wstring& pat
     return S_OK;
 }
 
+// Whether the other build (32-bit for this 64-bit one, and the other way round) has `clsid`
+// registered in the same scope. Asked after this build's CLSIDs are gone: without WoW64 there
+// is one view, and the answer is then no.
+bool RegisteredInOtherView(RegistrationScope scope, const GUID& clsid) {
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    const HKEY base = scope == RegistrationScope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    const std::wstring key = L"Software\\Classes\\CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(base, key.c_str(), 0, KEY_READ | otherView, &k) != ERROR_SUCCESS) return false;
+    win::unique_hkey owner(k);
+    return true;
+}
+
 }  // namespace
 
 HRESULT RegisterServer(RegistrationScope scope) {
@@ -128,28 +141,35 @@ HRESULT RegisterServer(RegistrationScope scope) {
                : RegisterTypeLibForUser(lib.get(), mutablePath.data(), nullptr);
 }
 
+// The platform entry of the type library this build registers ("win32" or "win64" under the
+// version's locale key): the other build's entry is left alone.
+constexpr SYSKIND kOwnSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+
 HRESULT UnregisterServer(RegistrationScope scope) {
     win::unique_hkey holder;
     HKEY root = ClassesRoot(scope, holder);
     if (!root) return E_ACCESSDENIED;
     HRESULT result = S_OK;
-    std::vector<std::wstring> keys;
-    for (const ClassRow& row : ClassTable()) {
-        keys.push_back(L"CLSID\\" + GuidText(row.clsid));
-        if (row.progId) keys.insert(keys.end(), {row.versionedProgId, row.progId});
-    }
-    for (const std::wstring& key : keys) {
+    auto deleteTree = [&](const std::wstring& key) {
         LSTATUS s = RegDeleteTreeW(root, key.c_str());
         if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND) result = HRESULT_FROM_WIN32(s);
+    };
+    for (const ClassRow& row : ClassTable()) deleteTree(L"CLSID\\" + GuidText(row.clsid));
+    // ProgIDs are shared by the 32-bit and the 64-bit registry views; CLSIDs are not. While the
+    // other build's class is still registered, its ProgIDs (the same names and class) stay.
+    for (const ClassRow& row : ClassTable()) {
+        if (!row.progId || RegisteredInOtherView(scope, row.clsid)) continue;
+        deleteTree(row.versionedProgId);
+        deleteTree(row.progId);
     }
     // Only a registered library is unregistered: Wine answers E_INVALIDARG otherwise.
     BSTR registeredPath = nullptr;
     if (QueryPathOfRegTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, &registeredPath) == S_OK) {
         SysFreeString(registeredPath);
         HRESULT hr = scope == RegistrationScope::Machine
-                         ? UnRegisterTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, SYS_WIN32)
+                         ? UnRegisterTypeLib(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0, kOwnSysKind)
                          : UnRegisterTypeLibForUser(LIBID_QuorCommonDialogControl, kLibMajor, kLibMinor, 0,
-                                                    SYS_WIN32);
+                                                    kOwnSysKind);
         if (FAILED(hr)) result = hr;
     }
     return result;

@@ -74,7 +74,9 @@ OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, 
     s.defaultExt = win::ToAnsi(props.DefaultExt);
 
     OPENFILENAMEA ofn{};
-    ofn.lStructSize = kOpenFileNameSize;
+    // The record without the three members that later systems added: 76 bytes in a 32-bit
+    // process, 136 in a 64-bit one (a wrong size fails the call before any dialog shows).
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = owner;
     ofn.hInstance = ThisModule();
     ofn.lpstrFilter = s.filter.c_str();

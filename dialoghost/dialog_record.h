@@ -18,8 +18,6 @@ inline constexpr uint32_t kOpenFlags = 0x81864;
 // OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_PATHMUSTEXIST | OFN_EXPLORER.
 // No OFN_FILEMUSTEXIST: a Save As dialog must accept the name of a file that does not exist yet.
 inline constexpr uint32_t kSaveFlags = 0x80826;
-// The record without the three members that later systems added.
-inline constexpr uint32_t kOpenFileNameSize = 76;
 inline constexpr int32_t kFileTitleBufferLength = 260;
 
 // N: MaxFileSize when it is 1 or more, else 260.

@@ -306,7 +306,7 @@ VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWind
     VideoLength = LeadingNumber(reply);
     MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
                reply);
-    SendQuietly(Concat({u"window ", a, u" state show"}));
+    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
     return PumpTwice(pump) == PumpResult::Continue ? VideoOpenResult::Opened
                                                    : VideoOpenResult::Overtaken;
 }
@@ -322,7 +322,7 @@ PumpResult MciLayer::VideoClose(std::u16string_view a, MessagePump& pump) {
     std::u16string ignored;
     StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
-    SendQuietly(Concat({u"window ", a, u" state hide"}));
+    platform_.ShowDeviceWindow(platform_.ToAnsi(a), false);
     SendQuietly(Concat({u"close ", a}));
     return PumpTwice(pump);
 }
@@ -344,7 +344,7 @@ PumpResult MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame, Message
     } else {
         SendQuietly(Concat({u"seek ", a, u" to start"}));
     }
-    SendQuietly(Concat({u"window ", a, u" state show"}));
+    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
     return PumpTwice(pump);
 }
 
@@ -359,7 +359,7 @@ PumpResult MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame, Messa
 PumpResult MciLayer::VideoRewind(std::u16string_view a, MessagePump& pump) {
     StopVideo(a);
     SendQuietly(Concat({u"seek ", a, u" to start"}));
-    SendQuietly(Concat({u"window ", a, u" state show"}));
+    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
     return PumpTwice(pump);
 }
 

@@ -50,6 +50,9 @@ class MciPlatform {
     virtual void SetWaveVolume(uint32_t volume) = 0;
     // GetShortPathNameA; returns its result (0 on failure).
     virtual uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) = 0;
+    // Shows or hides the video window of the device opened as `alias` (the "window ... state"
+    // command, sent as a command structure); false when the device refused.
+    virtual bool ShowDeviceWindow(const std::string& alias, bool shown) = 0;
 };
 
 // The text up to its first NUL; the whole text when it has none.

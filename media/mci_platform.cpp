@@ -4,6 +4,8 @@
 
 #include <mmsystem.h>
 
+#include <digitalv.h>
+
 #include "platform/text.h"
 
 namespace qcd {
@@ -30,6 +32,16 @@ public:
     void SetWaveVolume(uint32_t volume) override { waveOutSetVolume(reinterpret_cast<HWAVEOUT>(0), volume); }
     uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) override {
         return GetShortPathNameA(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+    }
+    // Not the string "window A state show": in a 64-bit process Wine 8 answers it with success
+    // and leaves the video window hidden (its string parser does not fill the structure's
+    // state); the structure sent as it is works in both builds.
+    bool ShowDeviceWindow(const std::string& alias, bool shown) override {
+        const MCIDEVICEID device = mciGetDeviceIDA(alias.c_str());
+        if (device == 0) return false;
+        MCI_DGV_WINDOW_PARMSA window{};
+        window.nCmdShow = shown ? SW_SHOW : SW_HIDE;
+        return mciSendCommandA(device, MCI_WINDOW, MCI_DGV_WINDOW_STATE, reinterpret_cast<DWORD_PTR>(&window)) == 0;
     }
 };
 

@@ -9,10 +9,12 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest python3
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  wine wine32:i386 libwine-dev
-  # Wine plays videos other than AVI (MPEG) through GStreamer: demuxers and decoders.
+  wine wine32:i386 wine64 libwine-dev
+  # Wine plays videos other than AVI (MPEG) through GStreamer: demuxers and decoders, for the
+  # 32-bit and the 64-bit side of Wine.
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-bad:i386
   gstreamer1.0-libav:i386
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
   xvfb xauth imagemagick fonts-ipafont-gothic
   libgdk-pixbuf2.0-bin
   lame

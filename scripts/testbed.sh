@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Wine test bed: a private prefix under build/ and a virtual display.
+# The Wine test bed: a private 64-bit prefix under build/ (32-bit programs run in it under
+# WoW64, as on a 64-bit Windows) and a virtual display.
 #   testbed.sh prefix          create the prefix once
 #   testbed.sh run CMD...      run CMD with an Xvfb display and a running wineserver,
 #                              both ended (by PID) when CMD ends
@@ -15,10 +16,16 @@ export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 ja=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
 
 make_prefix() {
+  # A prefix from before the 64-bit test bed (32-bit only) is made again.
+  if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q '^#arch=win64' "$WINEPREFIX/system.reg"; then
+    echo "testbed: replacing the 32-bit prefix $WINEPREFIX"
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$top/build"
     echo "testbed: creating Wine prefix $WINEPREFIX"
-    "${ja[@]}" wineboot -i >/dev/null 2>&1
+    WINEARCH=win64 "${ja[@]}" wineboot -i >/dev/null 2>&1
     # A crash prints its backtrace and ends the program instead of waiting in a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
     wineserver -w

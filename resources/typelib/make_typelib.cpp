@@ -77,8 +77,8 @@ HREFTYPE RefTo(ICreateTypeInfo* from, ICreateTypeInfo* to) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // The library of the 64-bit control is written by this (32-bit) tool as well: the
-    // platform's writer lays out a SYS_WIN64 library from any process.
+    // The 64-bit build asks for SYS_WIN64 (the platform's writer lays out either kind from
+    // any process).
     const bool win64 = argc == 3 && wcscmp(argv[2], L"win64") == 0;
     if (argc != 2 && !win64) {
         std::fprintf(stderr, "usage: make_typelib OUTPUT.tlb [win64]\n");

@@ -87,6 +87,10 @@ struct FakeMci : MciPlatform, MessagePump {
         text[it->second.size()] = '\0';
         return true;
     }
+    bool ShowDeviceWindow(const std::string& alias, bool shown) override {
+        calls.push_back("ShowDeviceWindow " + alias + (shown ? " show" : " hide"));
+        return true;
+    }
     // Lists `alias` as the one open device, or none.
     void ListOpen(const std::string& alias) {
         replies["sysinfo all quantity open"].text = alias.empty() ? "0" : "1";

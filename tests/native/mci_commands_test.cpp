@@ -240,7 +240,7 @@ TEST_F(VideoTest, SeekShowGoesToStartFrameOrEndAndPumpsTwice) {
         mci.pumps = 0;
         static_cast<void>(layer.VideoSeekShow(u"msfile", frame, mci));
         EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf " + seek,
-                                    "MciSendBuf window msfile state show"}))
+                                    "ShowDeviceWindow msfile show"}))
             << frame;
         EXPECT_EQ(mci.pumps, 2);
     }
@@ -276,7 +276,7 @@ TEST_F(VideoTest, PlayNotifyOnlyBeforeTheLastFrame) {
 TEST_F(VideoTest, RewindStopsSeeksToStartAndShows) {
     static_cast<void>(layer.VideoRewind(u"msfile", mci));
     EXPECT_EQ(mci.calls, (Calls{"MciSendBuf stop msfile", "MciSendBuf seek msfile to start",
-                                "MciSendBuf window msfile state show"}));
+                                "ShowDeviceWindow msfile show"}));
     EXPECT_EQ(mci.pumps, 2);
 }
 
@@ -296,7 +296,7 @@ TEST_F(VideoTest, CloseActsOnlyWhenTheAliasIsOpen) {
                              "MciSendBuf sysinfo all name 1 open",
                              "MciSendBuf stop msfile",
                              "MciSendBuf break msfile",
-                             "MciSendBuf window msfile state hide",
+                             "ShowDeviceWindow msfile hide",
                              "MciSendBuf close msfile",
                          }));
     EXPECT_EQ(mci.pumps, 2);
@@ -374,7 +374,7 @@ TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
                              "MciSendBuf set msfile time format frames",
                              "MciSendBuf status msfile length",
                              "MciSendBuf put msfile window at 0 15 102 89",
-                             "MciSendBuf window msfile state show",
+                             "ShowDeviceWindow msfile show",
                          }));
     EXPECT_EQ(mci.pumps, 2);
     EXPECT_EQ(picture.width, 160);
@@ -395,7 +395,7 @@ TEST_F(MciLayerTest, VideoOpenQuotesAShortPathThatKeepsABlank) {
     EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7");
     // Nothing to measure: every size and the length read as 0, and nothing fails on it.
     EXPECT_EQ(layer.VideoLength, 0);
-    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
 }
 
 TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
@@ -423,7 +423,7 @@ TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {
                         "MciSendBuf sysinfo all name 1 open",
                         "MciSendBuf stop msfile",
                         "MciSendBuf break msfile",
-                        "MciSendBuf window msfile state hide",
+                        "ShowDeviceWindow msfile hide",
                         "MciSendBuf close msfile",
                     }));
 }
@@ -439,7 +439,7 @@ TEST_F(MciLayerTest, AVideoDeviceThatDrawsOnlyItsWindowStillOpens) {
     RecordingPicture picture;
     EXPECT_EQ(VideoOpenResult::Opened, layer.VideoOpen(u"x.mpg", 7, 102, 119, picture, u"msfile", mci));
     EXPECT_EQ(layer.VideoLength, 0);
-    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
 }
 
 TEST_F(MciLayerTest, ShortPathIsEmptyWhenTheSystemFails) {

@@ -173,7 +173,7 @@ TEST_F(MediaSteps, AStepOvertakenDuringItsSeekSendsNothingMore) {
     ShowVideo(Kind::Video, 10);
     mci.onPump = [this] { ++generation; };
     PressVideo(Context(), Forward);
-    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
     EXPECT_EQ(panel.writes, 0);
     EXPECT_EQ(state.frameIndex, 10);
 }
@@ -310,7 +310,7 @@ TEST_F(MediaSteps, APressDuringATickEndsTheTick) {
     };
     const size_t sent = mci.calls.size();
     VideoPositionTick(Context());
-    EXPECT_EQ(mci.calls.back(), "MciSendBuf window msfile state show");
+    EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
     EXPECT_EQ(After(sent).size(), 5u);  // the open test, stop, seek, show
     EXPECT_EQ(panel.writes, 0);
     EXPECT_EQ(state.kind, Kind::VideoPaused);

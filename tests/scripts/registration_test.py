@@ -11,6 +11,7 @@ scopes and changes nothing (what an uninstaller run twice relies on).
 """
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -29,6 +30,14 @@ ROOTS = {
 # Containers shared by every class: registrars create them when missing and never remove
 # them (HKCU\Software\Classes\CLSID does not exist in a fresh Wine prefix).
 SHARED_PARENTS = {"clsid", "typelib", "interface"}
+
+
+def platform_of(library):
+    """The type library key's platform for a PE file: win64 for an x64 image, else win32."""
+    with open(library, "rb") as f:
+        head = f.read(4096)
+    pe = struct.unpack_from("<I", head, 0x3C)[0]
+    return "win64" if struct.unpack_from("<H", head, pe + 4)[0] == 0x8664 else "win32"
 
 
 def win_path(path):
@@ -107,9 +116,10 @@ class Checker:
 
 
 class Wine:
-    def __init__(self, emulator, workdir):
+    def __init__(self, emulator, workdir, platform):
         self.emulator = emulator
         self.workdir = workdir
+        self.platform = platform  # of the control: where its type library is registered
         self.exports = 0
 
     def run(self, *args):
@@ -144,8 +154,9 @@ def has_key(snap, key):
 class Registration:
     """The class as one registration scope holds it, read from the export after registering."""
 
-    def __init__(self, t, label, snap, added, ocx):
+    def __init__(self, t, label, snap, added, ocx, platform):
         self.t, self.label, self.snap, self.added, self.ocx = t, label, snap, added, ocx
+        self.platform = platform
         self.clsid = value(snap, PROGID + r"\CLSID")
         self.versioned = value(snap, PROGID + r"\CurVer")
         self.libid = None
@@ -203,7 +214,7 @@ class Registration:
         self.fail_unless(not has_key(self.snap, c + r"\Control"), "the page is registered as a control")
 
     def typelib_key(self):
-        return r"TypeLib\%s\%s\0\win32" % (self.libid, self.version)
+        return r"TypeLib\%s\%s\0\%s" % (self.libid, self.version, self.platform)
 
     def check_typelib(self, snap, label):
         self.t.check(fold(value(snap, self.typelib_key()) or "") == fold(self.ocx),
@@ -212,12 +223,16 @@ class Registration:
     def typelib_part(self, key, snap):
         """Whether an added key is part of this type library's registration."""
         parts = fold(key).split("\\")
+        # Wine's 64-bit registrar writes the library and its interfaces into the 32-bit view too.
+        if parts[0] == "wow6432node" and self.platform == "win64":
+            parts = parts[1:]
         if not self.libid or len(parts) < 2:
             return False
         if parts[0] == "typelib":
             return parts[1] == fold(self.libid)
         if parts[0] == "interface":
-            return fold(value(snap, "Interface\\" + parts[1] + r"\TypeLib") or "") == fold(self.libid)
+            prefix = "Wow6432Node\\" if fold(key).startswith("wow6432node") else ""
+            return fold(value(snap, prefix + "Interface\\" + parts[1] + r"\TypeLib") or "") == fold(self.libid)
         return False
 
     def owns(self, key, snap):
@@ -247,7 +262,7 @@ def machine_cycle(t, wine, ocx, before):
     t.check(wine.run("regsvr32", "/s", ocx) == 0, "regsvr32 /s failed")
     after = wine.snapshot()
     added = added_keys(before["machine"], after["machine"])
-    reg = Registration(t, "machine", after["machine"], added, ocx)
+    reg = Registration(t, "machine", after["machine"], added, ocx, wine.platform)
     if reg.check_progids():
         reg.check_class()
         reg.check_page()
@@ -273,7 +288,7 @@ def user_cycle(t, wine, ocx, before):
     after = wine.snapshot()
     added_user = added_keys(before["user"], after["user"])
     added_machine = added_keys(before["machine"], after["machine"])
-    reg = Registration(t, "user", after["user"], added_user, ocx)
+    reg = Registration(t, "user", after["user"], added_user, ocx, wine.platform)
     if reg.check_progids():
         reg.check_class()
         reg.check_page()
@@ -338,9 +353,10 @@ def main():
         print(__doc__)
         return 2
     emulator, ocx = args[0], win_path(args[1])
+    platform = platform_of(args[1])
     t = Checker()
     with tempfile.TemporaryDirectory(prefix="registration.", dir=os.getcwd()) as workdir:
-        wine = Wine(emulator, workdir)
+        wine = Wine(emulator, workdir, platform)
         # An interrupted earlier run may have left a registration behind.
         wine.run("regsvr32", "/u", "/s", ocx)
         wine.run("regsvr32", "/u", "/s", "/n", "/i:user", ocx)

@@ -69,11 +69,11 @@ F NtdllFunction(const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name)));
 }
 
-// PEB.GdiSharedHandleTable, at 0x94 in a 32-bit PEB (the SDK's PEB names it Reserved9[23]).
-// The PEB is found through the process's basic information: GCC takes the fs: read of
+// PEB.GdiSharedHandleTable, at 0x94 in a 32-bit PEB and 0xF8 in a 64-bit one (the SDK's PEB
+// names it Reserved9[23] and Reserved9[21]); the table's entries are the same in both. The PEB is found through the process's basic information: GCC takes the fs: read of
 // NtCurrentTeb for an out-of-bounds access.
 inline const GdiHandleEntry* GdiHandleTable() {
-    static_assert(sizeof(void*) == 4, "the offset is the 32-bit PEB's");
+    constexpr size_t kTableOffset = sizeof(void*) == 8 ? 0xF8 : 0x94;
     using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     static const auto query = NtdllFunction<Query>("NtQueryInformationProcess");
     PROCESS_BASIC_INFORMATION basic{};
@@ -81,7 +81,7 @@ inline const GdiHandleEntry* GdiHandleTable() {
         !basic.PebBaseAddress)
         return nullptr;
     const auto* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
-    return *reinterpret_cast<const GdiHandleEntry* const*>(peb + 0x94);
+    return *reinterpret_cast<const GdiHandleEntry* const*>(peb + kTableOffset);
 }
 
 // Calls `f` on every entry of the table in use; false when there is no table.

@@ -187,13 +187,18 @@ LONG CALLBACK NoteFault(EXCEPTION_POINTERS* info) {
     if (r->NumberParameters >= 2) f.target = r->ExceptionInformation[1];
     // The frame-pointer chain, inside the stack's committed pages above the fault. It ends at
     // the first frame without one: a hint, the debugger's backtrace is the whole story.
+#ifdef _WIN64
+    const uintptr_t low = info->ContextRecord->Rsp;
+    uintptr_t frame = info->ContextRecord->Rbp;
+#else
     const uintptr_t low = info->ContextRecord->Esp;
+    uintptr_t frame = info->ContextRecord->Ebp;
+#endif
     MEMORY_BASIC_INFORMATION m{};
     if (VirtualQuery(reinterpret_cast<void*>(low), &m, sizeof m)) {
         const uintptr_t high = reinterpret_cast<uintptr_t>(m.BaseAddress) + m.RegionSize;
-        uintptr_t frame = info->ContextRecord->Ebp;
         for (auto& caller : f.callers) {
-            if (frame < low || frame + 8 > high || frame % 4) break;
+            if (frame < low || frame + 2 * sizeof frame > high || frame % sizeof frame) break;
             caller = reinterpret_cast<const uintptr_t*>(frame)[1];
             const uintptr_t next = reinterpret_cast<const uintptr_t*>(frame)[0];
             if (next <= frame) break;

@@ -57,6 +57,11 @@ TEST_F(TypeLibTest, LibraryAndEnumsKeepTheirNames) {
                   return n;
               }()),
               L"QuorCommonDialogControl");
+    // The library embedded in each build is laid out for that build's pointers.
+    TLIBATTR* lib = nullptr;
+    ASSERT_HRESULT_SUCCEEDED(lib_->GetLibAttr(&lib));
+    EXPECT_EQ(lib->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+    lib_->ReleaseTLibAttr(lib);
     const struct {
         const wchar_t* name;
         std::vector<std::pair<std::wstring, LONG>> members;

@@ -1,6 +1,7 @@
-// The About box and the property frame as outside hosts show them: VBScript under cscript,
-// and the demo host's buttons. This program runs each host as a process of its own and
-// works its windows as a user would; Wine answers the window texts across processes.
+// The control as outside hosts use it: the Open dialog and the About box from VBScript under
+// the script host of this program's bitness (cscript started from a 64-bit process is the
+// 64-bit one), and the demo host's buttons. This program runs each host as a process of its
+// own and works its windows as a user would; Wine answers the window texts across processes.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -159,6 +162,122 @@ TEST(AboutFromScript, VBScriptShowsAFreshBoxPerCallAndGoesOnWhenItCloses) {
     const std::string out = script.Finish();
     EXPECT_NE(out.find("RETURNED 1"), std::string::npos) << out;
     EXPECT_NE(out.find("RETURNED 2"), std::string::npos) << out;
+    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+    EXPECT_NE(out.find("END"), std::string::npos) << out;
+}
+
+struct OpenDialogSeen {
+    std::wstring pictureSize, textShown, videoSize, videoFrame, soundPlaying;
+    bool pictureDrawn = false, spectrumDrawn = false;
+};
+
+// The area's pixels as the screen shows them, in screen coordinates.
+std::vector<COLORREF> ScreenOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    std::vector<COLORREF> pixels;
+    HDC screen = GetDC(nullptr);
+    for (int y = r.top + 2; y < r.bottom - 2; y += 4)
+        for (int x = r.left + 2; x < r.right - 2; x += 4) pixels.push_back(GetPixel(screen, x, y));
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+BOOL CALLBACK FindShownEdit(HWND w, LPARAM lp) {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    if (lstrcmpiW(cls, L"Edit") != 0 || !IsWindowVisible(w)) return TRUE;
+    *reinterpret_cast<HWND*>(lp) = w;
+    return FALSE;
+}
+
+// The script's Open dialog: the files are picked with the list's keys, each preview is read
+// off the panel's labels and the screen, the MP3 is played, and the picture is opened.
+OpenDialogSeen WorkOpenDialog(DWORD process, const wchar_t* title) {
+    OpenDialogSeen seen;
+    HWND dialog = nullptr, panel = nullptr, list = nullptr;
+    if (!WaitFor([&] {
+            dialog = TopWindowOf(process, L"#32770", title);
+            panel = nullptr;
+            for (HWND c = dialog ? GetWindow(dialog, GW_CHILD) : nullptr; c && !panel; c = GetWindow(c, GW_HWNDNEXT))
+                if (GetDlgItem(c, IDC_PREVIEW_AREA)) panel = c;
+            HWND view = dialog ? FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr) : nullptr;
+            list = view ? FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+            return panel && list;
+        }))
+        return seen;
+    HWND area = GetDlgItem(panel, IDC_PREVIEW_AREA);
+    auto label = [&](int id) { return Text(GetDlgItem(panel, id)); };
+    // Sorted by name: picture.jpg, sound.mp3, text.txt, video.avi.
+    auto pick = [&](UINT key, const wchar_t* name) {
+        PostMessageW(list, WM_KEYDOWN, key, 1);
+        PostMessageW(list, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        return WaitFor([&] { return label(IDC_TITLE_LABEL) == name && label(IDC_STATUS_LABEL) != L"Loading..."; });
+    };
+    if (pick(VK_HOME, L"picture.jpg")) {
+        seen.pictureSize = label(IDC_SIZE_LABEL);
+        seen.pictureDrawn = WaitFor([&] {
+            const std::vector<COLORREF> pixels = ScreenOf(area);
+            const COLORREF c = pixels[pixels.size() / 2];
+            return GetRValue(c) < 64 && GetGValue(c) > 128 && GetBValue(c) < 64;
+        });
+    }
+    if (pick(VK_DOWN, L"sound.mp3")) {
+        const std::vector<COLORREF> before = ScreenOf(area);
+        PostMessageW(GetDlgItem(panel, IDC_PLAY_BUTTON), BM_CLICK, 0, 0);
+        WaitFor([&] { return label(IDC_INDEX_LABEL) >= L"00:02/00:06"; });
+        seen.soundPlaying = label(IDC_INDEX_LABEL);
+        seen.spectrumDrawn = WaitFor([&] { return ScreenOf(area) != before; });
+    }
+    if (pick(VK_DOWN, L"text.txt")) {
+        WaitFor([&] {
+            HWND edit = nullptr;
+            EnumChildWindows(panel, FindShownEdit, reinterpret_cast<LPARAM>(&edit));
+            seen.textShown = edit ? Text(edit) : L"";
+            return !seen.textShown.empty();
+        });
+    }
+    if (pick(VK_DOWN, L"video.avi")) {
+        seen.videoSize = label(IDC_SIZE_LABEL);
+        seen.videoFrame = label(IDC_INDEX_LABEL);
+    }
+    pick(VK_HOME, L"picture.jpg");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    WaitFor([&] { return !IsWindow(dialog); });
+    return seen;
+}
+
+TEST(OpenFromScript, VBScriptPreviewsEachKindAndGetsTheChosenFile) {
+    namespace fs = std::filesystem;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path folder = fs::path(temp) / (L"qcd-script-" + std::to_wstring(GetCurrentProcessId()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path fixtures = WindowsPath(QCD_FIXTURE_DIR), sounds = WindowsPath(QCD_SOUND_DIR);
+    fs::copy_file(fixtures / "green.jpg", folder / "picture.jpg");
+    fs::copy_file(fixtures / "clip.avi", folder / "video.avi");
+    fs::copy_file(sounds / "tone1k_44k_stereo_cbr.mp3", folder / "sound.mp3");
+    std::ofstream(folder / "text.txt") << "from a script";
+
+    const std::wstring title = L"QuorComDlg script " + std::to_wstring(GetCurrentProcessId());
+    Child script(L"cscript //nologo " + WindowsPath(QCD_OPEN_SCRIPT) + L" \"" + folder.wstring() + L"\" \"" + title + L"\"");
+    ASSERT_TRUE(script.Started());
+    const OpenDialogSeen seen = WorkOpenDialog(script.Id(), title.c_str());
+    const std::string out = script.Finish();
+    fs::remove_all(folder);
+
+    EXPECT_EQ(seen.pictureSize, L"240x240xFull");
+    EXPECT_TRUE(seen.pictureDrawn);
+    EXPECT_GE(seen.soundPlaying, L"00:02/00:06");
+    EXPECT_TRUE(seen.spectrumDrawn);
+    EXPECT_EQ(seen.textShown, L"from a script");
+    EXPECT_EQ(seen.videoSize.substr(0, 8), L"160x120x");
+    EXPECT_EQ(seen.videoFrame, L"1/250  Frame");
+    std::string expected = "FILENAME ";
+    for (wchar_t c : (folder / "picture.jpg").wstring()) expected += static_cast<char>(c);
+    EXPECT_NE(out.find(expected + "\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("FILETITLE picture.jpg\r\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
     EXPECT_NE(out.find("END"), std::string::npos) << out;
 }
