@@ -325,6 +325,9 @@ class AviChecker {
             s.handlerTwoCc = U16(h, 4);
             // The frame time is scale / rate: a rate of zero is a wait without end.
             if (U32(h, 20) == 0 || U32(h, 24) == 0) return AviFault::StreamHeader;
+            // The player allocates the frame buffer the header suggests; a 64-bit process gets
+            // 4 GB when asked. No frame is larger than the file.
+            if (U32(h, 36) > cache_.Size()) return AviFault::StreamHeader;
             QCD_RETURN_IF_FAULT(VideoFormat(*strf, s));
         } else if (type == Id("auds")) {
             s.kind = StreamKind::Audio;

@@ -38,7 +38,8 @@ enum class AviFault : uint8_t {
     Nesting,       // a list in the movie other than 'rec ', or any list inside one
     MainHeader,    // 'avih' missing, after the streams, under 56 bytes, no or too many frames
     Streams,       // no streams, 'strh' or 'strf' missing, short or out of order
-    StreamHeader,  // a video stream without a frame rate, a sound buffer over the bound
+    StreamHeader,  // a video stream without a frame rate or asking a buffer larger than the file,
+                   // a sound buffer over the bound
     VideoFormat,   // the picture's header, sides, depth and compression, palette
     AudioFormat,   // the sound's format fields
     NoVideo,       // no 'vids' stream

@@ -3,12 +3,19 @@
 # its Open dialog starting in build/samples (pictures, metafiles and texts to preview, made by
 # make_samples.sh). With a display it runs until it is closed. Without one it runs on a
 # virtual display, takes a screenshot once its window is up (build/demo.png) and closes itself.
-#   QCD_DEMO_BUILD  build folder (default build/win32)
+#   --32            the 32-bit demo host and control (default: the 64-bit ones)
+#   QCD_DEMO_BUILD  build folder (default build/win64, or build/win32 with --32)
 #   QCD_DEMO_SHOT   where the screenshot goes
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-build=${QCD_DEMO_BUILD:-build/win32}
+if [ "${1:-}" = --32 ]; then
+  export QCD_DEMO_BUILD=build/win32
+  shift
+fi
+build=${QCD_DEMO_BUILD:-build/win64}
+# regsvr32 of the control's own bitness: Wine's 64-bit loader starts the 64-bit one.
+case "$build" in *win64*) wine_system=cmake/wine64-run ;; *) wine_system=cmake/wine-run ;; esac
 bin="$top/$build/bin"
 shot=${QCD_DEMO_SHOT:-$top/build/demo.png}
 samples="$top/build/samples"
@@ -20,7 +27,7 @@ winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 # Machine-wide, as an installer would; if it fails the demo still loads the control
 # straight from the file beside it.
 register() {
-  if ! cmake/wine-run regsvr32 /s "$(winpath "$bin/QuorCommonDialogControl.ocx")" </dev/null >/dev/null 2>&1; then
+  if ! "$wine_system" regsvr32 /s "$(winpath "$bin/QuorCommonDialogControl.ocx")" </dev/null >/dev/null 2>&1; then
     echo "demo: regsvr32 failed; QuorDemo will load the control from its file" >&2
   fi
 }
@@ -81,5 +88,5 @@ case "${1:-}" in
       echo "demo: screenshot in $shot"
     fi
     ;;
-  *) echo "usage: scripts/demo.sh" >&2; exit 2 ;;
+  *) echo "usage: scripts/demo.sh [--32]" >&2; exit 2 ;;
 esac

@@ -14,7 +14,8 @@ packages=(
   # 32-bit and the 64-bit side of Wine.
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-bad:i386
   gstreamer1.0-libav:i386
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-libav
+  gstreamer1.0-plugins-base:amd64 gstreamer1.0-plugins-good:amd64 gstreamer1.0-plugins-bad:amd64
+  gstreamer1.0-libav:amd64
   xvfb xauth imagemagick fonts-ipafont-gothic
   libgdk-pixbuf2.0-bin
   lame

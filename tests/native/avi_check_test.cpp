@@ -138,6 +138,7 @@ TEST(AviCheck, DamagedFilesAreRefusedWithTheirFault) {
         {"cram_pcm.avi", "no frames counted", Set(In::Avih, 8 + 16, 0), F::MainHeader},
         {"cram_pcm.avi", "no streams", Set(In::Avih, 8 + 24, 0), F::Streams},
         {"cram_pcm.avi", "no frame rate", Set(In::VideoStrh, 8 + 24, 0), F::StreamHeader},
+        {"cram_pcm.avi", "4 GB frame buffer", Set(In::VideoStrh, 8 + 36, 0xFFFFFFFF), F::StreamHeader},
         {"cram_pcm.avi", "no video", Set(In::VideoStrh, 8, txts), F::NoVideo},
         {"cram_pcm.avi", "height INT_MIN", Set(In::VideoStrf, 8 + 8, 0x80000000), F::VideoFormat},
         {"raw24.avi", "2^30 by 4",

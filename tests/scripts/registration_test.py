@@ -56,8 +56,12 @@ def unquote(raw):
     return raw
 
 
-def parse_export(text, root):
-    """{folded key relative to root: (key, {folded value name: (name, raw value)})}"""
+def parse_export(text, root, view32=False):
+    """{folded key relative to root: (key, {folded value name: (name, raw value)})}
+
+    With view32, keys under Wow6432Node are taken as the 32-bit view shows them: Wine exports
+    the whole tree, and a 32-bit registrar's redirected keys (CLSID, Interface, TypeLib) are
+    there."""
     keys = {}
     values = None
     pending = ""
@@ -69,6 +73,8 @@ def parse_export(text, root):
             if not fold(full).startswith(fold(root)):
                 raise ValueError("key outside the exported root: " + full)
             rel = full[len(root):].lstrip("\\")
+            if view32 and fold(rel).startswith("wow6432node\\"):
+                rel = rel[len("wow6432node\\"):]
             values = {}
             keys[fold(rel)] = (rel, values)
         elif values is not None and (line.startswith('"') or line.startswith("@=")):
@@ -134,7 +140,7 @@ class Wine:
             return {}  # the root does not exist
         with open(path, "rb") as f:
             text = f.read().decode("utf-16")
-        return parse_export(text, ROOTS[scope])
+        return parse_export(text, ROOTS[scope], view32=self.platform == "win32")
 
     def snapshot(self):
         return {scope: self.export(scope) for scope in ROOTS}

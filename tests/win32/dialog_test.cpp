@@ -226,7 +226,7 @@ TEST(DialogRecordTest, RecordsOfBothDialogs) {
     p.FilterIndex = 2;
     RecordStrings s;
     OPENFILENAMEA open = MakeRecord(p, nullptr, s, true);
-    EXPECT_EQ(open.lStructSize, 76u);
+    EXPECT_EQ(open.lStructSize, sizeof(void*) == 8 ? 136u : 76u);  // without the later three members
     EXPECT_EQ(open.Flags, 0x81864u);
     EXPECT_EQ(open.nMaxFile, 260u);
     EXPECT_EQ(open.nMaxFileTitle, 260u);

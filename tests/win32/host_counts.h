@@ -130,7 +130,8 @@ inline bool WinesGdiTableFound() {
     return found;
 }
 inline constexpr const char* kNoGdiTable =
-    "Wine's GDI handle table is not where Wine 8 keeps it: GDI objects cannot be counted";
+    "Wine's GDI handle table is not where Wine 8 keeps it: GDI objects cannot be counted (a 32-bit "
+    "process under WoW64 has none in its PEB; the 64-bit build's run counts them)";
 
 // The system's handle list, as NtQuerySystemInformation(SystemHandleInformation) gives it.
 inline std::vector<SYSTEM_HANDLE_ENTRY> SystemHandles() {
