@@ -60,15 +60,25 @@ done
 # Every timed line of the first build beside the others': medians in ms, and their ratio.
 [ "${#outputs[@]}" -ge 2 ] && python3 - "${outputs[@]}" <<'PY'
 import re, sys
-line = re.compile(r"^(\S.{19}) (.{34}) +([0-9.]+) +([0-9.]+) +([0-9.]+)")
 def medians(path):
-    rows, section = {}, ""
+    """{(file, what): median} of the timed lines, laid out "%-20s %-34s %9.2f %9.2f %9.2f"; a
+    line under a file's first line names no file, a long file name shifts the columns."""
+    rows, file = {}, ""
     for text in open(path, encoding="utf-8", errors="replace"):
         if text.startswith("summary"):
             break
-        m = line.match(text)
-        if m and m.group(1).strip() != "file":
-            rows[(m.group(1).strip(), m.group(2).strip())] = float(m.group(3))
+        shift = 0
+        if text[:1] not in ("", " ", "\n"):
+            name = text.split()[0]
+            shift = max(0, len(name) - 20)
+        try:
+            median = float(text[56 + shift:65 + shift])
+            float(text[66 + shift:75 + shift])
+        except ValueError:
+            continue
+        if shift or text[:1] != " ":
+            file = text.split()[0]
+        rows[(file, text[21 + shift:55 + shift].strip())] = median
     return rows
 names = [p.rsplit("bench-", 1)[1][:-4] for p in sys.argv[1:]]
 tables = [medians(p) for p in sys.argv[1:]]

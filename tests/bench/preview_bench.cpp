@@ -145,7 +145,9 @@ Global ReadFileBytes(const fs::path& path, size_t limit = SIZE_MAX) {
     if (!file) return g;
     LARGE_INTEGER size{};
     GetFileSizeEx(file.get(), &size);
-    const size_t want = static_cast<size_t>(std::min<long long>(size.QuadPart, limit));
+    // Unsigned: SIZE_MAX as a signed 64-bit number is -1.
+    const size_t want = static_cast<size_t>(
+        std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), limit));
     g.memory.reset(GlobalAlloc(GMEM_MOVEABLE, want ? want : 1));
     if (!g.memory) return g;
     auto* data = static_cast<uint8_t*>(GlobalLock(g.memory.get()));
