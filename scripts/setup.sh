@@ -16,7 +16,7 @@ packages=(
   gstreamer1.0-libav:i386
   gstreamer1.0-plugins-base:amd64 gstreamer1.0-plugins-good:amd64 gstreamer1.0-plugins-bad:amd64
   gstreamer1.0-libav:amd64
-  xvfb xauth imagemagick fonts-ipafont-gothic
+  xvfb xauth imagemagick fonts-ipafont-gothic locales
   libgdk-pixbuf2.0-bin
   lame
   ffmpeg
@@ -40,4 +40,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 elif [ "${need_update:-0}" = 1 ]; then
   $SUDO apt-get update -qq
+fi
+
+# The test bed runs Wine under ja_JP.UTF-8 (code page 932). Without that locale in glibc, Wine
+# falls back to ASCII for Unix file names and cannot create or open a file whose name has any
+# character beyond it.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  echo "setup: generating the ja_JP.UTF-8 locale"
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "vbmp3/sound_file.h"
@@ -367,13 +368,19 @@ class Player {
         CloseFile();
     }
 
-    bool Open(const char* path, Vbmp3Info* out) {
+    // `path` is the ANSI or the UTF-16 name, as the entry point took it.
+    template <typename Char>
+    bool Open(const Char* path, Vbmp3Info* out) {
         std::lock_guard calls(calls_);
         StopPlaying();
         CloseFile();
         if (!path || !out) return false;
-        HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE h = INVALID_HANDLE_VALUE;
+        if constexpr (std::is_same_v<Char, wchar_t>)
+            h = CreateFileW(path, GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        else
+            h = CreateFileA(path, GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) return false;
         auto source = std::make_unique<FileSource>(h);
         std::optional<SoundInfo> info = ReadSoundInfo(*source);
@@ -702,6 +709,9 @@ extern "C" int32_t VBMP3_CALL vbmp3_free() {
     return Guard([] { return ThePlayer().Free(), 1; });
 }
 extern "C" int32_t VBMP3_CALL vbmp3_open(const char* path, Vbmp3Info* info) {
+    return Guard([&] { return ThePlayer().Open(path, info) ? 1 : 0; });
+}
+extern "C" int32_t VBMP3_CALL vbmp3_openW(const wchar_t* path, Vbmp3Info* info) {
     return Guard([&] { return ThePlayer().Open(path, info) ? 1 : 0; });
 }
 extern "C" int32_t VBMP3_CALL vbmp3_play() {

@@ -80,6 +80,9 @@ extern "C" {
 typedef int32_t VBMP3_CALL Vbmp3InitFn();
 typedef int32_t VBMP3_CALL Vbmp3FreeFn();
 typedef int32_t VBMP3_CALL Vbmp3OpenFn(const char* path, Vbmp3Info* info);
+// vbmp3_openW: vbmp3_open with the path in UTF-16, for names the ANSI code page cannot hold.
+// Ours only: a caller binds it when the loaded library has it.
+typedef int32_t VBMP3_CALL Vbmp3OpenWideFn(const wchar_t* path, Vbmp3Info* info);
 typedef int32_t VBMP3_CALL Vbmp3PlayFn();
 typedef int32_t VBMP3_CALL Vbmp3StopFn();
 typedef int32_t VBMP3_CALL Vbmp3PauseFn();
@@ -93,6 +96,7 @@ typedef int32_t VBMP3_CALL Vbmp3GetSpectrumFn(int32_t* left, int32_t* right);
 Vbmp3InitFn vbmp3_init;
 Vbmp3FreeFn vbmp3_free;
 Vbmp3OpenFn vbmp3_open;
+Vbmp3OpenWideFn vbmp3_openW;
 Vbmp3PlayFn vbmp3_play;
 Vbmp3StopFn vbmp3_stop;
 Vbmp3PauseFn vbmp3_pause;
@@ -109,6 +113,7 @@ struct Vbmp3Entries {
     Vbmp3InitFn* init = nullptr;
     Vbmp3FreeFn* free = nullptr;
     Vbmp3OpenFn* open = nullptr;
+    Vbmp3OpenWideFn* openWide = nullptr;
     Vbmp3PlayFn* play = nullptr;
     Vbmp3StopFn* stop = nullptr;
     Vbmp3PauseFn* pause = nullptr;
@@ -127,6 +132,7 @@ struct Vbmp3Entries {
         bind("vbmp3_init", init);
         bind("vbmp3_free", free);
         bind("vbmp3_open", open);
+        bind("vbmp3_openW", openWide);
         bind("vbmp3_play", play);
         bind("vbmp3_stop", stop);
         bind("vbmp3_pause", pause);

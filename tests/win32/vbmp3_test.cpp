@@ -140,6 +140,27 @@ TEST_F(Vbmp3Test, DamagedAndMissingFilesAreRefusedLeavingNothingOpen) {
     EXPECT_EQ(Lib().open(nullptr, nullptr), 0);
 }
 
+// A name outside the ANSI code page opens through the wide entry, with the record the ANSI
+// entry gives for the same sound under an ASCII name; the ANSI entry cannot reach it.
+TEST_F(Vbmp3Test, TheWideEntryOpensANameTheCodePageCannotHold) {
+    ASSERT_NE(Lib().openWide, nullptr) << "no vbmp3_openW export";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring copy = std::wstring(temp) + L"Ελλάδα \U0001F600 " + std::to_wstring(GetCurrentProcessId()) + L".mp3";
+    const std::string source = Sound("tone1k_44k_stereo_cbr.mp3");
+    ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), copy.c_str(), FALSE));
+    Vbmp3Info byAnsi{}, byWide{};
+    ASSERT_NE(Lib().open(source.c_str(), &byAnsi), 0);
+    EXPECT_NE(Lib().openWide(copy.c_str(), &byWide), 0);
+    EXPECT_EQ(std::memcmp(&byAnsi, &byWide, sizeof byAnsi), 0);
+    char ansi[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, copy.c_str(), -1, ansi, sizeof ansi, nullptr, nullptr);
+    Vbmp3Info lost{};
+    EXPECT_EQ(Lib().open(ansi, &lost), 0);
+    Lib().free();
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
+}
+
 // The open file is shared for reading, writing and deleting: a preview never keeps the user
 // from changing or removing the file.
 TEST_F(Vbmp3Test, AnOpenFileCanBeWrittenAndDeleted) {
