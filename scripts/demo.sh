@@ -25,11 +25,17 @@ bag="$top/build/demo-samples.props"
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # Machine-wide, as an installer would; if it fails the demo still loads the control
-# straight from the file beside it.
+# straight from the file beside it. Unregistered when the demo ends: a registration of one
+# build left behind shares its ProgID with the other build, whose registration test then
+# finds the prefix not clean.
 register() {
   if ! "$wine_system" regsvr32 /s "$(winpath "$bin/QuorCommonDialogControl.ocx")" </dev/null >/dev/null 2>&1; then
     echo "demo: regsvr32 failed; QuorDemo will load the control from its file" >&2
   fi
+  trap unregister EXIT
+}
+unregister() {
+  "$wine_system" regsvr32 /u /s "$(winpath "$bin/QuorCommonDialogControl.ocx")" </dev/null >/dev/null 2>&1 || true
 }
 
 # The demo's property bag: only InitDir, so every other property keeps its default. Written

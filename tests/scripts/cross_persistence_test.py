@@ -13,9 +13,7 @@ import subprocess
 import sys
 import tempfile
 
-
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+from wine_path import win_path
 
 
 def run(emulator, tool, ocx, *args):

@@ -15,15 +15,12 @@ import subprocess
 import sys
 import tempfile
 
+from wine_path import win_path
+
 DEFAULT_FILTER = "すべてのﾌｧｲﾙ(*.*)|*.*"
 # Characters outside code page 932 (the euro sign, a surrogate pair) and empty elements:
 # the property keeps wide text exactly as given.
 SAMPLE_FILTER = "画像(*.bmp;*.jpg)|*.bmp;*.jpg|ﾃｷｽﾄ €|*.txt|\U0001F600||"
-
-
-def win_path(path):
-    # Wine maps drive Z: to the Unix root; a Unix path makes cscript run nothing.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def main():

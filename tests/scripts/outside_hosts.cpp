@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -176,10 +177,9 @@ std::vector<COLORREF> ScreenOf(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
     std::vector<COLORREF> pixels;
-    HDC screen = GetDC(nullptr);
+    const qcd::win::window_dc screen(nullptr);
     for (int y = r.top + 2; y < r.bottom - 2; y += 4)
-        for (int x = r.left + 2; x < r.right - 2; x += 4) pixels.push_back(GetPixel(screen, x, y));
-    ReleaseDC(nullptr, screen);
+        for (int x = r.left + 2; x < r.right - 2; x += 4) pixels.push_back(GetPixel(screen.get(), x, y));
     return pixels;
 }
 

@@ -19,6 +19,7 @@
 #include "control/ids.h"
 #include "demo/text_bag.h"
 #include "platform/com_ptr.h"
+#include "platform/handles.h"
 
 namespace {
 
@@ -189,10 +190,11 @@ int Fail(const char* what) {
 int Run(int argc, wchar_t** argv) {
     const std::wstring command = argc > 2 ? argv[2] : L"";
     if (!(argc == 4 && command == L"save") && !(argc == 5 && command == L"copy")) return Fail("usage");
-    HMODULE library = LoadLibraryW(argv[1]);
-    auto getClassObject =
-        library ? reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(GetProcAddress(library, "DllGetClassObject")))
-                : nullptr;
+    // Declared first: freed after every object of the control is gone.
+    const qcd::win::unique_hmodule library(LoadLibraryW(argv[1]));
+    auto getClassObject = library ? reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(library.get(), "DllGetClassObject")))
+                                  : nullptr;
     com_ptr<IClassFactory> factory;
     if (!getClassObject || FAILED(getClassObject(qcd::CLSID_QuorComDlg, IID_IClassFactory, factory.put_void())))
         return Fail("cannot load the control");

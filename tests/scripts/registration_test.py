@@ -16,6 +16,8 @@ import subprocess
 import sys
 import tempfile
 
+from wine_path import win_path
+
 PROGID = "QuorCommonDialogControl.QuorComDlg"
 # The property page's class, registered and removed with the control.
 PAGE_CLSID = "{E3C9EFB4-A81C-4B5E-838A-80D8EADF095D}"
@@ -38,11 +40,6 @@ def platform_of(library):
         head = f.read(4096)
     pe = struct.unpack_from("<I", head, 0x3C)[0]
     return "win64" if struct.unpack_from("<H", head, pe + 4)[0] == 0x8664 else "win32"
-
-
-def win_path(path):
-    # Wine maps drive Z: to the Unix root.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def fold(path):

@@ -12,16 +12,13 @@ HKCU\Software\Classes\CLSID for both views (the second build's registration repl
 first's server), where Windows redirects the 32-bit view; scripts.registration checks it for
 each build alone.
 """
-import os
 import subprocess
 import sys
 
+from wine_path import win_path
+
 CREATED = "CREATED 260"
 NOT_REGISTERED = "ERROR 429"
-
-
-def win_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def main():
