@@ -37,9 +37,8 @@ void RemoveCloseCommand(HWND box) {
 void StartMail(HWND box) {
     wchar_t address[256] = {};
     GetDlgItemTextW(box, IDC_ABOUT_LINK, address, 256);
-    const std::string target =
-        "mailto:" + win::ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(address)));
-    ShellExecuteA(box, "open", target.c_str(), nullptr, "", SW_SHOW);
+    const std::wstring target = std::wstring(L"mailto:") + address;
+    ShellExecuteW(box, L"open", target.c_str(), nullptr, L"", SW_SHOW);
 }
 
 INT_PTR CALLBACK AboutProc(HWND box, UINT msg, WPARAM wp, LPARAM lp) {

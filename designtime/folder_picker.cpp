@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include <cstring>
+#include <cwchar>
 #include <memory>
 
 #include "platform/text.h"
@@ -18,20 +18,20 @@ struct TaskMemFree {
 }  // namespace
 
 std::u16string BrowseFolder(HWND owner, std::u16string_view prompt) {
-    const std::string title = win::ToAnsi(prompt);
-    char displayName[MAX_PATH] = {};
-    BROWSEINFOA info{};
+    const std::u16string title(prompt);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
     info.hwndOwner = owner;
     info.pidlRoot = nullptr;  // the desktop
     info.pszDisplayName = displayName;
-    info.lpszTitle = title.c_str();
+    info.lpszTitle = win::Wide(title);
     // No restriction: virtual items can be chosen too, and give no path below.
     info.ulFlags = 0;
-    const std::unique_ptr<ITEMIDLIST, TaskMemFree> chosen(SHBrowseForFolderA(&info));
-    char path[MAX_PATH] = {};
+    const std::unique_ptr<ITEMIDLIST, TaskMemFree> chosen(SHBrowseForFolderW(&info));
+    wchar_t path[MAX_PATH] = {};
     // Left untouched for an item that is not a file-system folder.
-    if (chosen) SHGetPathFromIDListA(chosen.get(), path);
-    return win::FromAnsi(std::string_view(path, strnlen(path, MAX_PATH)));
+    if (chosen) SHGetPathFromIDListW(chosen.get(), path);
+    return std::u16string(win::View(path, wcsnlen(path, MAX_PATH)));
 }
 
 }  // namespace qcd::designtime

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -36,12 +37,12 @@ static_assert(ActionFor(CDN_FILEOK) == NotifyAction::FileOk);
 static_assert(ActionFor(CDN_HELP) == NotifyAction::Ignore);
 static_assert(ActionFor(CDN_INCLUDEITEM) == NotifyAction::Ignore);
 
-// 261 zeroed bytes of which the dialog may fill 260, so the last is always a NUL.
+// 261 zeroed characters of which the dialog may fill 260, so the last is always a NUL.
 std::u16string QueryText(HWND dialog, UINT message) {
-    std::array<char, 261> buffer{};
-    LRESULT r = SendMessageA(dialog, message, 260, reinterpret_cast<LPARAM>(buffer.data()));
+    std::array<wchar_t, 261> buffer{};
+    LRESULT r = SendMessageW(dialog, message, 260, reinterpret_cast<LPARAM>(buffer.data()));
     if (r <= 0) return {};
-    return win::FromAnsi(std::string_view(buffer.data()));
+    return std::u16string(win::View(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
 }
 
 }  // namespace
@@ -51,9 +52,8 @@ std::u16string GetDlgFilePath(HWND dialog) { return QueryText(dialog, CDM_GETFIL
 std::u16string GetDlgFolderPath(HWND dialog) { return QueryText(dialog, CDM_GETFOLDERPATH); }
 
 LRESULT SetDlgControlText(HWND dialog, int32_t controlId, const std::u16string& text) {
-    const std::string ansi = win::ToAnsi(text);  // lives until the message has returned
-    return SendMessageA(dialog, CDM_SETCONTROLTEXT, static_cast<WPARAM>(controlId),
-                        reinterpret_cast<LPARAM>(ansi.c_str()));
+    return SendMessageW(dialog, CDM_SETCONTROLTEXT, static_cast<WPARAM>(controlId),
+                        reinterpret_cast<LPARAM>(win::Wide(text)));
 }
 
 bool PlaceDialog(HWND hookWindow, const Properties& props) {

@@ -32,7 +32,7 @@ constexpr wchar_t kHostProperty[] = L"QuorComDlg.DialogHost";
 DialogHost* HostOf(HWND hookWindow, UINT msg, LPARAM lp) {
     if (msg == WM_INITDIALOG) {
         // Explorer-style hooks get the record as WM_INITDIALOG's parameter.
-        const auto* record = reinterpret_cast<const OPENFILENAMEA*>(lp);
+        const auto* record = reinterpret_cast<const OPENFILENAMEW*>(lp);
         auto* host = record ? reinterpret_cast<DialogHost*>(record->lCustData) : nullptr;
         if (host) SetPropW(hookWindow, kHostProperty, host);
         return host;
@@ -62,40 +62,40 @@ bool RefuseSecondDialog(Properties& props) {
 
 bool DialogIsOpen() { return g_dialogOpen; }
 
-OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& s, bool open,
+OPENFILENAMEW MakeRecord(const Properties& props, HWND owner, RecordStrings& s, bool open,
                          DialogHost* host) {
     const int32_t n = FileBufferLength(props.MaxFileSize);
     const char16_t pad = BufferPadChar(IsNonNTPlatform());
-    s.filter = win::ToAnsi(ConvertFilter(props.Filter));
-    s.file = win::ToAnsi(open ? OpenFileBuffer(n, pad) : SaveFileBuffer(props.FileName, n, pad));
-    s.fileTitle = win::ToAnsi(FileTitleBuffer(pad));
-    s.initialDir = win::ToAnsi(props.InitDir);
-    s.title = win::ToAnsi(props.DialogTitle);
-    s.defaultExt = win::ToAnsi(props.DefaultExt);
+    s.filter = ConvertFilter(props.Filter);
+    s.file = open ? OpenFileBuffer(n, pad) : SaveFileBuffer(props.FileName, n, pad);
+    s.fileTitle = FileTitleBuffer(pad);
+    s.initialDir = props.InitDir;
+    s.title = props.DialogTitle;
+    s.defaultExt = props.DefaultExt;
 
-    OPENFILENAMEA ofn{};
+    OPENFILENAMEW ofn{};
     // The record without the three members that later systems added: 76 bytes in a 32-bit
     // process, 136 in a 64-bit one (a wrong size fails the call before any dialog shows).
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     ofn.hwndOwner = owner;
     ofn.hInstance = ThisModule();
-    ofn.lpstrFilter = s.filter.c_str();
+    ofn.lpstrFilter = win::Wide(s.filter);
     ofn.nFilterIndex = static_cast<DWORD>(props.FilterIndex);
-    ofn.lpstrFile = s.file.data();
+    ofn.lpstrFile = win::Buffer(s.file);
     ofn.nMaxFile = static_cast<DWORD>(n);
-    ofn.lpstrFileTitle = s.fileTitle.data();
+    ofn.lpstrFileTitle = win::Buffer(s.fileTitle);
     ofn.nMaxFileTitle = kFileTitleBufferLength;
-    ofn.lpstrInitialDir = s.initialDir.c_str();
+    ofn.lpstrInitialDir = win::Wide(s.initialDir);
     // An empty title would give an empty caption; none gives the system's own.
-    ofn.lpstrTitle = props.DialogTitle.empty() ? nullptr : s.title.c_str();
+    ofn.lpstrTitle = props.DialogTitle.empty() ? nullptr : win::Wide(s.title);
     ofn.Flags = open ? kOpenFlags : kSaveFlags;
     ofn.lCustData = reinterpret_cast<LPARAM>(host);
     if (open) {
         ofn.lpfnHook = DialogHost::OpenHookProc;
-        ofn.lpTemplateName = "QRCOMDLG";
+        ofn.lpTemplateName = L"QRCOMDLG";
     } else {
         ofn.lpfnHook = DialogHost::SaveHookProc;
-        ofn.lpstrDefExt = s.defaultExt.c_str();
+        ofn.lpstrDefExt = win::Wide(s.defaultExt);
     }
     return ofn;
 }
@@ -110,13 +110,13 @@ DialogHost::DialogHost(Properties& props, TimerOwner& timers, HWND controlWindow
 bool DialogHost::ShowOpen(HWND owner) {
     if (RefuseSecondDialog(props_)) return false;
     RecordStrings strings;
-    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, true, this);
+    OPENFILENAMEW ofn = MakeRecord(props_, owner, strings, true, this);
     preview_.BeginDialog();
     slideshow_.BeginDialog();
     BOOL chosen;
     {
         DialogOpenScope open;
-        chosen = GetOpenFileNameA(&ofn);
+        chosen = GetOpenFileNameW(&ofn);
     }
     preview_.EndDialog();
     if (!chosen) ClearDialogResults(props_);
@@ -126,11 +126,11 @@ bool DialogHost::ShowOpen(HWND owner) {
 bool DialogHost::ShowSave(HWND owner) {
     if (RefuseSecondDialog(props_)) return false;
     RecordStrings strings;
-    OPENFILENAMEA ofn = MakeRecord(props_, owner, strings, false, this);
+    OPENFILENAMEW ofn = MakeRecord(props_, owner, strings, false, this);
     BOOL chosen;
     {
         DialogOpenScope open;
-        chosen = GetSaveFileNameA(&ofn);
+        chosen = GetSaveFileNameW(&ofn);
     }
     if (chosen)
         AppendDefaultExt(props_);

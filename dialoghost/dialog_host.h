@@ -18,13 +18,13 @@
 
 namespace qcd {
 
-// The ANSI strings a record points at; they must outlive the dialog.
+// The strings a record points at; they must outlive the dialog.
 struct RecordStrings {
-    std::string filter, file, fileTitle, initialDir, title, defaultExt;
+    std::u16string filter, file, fileTitle, initialDir, title, defaultExt;
 };
 // The record of the Open (`open`) or Save dialog, filled from the properties; the hooks find
 // `host` through it.
-OPENFILENAMEA MakeRecord(const Properties& props, HWND owner, RecordStrings& strings, bool open,
+OPENFILENAMEW MakeRecord(const Properties& props, HWND owner, RecordStrings& strings, bool open,
                          class DialogHost* host = nullptr);
 
 // A dialog of the control is open in this process: a second one would fail.

@@ -8,9 +8,9 @@ namespace qcd {
 
 namespace {
 
-std::string_view CutAtNul(std::span<const char> buffer) {
-    std::string_view text(buffer.data(), buffer.size());
-    return text.substr(0, text.find('\0'));
+std::u16string_view CutAtNul(std::span<const char16_t> buffer) {
+    std::u16string_view text(buffer.data(), buffer.size());
+    return text.substr(0, text.find(u'\0'));
 }
 
 std::u16string Concat(std::initializer_list<std::u16string_view> parts) {
@@ -143,13 +143,13 @@ int32_t MciLayer::MciSend(std::u16string_view command, std::u16string& reply) {
         reply = kMciNoCommandText;
         return -1;
     }
-    const uint32_t code = platform_.SendString(platform_.ToAnsi(command), MciReplyBuffer);
+    const uint32_t code = platform_.SendString(std::u16string(command), MciReplyBuffer);
     if (code == 0) {
-        reply = platform_.FromAnsi(CutAtNul(std::span<const char>(MciReplyBuffer)));
+        reply = CutAtNul(std::span<const char16_t>(MciReplyBuffer));
         return 0;
     }
     if (platform_.GetErrorString(code, MciErrorBuffer)) {
-        reply = platform_.FromAnsi(CutAtNul(std::span<const char>(MciErrorBuffer)));
+        reply = CutAtNul(std::span<const char16_t>(MciErrorBuffer));
     } else {
         reply = kMciUnknownErrorText;
     }
@@ -158,12 +158,12 @@ int32_t MciLayer::MciSend(std::u16string_view command, std::u16string& reply) {
 
 int32_t MciLayer::MciSendBuf(std::u16string_view command, std::u16string& reply) {
     // Zero-filled, so a call that writes nothing reads back as an empty reply.
-    std::array<char, kMciSendBufSize> buffer{};
-    const uint32_t code = platform_.SendString(platform_.ToAnsi(command), buffer);
+    std::array<char16_t, kMciSendBufSize> buffer{};
+    const uint32_t code = platform_.SendString(std::u16string(command), buffer);
     if (code != 0) platform_.GetErrorString(code, buffer);
-    std::string_view text(buffer.data(), buffer.size());
-    if (size_t nul = text.find('\0'); nul != std::string_view::npos) {
-        reply = platform_.FromAnsi(text.substr(0, nul));
+    std::u16string_view text(buffer.data(), buffer.size());
+    if (size_t nul = text.find(u'\0'); nul != std::u16string_view::npos) {
+        reply = text.substr(0, nul);
     }
     return static_cast<int32_t>(code);
 }
@@ -188,7 +188,13 @@ PumpResult MciLayer::PumpTwice(MessagePump& pump) {
 
 int32_t MciLayer::MciOpen(std::u16string_view file, std::u16string_view a) {
     // The quotes keep spaces inside the path.
-    return MciSend(Concat({u"open \"", file, u"\" alias ", a}), LastMciReply);
+    const int32_t code = MciSend(Concat({u"open \"", file, u"\" alias ", a}), LastMciReply);
+    if (code != kMciFileNotFound) return code;
+    // Some devices open their file through the ANSI code page (Wine's MIDI sequencer does):
+    // a name beyond it is found by its short form.
+    const std::u16string shortPath = ShortPath(file);
+    if (shortPath.empty() || shortPath == file) return code;
+    return MciSend(Concat({u"open \"", shortPath, u"\" alias ", a}), LastMciReply);
 }
 
 int32_t MciLayer::MciClose(std::u16string_view a) {
@@ -285,9 +291,11 @@ VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWind
                                                            : VideoOpenResult::Overtaken;
     };
     if (MciIsOpen(a) && closed() == VideoOpenResult::Overtaken) return VideoOpenResult::Overtaken;
-    const std::u16string shortPath = ShortPath(file);
+    // A name the system gives no short form (a failure, a volume that keeps none) opens as it is.
+    std::u16string name = ShortPath(file);
+    if (name.empty()) name = file;
     std::u16string reply;
-    if (MciSendBuf(VideoOpenCommand(VideoPathArgument(shortPath), a, parentWindow), reply) != 0) {
+    if (MciSendBuf(VideoOpenCommand(VideoPathArgument(name), a, parentWindow), reply) != 0) {
         return closed();
     }
     reply.clear();
@@ -306,7 +314,7 @@ VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWind
     VideoLength = LeadingNumber(reply);
     MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
                reply);
-    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
+    platform_.ShowDeviceWindow(std::u16string(a), true);
     return PumpTwice(pump) == PumpResult::Continue ? VideoOpenResult::Opened
                                                    : VideoOpenResult::Overtaken;
 }
@@ -322,7 +330,7 @@ PumpResult MciLayer::VideoClose(std::u16string_view a, MessagePump& pump) {
     std::u16string ignored;
     StopVideo(a);
     MciSendBuf(Concat({u"break ", a}), ignored);
-    platform_.ShowDeviceWindow(platform_.ToAnsi(a), false);
+    platform_.ShowDeviceWindow(std::u16string(a), false);
     SendQuietly(Concat({u"close ", a}));
     return PumpTwice(pump);
 }
@@ -344,7 +352,7 @@ PumpResult MciLayer::VideoSeekShow(std::u16string_view a, int32_t frame, Message
     } else {
         SendQuietly(Concat({u"seek ", a, u" to start"}));
     }
-    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
+    platform_.ShowDeviceWindow(std::u16string(a), true);
     return PumpTwice(pump);
 }
 
@@ -359,16 +367,16 @@ PumpResult MciLayer::VideoPlayNotify(std::u16string_view a, int32_t frame, Messa
 PumpResult MciLayer::VideoRewind(std::u16string_view a, MessagePump& pump) {
     StopVideo(a);
     SendQuietly(Concat({u"seek ", a, u" to start"}));
-    platform_.ShowDeviceWindow(platform_.ToAnsi(a), true);
+    platform_.ShowDeviceWindow(std::u16string(a), true);
     return PumpTwice(pump);
 }
 
 // --- platform helpers ---
 
 std::u16string MciLayer::ShortPath(std::u16string_view path) {
-    std::array<char, kShortPathBufferSize> buffer{};
-    if (platform_.ShortPathName(platform_.ToAnsi(path), buffer) == 0) return {};
-    return platform_.FromAnsi(CutAtNul(std::span<const char>(buffer)));
+    std::array<char16_t, kShortPathBufferSize> buffer{};
+    if (platform_.ShortPathName(std::u16string(path), buffer) == 0) return {};
+    return std::u16string(CutAtNul(std::span<const char16_t>(buffer)));
 }
 
 void MciLayer::WaveVolume(bool save) {

@@ -23,6 +23,9 @@ inline constexpr std::u16string_view kMciNoCommandText = u"MCIコマンド文字
 // Reply of MciSend when the system has no text for the error code.
 inline constexpr std::u16string_view kMciUnknownErrorText = u"原因不明のエラーが発生しました";
 
+// MCIERR_FILE_NOT_FOUND.
+inline constexpr int32_t kMciFileNotFound = 275;
+
 inline constexpr size_t kMciReplyBufferSize = 512;
 inline constexpr size_t kMciErrorBufferSize = 256;
 inline constexpr size_t kMciSendBufSize = 1024;
@@ -35,24 +38,20 @@ class MciPlatform {
   public:
     virtual ~MciPlatform() = default;
 
-    // Text to and from the system ANSI code page.
-    virtual std::string ToAnsi(std::u16string_view text) = 0;
-    virtual std::u16string FromAnsi(std::string_view text) = 0;
-
-    // mciSendStringA with no callback window; returns the MCI error code.
-    virtual uint32_t SendString(const std::string& command, std::span<char> reply) = 0;
-    // mciGetErrorStringA; false when the system has no text for the code.
-    virtual bool GetErrorString(uint32_t code, std::span<char> text) = 0;
+    // mciSendStringW with no callback window; returns the MCI error code.
+    virtual uint32_t SendString(const std::u16string& command, std::span<char16_t> reply) = 0;
+    // mciGetErrorStringW; false when the system has no text for the code.
+    virtual bool GetErrorString(uint32_t code, std::span<char16_t> text) = 0;
 
     // waveOutGetVolume / waveOutSetVolume of device 0. False (and `volume` as it was) when the
     // system could not read the volume.
     virtual bool GetWaveVolume(uint32_t& volume) = 0;
     virtual void SetWaveVolume(uint32_t volume) = 0;
-    // GetShortPathNameA; returns its result (0 on failure).
-    virtual uint32_t ShortPathName(const std::string& path, std::span<char> shortPath) = 0;
+    // GetShortPathNameW; returns its result (0 on failure).
+    virtual uint32_t ShortPathName(const std::u16string& path, std::span<char16_t> shortPath) = 0;
     // Shows or hides the video window of the device opened as `alias` (the "window ... state"
     // command, sent as a command structure); false when the device refused.
-    virtual bool ShowDeviceWindow(const std::string& alias, bool shown) = 0;
+    virtual bool ShowDeviceWindow(const std::u16string& alias, bool shown) = 0;
 };
 
 // The text up to its first NUL; the whole text when it has none.
@@ -70,8 +69,8 @@ std::optional<int32_t> ParseInt32(std::u16string_view text);
 // 0 when there is none, as for an "Error:" reply. Beyond 32 bits it stops at the limit.
 int32_t LeadingNumber(std::u16string_view text);
 
-// The file argument of the video open command: the short path, quoted when it still holds a
-// blank (volumes without short names keep the long one).
+// The file argument of the video open command: the short path (the long one when it has
+// none), quoted when it holds a blank.
 std::u16string VideoPathArgument(std::u16string_view shortPath);
 
 
@@ -190,8 +189,8 @@ class MciLayer {
 
     MciPlatform& platform_;
     // Fixed buffers kept from call to call, as the system is handed them.
-    std::array<char, kMciReplyBufferSize> MciReplyBuffer{};
-    std::array<char, kMciErrorBufferSize> MciErrorBuffer{};
+    std::array<char16_t, kMciReplyBufferSize> MciReplyBuffer{};
+    std::array<char16_t, kMciErrorBufferSize> MciErrorBuffer{};
 };
 
 }  // namespace qcd

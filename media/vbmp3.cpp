@@ -1,8 +1,10 @@
 #include "media/vbmp3.h"
 
 #include <cstring>
+#include <optional>
 
 #include "platform/module.h"
+#include "platform/text.h"
 #include "platform/trace.h"
 
 namespace qcd {
@@ -52,12 +54,24 @@ void Vbmp3::Init() {
 void Vbmp3::Free() {
     if (Loaded() && api_.free) Outermost([&] { api_.free(); });
 }
-bool Vbmp3::Open(const std::string& ansiPath, Vbmp3Info& info) {
+bool Vbmp3::Open(const std::u16string& path, Vbmp3Info& info) {
     std::memset(&info, 0, sizeof info);
     if (!Loaded()) return false;
     int32_t opened = 0;
     // Only the low 16 bits of open's result count: a library may leave the rest undefined.
-    Outermost([&] { opened = static_cast<int16_t>(api_.open(ansiPath.c_str(), &info)); });
+    if (api_.openWide) {
+        Outermost([&] { opened = static_cast<int16_t>(api_.openWide(win::Wide(path), &info)); });
+        return opened != 0;
+    }
+    // A library with only the ANSI open takes the name when the code page holds it, else
+    // the short name (ASCII on volumes that keep short names).
+    std::optional<std::string> name = win::ToAnsiExactly(path);
+    if (!name) name = win::ToAnsiExactly(win::ShortPathName(path));
+    if (!name) {
+        win::Trace("sound preview", "the name has no form the library's ANSI open can take");
+        return false;
+    }
+    Outermost([&] { opened = static_cast<int16_t>(api_.open(name->c_str(), &info)); });
     return opened != 0;
 }
 void Vbmp3::Play() {

@@ -23,7 +23,9 @@ public:
 
     void Init();
     void Free();
-    bool Open(const std::string& ansiPath, Vbmp3Info& info);
+    // Through the library's wide open when it has one; a library without it is given a name
+    // in the ANSI code page, and a file that has none is not playable.
+    bool Open(const std::u16string& path, Vbmp3Info& info);
     void Play();
     void Stop();
     void Pause();

@@ -20,4 +20,20 @@ std::u16string FromAnsi(std::string_view s) {
     return out;
 }
 
+std::optional<std::string> ToAnsiExactly(std::u16string_view s) {
+    std::string ansi = ToAnsi(s);
+    if (FromAnsi(ansi) != s) return std::nullopt;
+    return ansi;
+}
+
+std::u16string ShortPathName(const std::u16string& path) {
+    const DWORD needed = GetShortPathNameW(Wide(path), nullptr, 0);
+    if (needed == 0) return {};
+    std::u16string shortPath(needed, u'\0');
+    const DWORD n = GetShortPathNameW(Wide(path), reinterpret_cast<wchar_t*>(shortPath.data()), needed);
+    if (n == 0 || n >= needed) return {};
+    shortPath.resize(n);
+    return shortPath;
+}
+
 }  // namespace qcd::win

@@ -127,7 +127,7 @@ class SoundKind final : public Kind {
         library.Stop();
         Vbmp3Info info;
         const uint32_t generation = canvas_.Generation();
-        const bool opened = library.Open(win::ToAnsi(path), info);
+        const bool opened = library.Open(path, info);
         // The open may have let in a selection another thread sent: it owns the panel now.
         if (canvas_.Generation() != generation) return StartResult::Overtaken;
         if (!opened) {

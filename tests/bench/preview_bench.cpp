@@ -1043,7 +1043,7 @@ bool TimeSound(qcd::QuorComDlg& control, const fs::path& sounds, int reps, Sound
     Pump();
 
     for (const char* name : kLongSounds) {
-        const std::string path = (sounds / name).string();
+        const std::u16string path = (sounds / name).u16string();
         Vbmp3Info info{};
         if (!library.Open(path, info)) return false;  // warm-up: the file in the cache
         // The best of at least 15 is held to the aim.
@@ -1057,7 +1057,7 @@ bool TimeSound(qcd::QuorComDlg& control, const fs::path& sounds, int reps, Sound
     }
 
     Vbmp3Info info{};
-    if (!library.Open((sounds / kLongSounds[0]).string(), info)) return false;
+    if (!library.Open((sounds / kLongSounds[0]).u16string(), info)) return false;
     const double cpu0 = ProcessCpuMs(), t0 = NowMs();
     library.Play();
     int32_t position = 0;

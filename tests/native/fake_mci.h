@@ -16,7 +16,7 @@ namespace qcd {
 
 using Calls = std::vector<std::string>;
 
-// UTF-8 stands in for the ANSI code page, so non-ASCII text survives the round trip.
+// Commands are recorded and scripted in UTF-8.
 inline std::string Utf8(std::u16string_view text) {
     std::string out;
     for (char16_t c : text) {
@@ -62,33 +62,29 @@ struct FakeMci : MciPlatform, MessagePump {
     uint32_t volume = 0x12345678;
     std::map<std::string, std::string> shortPaths;
 
-    std::string ToAnsi(std::u16string_view text) override { return Utf8(text); }
-    std::u16string FromAnsi(std::string_view text) override { return FromUtf8(text); }
-
-    uint32_t SendString(const std::string& command, std::span<char> reply) override {
+    uint32_t SendString(const std::u16string& wide, std::span<char16_t> reply) override {
+        const std::string command = Utf8(wide);
         // The buffer size tells the two sending paths apart.
         calls.push_back((reply.size() == kMciReplyBufferSize ? "MciSend " : "MciSendBuf ") +
                         command);
         if (onSend) onSend(command);
         const Reply& r = replies[command];
         if (r.noNul) {
-            std::fill(reply.begin(), reply.end(), 'x');
+            std::fill(reply.begin(), reply.end(), u'x');
         } else if (r.code == 0) {
-            std::copy(r.text.begin(), r.text.end(), reply.begin());
-            reply[r.text.size()] = '\0';
+            Put(r.text, reply);
         }
         return r.code;
     }
-    bool GetErrorString(uint32_t code, std::span<char> text) override {
+    bool GetErrorString(uint32_t code, std::span<char16_t> text) override {
         errorBufferSizes.push_back(text.size());
         auto it = errorTexts.find(code);
         if (it == errorTexts.end()) return false;
-        std::copy(it->second.begin(), it->second.end(), text.begin());
-        text[it->second.size()] = '\0';
+        Put(it->second, text);
         return true;
     }
-    bool ShowDeviceWindow(const std::string& alias, bool shown) override {
-        calls.push_back("ShowDeviceWindow " + alias + (shown ? " show" : " hide"));
+    bool ShowDeviceWindow(const std::u16string& alias, bool shown) override {
+        calls.push_back("ShowDeviceWindow " + Utf8(alias) + (shown ? " show" : " hide"));
         return true;
     }
     // Lists `alias` as the one open device, or none.
@@ -119,12 +115,17 @@ struct FakeMci : MciPlatform, MessagePump {
     }
     bool volumeReadable = true;
     int volumeWrites = 0;
-    uint32_t ShortPathName(const std::string& path, std::span<char> out) override {
-        auto it = shortPaths.find(path);
+    uint32_t ShortPathName(const std::u16string& path, std::span<char16_t> out) override {
+        auto it = shortPaths.find(Utf8(path));
         if (it == shortPaths.end()) return 0;
-        std::copy(it->second.begin(), it->second.end(), out.begin());
-        out[it->second.size()] = '\0';
-        return static_cast<uint32_t>(it->second.size());
+        return static_cast<uint32_t>(Put(it->second, out));
+    }
+    // Writes `text` and a NUL into `out`; the length written.
+    static size_t Put(std::string_view text, std::span<char16_t> out) {
+        const std::u16string wide = FromUtf8(text);
+        std::copy(wide.begin(), wide.end(), out.begin());
+        out[wide.size()] = u'\0';
+        return wide.size();
     }
 };
 

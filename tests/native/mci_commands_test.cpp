@@ -44,9 +44,20 @@ TEST_F(MciLayerTest, ActionCommandsAreSentExactlyOnTheMciSendPath) {
                          }));
 }
 
-TEST_F(MciLayerTest, CommandsAreConvertedToTheAnsiCodePage) {
-    layer.MciOpen(u"C:\\曲\\x.mid", u"ATYPE");
-    EXPECT_EQ(mci.calls, Calls{"MciSend open \"C:\\" + Utf8(u"曲") + "\\x.mid\" alias ATYPE"});
+// A device that cannot find a name beyond the ANSI code page is given the short one, and only
+// then: other failures, and names with no other form, are not tried again.
+TEST_F(MciLayerTest, AFileTheDeviceCannotFindIsOpenedAgainByItsShortName) {
+    const std::u16string name = u"C:\\曲 😀\\x.mid";
+    const std::string open = "open \"" + Utf8(name) + "\" alias ATYPE";
+    mci.shortPaths[Utf8(name)] = "C:\\9B2F~1\\x.mid";
+    for (int32_t code : {275, 277}) {
+        mci.calls.clear();
+        mci.replies[open].code = static_cast<uint32_t>(code);
+        EXPECT_EQ(layer.MciOpen(name, u"ATYPE"), code == 275 ? 0 : code);
+        Calls expected{"MciSend " + open};
+        if (code == 275) expected.push_back("MciSend open \"C:\\9B2F~1\\x.mid\" alias ATYPE");
+        EXPECT_EQ(mci.calls, expected) << code;
+    }
 }
 
 TEST_F(MciLayerTest, StatusQueriesAreSentExactlyAndReturnTheReply) {
@@ -385,17 +396,23 @@ TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
     EXPECT_EQ(layer.VideoLength, 250);
 }
 
-// A volume without short names gives the long path back: the blank must not split it.
-TEST_F(MciLayerTest, VideoOpenQuotesAShortPathThatKeepsABlank) {
-    mci.shortPaths["D:\\my clips\\a b.avi"] = "D:\\my clips\\a b.avi";
-    mci.replies["sysinfo all quantity open"].text = "0";
-    RecordingPicture picture;
-    layer.VideoOpen(u"D:\\my clips\\a b.avi", 7, 102, 119, picture, u"msfile", mci);
-    ASSERT_GE(mci.calls.size(), 2u);
-    EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7");
-    // Nothing to measure: every size and the length read as 0, and nothing fails on it.
-    EXPECT_EQ(layer.VideoLength, 0);
-    EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
+// A volume without short names gives the long path back, and a name may have no short form at
+// all: either way the long path opens, and its blank must not split it.
+TEST_F(MciLayerTest, VideoOpenQuotesALongPathThatKeepsABlank) {
+    for (bool systemAnswers : {true, false}) {
+        mci.calls.clear();
+        mci.shortPaths.clear();
+        if (systemAnswers) mci.shortPaths["D:\\my clips\\a b.avi"] = "D:\\my clips\\a b.avi";
+        mci.replies["sysinfo all quantity open"].text = "0";
+        RecordingPicture picture;
+        layer.VideoOpen(u"D:\\my clips\\a b.avi", 7, 102, 119, picture, u"msfile", mci);
+        ASSERT_GE(mci.calls.size(), 2u);
+        EXPECT_EQ(mci.calls[1], "MciSendBuf open \"D:\\my clips\\a b.avi\" alias msfile style child parent 7")
+            << systemAnswers;
+        // Nothing to measure: every size and the length read as 0, and nothing fails on it.
+        EXPECT_EQ(layer.VideoLength, 0);
+        EXPECT_EQ(mci.calls.back(), "ShowDeviceWindow msfile show");
+    }
 }
 
 TEST_F(MciLayerTest, AFailedOpenOrFirstFrameClosesTheAlias) {

@@ -221,11 +221,11 @@ TEST_F(DialogTest, FocusGoesBackToTheFileListInsideTheShellView) {
 TEST(DialogRecordTest, RecordsOfBothDialogs) {
     Properties p;
     p.MaxFileSize = 0;
-    p.FileName = u"名前.txt";
+    p.FileName = u"Ελλάδα 😀 café.txt";  // outside the ANSI code page
     p.DefaultExt = u"txt";
     p.FilterIndex = 2;
     RecordStrings s;
-    OPENFILENAMEA open = MakeRecord(p, nullptr, s, true);
+    OPENFILENAMEW open = MakeRecord(p, nullptr, s, true);
     EXPECT_EQ(open.lStructSize, sizeof(void*) == 8 ? 136u : 76u);  // without the later three members
     EXPECT_EQ(open.Flags, 0x81864u);
     EXPECT_EQ(open.nMaxFile, 260u);
@@ -233,23 +233,23 @@ TEST(DialogRecordTest, RecordsOfBothDialogs) {
     EXPECT_EQ(open.nFilterIndex, 2u);
     EXPECT_EQ(open.lpstrTitle, nullptr);  // empty title: the system's caption
     EXPECT_EQ(open.lpstrDefExt, nullptr);
-    EXPECT_STREQ(open.lpTemplateName, "QRCOMDLG");
-    EXPECT_EQ(open.lpstrFile[0], '\0');  // NT platforms pad with NULs
-    EXPECT_EQ(std::string(open.lpstrFilter, 20), std::string("\x82\xb7\x82\xd7\x82\xc4\x82\xcc\xcc\xa7\xb2\xd9(*.*)\0*.*\0\0", 20))
-        << "the filter in code page 932, double-NUL terminated";
+    EXPECT_STREQ(open.lpTemplateName, L"QRCOMDLG");
+    EXPECT_EQ(open.lpstrFile[0], L'\0');  // NT platforms pad with NULs
+    EXPECT_EQ(std::wstring(open.lpstrFilter, 19), std::wstring(L"すべてのﾌｧｲﾙ(*.*)\0*.*\0\0", 19))
+        << "double-NUL terminated";
 
     RecordStrings t;
-    OPENFILENAMEA save = MakeRecord(p, nullptr, t, false);
+    OPENFILENAMEW save = MakeRecord(p, nullptr, t, false);
     EXPECT_EQ(save.Flags, 0x80826u);  // no OFN_FILEMUSTEXIST
     EXPECT_EQ(save.lpTemplateName, nullptr);
-    EXPECT_STREQ(save.lpstrDefExt, "txt");
-    EXPECT_STREQ(save.lpstrFile, "\x96\xbc\x91\x4f.txt");
+    EXPECT_STREQ(save.lpstrDefExt, L"txt");
+    EXPECT_STREQ(save.lpstrFile, L"Ελλάδα 😀 café.txt");
 
     p.MaxFileSize = 1;
     RecordStrings u;
-    OPENFILENAMEA tiny = MakeRecord(p, nullptr, u, false);
+    OPENFILENAMEW tiny = MakeRecord(p, nullptr, u, false);
     EXPECT_EQ(tiny.nMaxFile, 1u);
-    EXPECT_EQ(tiny.lpstrFile[0], '\0');
+    EXPECT_EQ(tiny.lpstrFile[0], L'\0');
 }
 
 }  // namespace

@@ -118,6 +118,9 @@ class ControlDialogTest : public ::testing::Test {
     // Runs ShowOpen with `script` driving the dialog from another thread; the driver cancels
     // the dialog at the end.
     void Open(const std::function<void(HWND dlg, HWND pnl)>& script) {
+        // A cancel empties InitDir, and a dialog given none opens where this program last
+        // chose a file (the platform keeps that across runs): back to the test's folder.
+        if (Object().Props().InitDir.empty()) Object().MutableProps().InitDir = Folder();
         bool ran = false;
         {
             DialogDriver driver([&] {

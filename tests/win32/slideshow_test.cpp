@@ -68,12 +68,13 @@ class SlideshowTest : public PreviewTest {
         WriteFile(folder_ / L"tune.mid", MidiFile(61400));
         WriteFile(folder_ / L"shown.bmp",
                   Bitmap8(64, 48, {kYellow}, [](int, int) { return uint8_t{0}; }));
-        pictures_ = folder_ / L"pics";
+        // Names outside the code page: the folder and its slides are found by their UTF-16 names.
+        pictures_ = folder_ / L"pics Ελλάδα 😀 #";
         fs::create_directories(pictures_);
-        WriteFile(pictures_ / L"a-red.BMP",
+        WriteFile(pictures_ / L"a-rouge é.BMP",
                   Bitmap8(240, 240, {kSlideRed}, [](int, int) { return uint8_t{0}; }));
-        fs::copy_file(Fixture("green.jpg"), pictures_ / L"b-green.jpg");
-        WriteFile(pictures_ / L"c-blue.gif",
+        fs::copy_file(Fixture("green.jpg"), pictures_ / L"b-πράσινο.jpg");
+        WriteFile(pictures_ / L"c-파랑 😀.gif",
                   Gif(240, 240, 0x80, {kSlideBlue, kSlideBlue}, [](int, int) { return uint8_t{0}; }));
         // Not slides: neither name matches the pattern.
         fs::copy_file(Fixture("alpha.png"), pictures_ / L"a0.png");
@@ -95,7 +96,7 @@ class SlideshowTest : public PreviewTest {
 };
 
 COLORREF ColourOfSlide(const std::wstring& name) {
-    return name == L"a-red.BMP" ? kSlideRed : name == L"b-green.jpg" ? kSlideGreen : kSlideBlue;
+    return name == L"a-rouge é.BMP" ? kSlideRed : name == L"b-πράσινο.jpg" ? kSlideGreen : kSlideBlue;
 }
 
 TEST_F(SlideshowTest, FolderSlidesFollowInNameOrderAndPauseFreezesThem) {
@@ -131,8 +132,8 @@ TEST_F(SlideshowTest, FolderSlidesFollowInNameOrderAndPauseFreezesThem) {
         WaitFor([&] { return Label(pnl, 1002) != pausedName; }, 4000);
         resumedName = Label(pnl, 1002);
     });
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"a-red.BMP", L"b-green.jpg", L"c-blue.gif",
-                                                L"a-red.BMP"}));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"a-rouge é.BMP", L"b-πράσινο.jpg", L"c-파랑 😀.gif",
+                                                L"a-rouge é.BMP"}));
     EXPECT_EQ(coloured, std::vector<bool>(4, true));
     EXPECT_FALSE(pausedName.empty());
     EXPECT_TRUE(pausedColour);
@@ -152,10 +153,10 @@ TEST_F(SlideshowTest, ASelectionDuringATransitionOwnsThePanel) {
     Open([&](HWND dlg, HWND pnl) {
         if (!Play(dlg, pnl)) return;
         const Area a = PreviewArea(pnl);
-        if (!WaitFor([&] { return Label(pnl, 1002) == L"a-red.BMP"; })) return;
+        if (!WaitFor([&] { return Label(pnl, 1002) == L"a-rouge é.BMP"; })) return;
         // The effect has begun once the area is no longer the first slide alone.
         midEffect = WaitFor([&] { return !AreaAll(a, kSlideRed); }, 3000) &&
-                    Label(pnl, 1002) == L"a-red.BMP";
+                    Label(pnl, 1002) == L"a-rouge é.BMP";
         if (!Preview(dlg, pnl, L"shown.bmp")) return;
         Sleep(1500);
         title = Label(pnl, 1001);
@@ -189,14 +190,14 @@ TEST_F(SlideshowTest, AFoldErasesWhereItsStripsHaveLeft) {
         if (!Play(dlg, pnl)) return;
         const Area a = PreviewArea(pnl);
         auto corner = [&] { return PixelAt(a.window, a.width - 3, a.height - 3); };
-        if (!WaitFor([&] { return Label(pnl, 1002) == L"a-red.BMP"; })) return;
+        if (!WaitFor([&] { return Label(pnl, 1002) == L"a-rouge é.BMP"; })) return;
         slideInCorner = WaitFor([&] { return Near(corner(), kSlideRed, 24); }, 1000);
         blankInCorner = WaitFor([&] { return Near(corner(), blank, 8); }, 6000);
         during = Label(pnl, 1002);
     });
     EXPECT_TRUE(slideInCorner);
     EXPECT_TRUE(blankInCorner);
-    EXPECT_EQ(during, L"a-red.BMP") << "seen before the effect ended";
+    EXPECT_EQ(during, L"a-rouge é.BMP") << "seen before the effect ended";
 }
 
 TEST_F(SlideshowTest, NoFolderOrAFolderGoneShowsNothingBehindTheSound) {
@@ -217,7 +218,7 @@ TEST_F(SlideshowTest, NoFolderOrAFolderGoneShowsNothingBehindTheSound) {
             Sleep(1000);
             if (!Label(pnl, 1002).empty() || !AreaAll(a, blank)) failures.push_back(L"resumed");
         });
-        EXPECT_TRUE(failures.empty()) << what << ": " << failures.size();
+        EXPECT_TRUE(failures.empty()) << what << ": " << testing::PrintToString(failures);
         failures.clear();
     };
     // A slideshow first, so that a later one could only show stale slides.
@@ -227,7 +228,7 @@ TEST_F(SlideshowTest, NoFolderOrAFolderGoneShowsNothingBehindTheSound) {
     Open([&](HWND dlg, HWND pnl) {
         if (Play(dlg, pnl)) WaitFor([&] { return !(first = Label(pnl, 1002)).empty(); });
     });
-    EXPECT_EQ(first, L"a-red.BMP");
+    EXPECT_EQ(first, L"a-rouge é.BMP");
     Props().SlideFolder = u"";
     playPauseResume("no folder");
     Props().SlideFolder = Pictures() + u"\\gone";

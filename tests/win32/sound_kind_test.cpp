@@ -219,7 +219,7 @@ std::vector<std::pair<SpectrumBins, SpectrumBins>> RecordSpectra() {
     std::vector<std::pair<SpectrumBins, SpectrumBins>> spectra;
     Vbmp3& library = ProcessVbmp3();
     Vbmp3Info info;
-    if (!library.Open((SoundFolder() / "tone1k_44k_stereo_cbr.mp3").string(), info)) return spectra;
+    if (!library.Open((SoundFolder() / "tone1k_44k_stereo_cbr.mp3").u16string(), info)) return spectra;
     library.Play();
     for (int i = 0; i < 40; ++i) {
         std::this_thread::sleep_for(15ms);
@@ -270,6 +270,34 @@ TEST_F(SoundKindTest, ThePixelRendererDrawsWhatSetPixelDraws) {
 // previews go on working; a VBMP3.dll in the current folder (where the user browses) is not
 // loaded in its place: it would leave a file beside itself if its DllMain ran. Run by the
 // test that copies this program away from the library.
+// Run beside a VBMP3.dll that has only the ANSI open (sound.narrow_library).
+class NarrowLibrary : public SoundKindTest {
+  protected:
+    void SetUp() override {
+        if (!GetEnvironmentVariableW(L"QCD_EXPECT_NARROW_VBMP3", nullptr, 0))
+            GTEST_SKIP() << "run beside a library without the wide open";
+        SoundKindTest::SetUp();
+    }
+};
+
+TEST_F(NarrowLibrary, AnMp3NamedOutsideTheCodePagePlaysThroughItsShortName) {
+    ASSERT_EQ(GetProcAddress(GetModuleHandleW(L"VBMP3.dll"), "vbmp3_openW"), nullptr);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path folder = fs::path(temp) / (L"qcd-narrow-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(folder);
+    const fs::path song = folder / L"chanson Ελλάδα 😀.mp3";
+    fs::copy_file(SoundFolder() / "tone1k_44k_stereo_cbr.mp3", song, fs::copy_options::overwrite_existing);
+    Select(song);
+    EXPECT_EQ(Kind(), PreviewKind::Mp3Sound);
+    EXPECT_EQ(Label(IDC_INDEX_LABEL), L"00:00/00:06");
+    Press(IDC_PLAY_BUTTON);
+    EXPECT_TRUE(TickUntil([&] { return Label(IDC_INDEX_LABEL) >= L"00:01/00:06"; })) << Label(IDC_INDEX_LABEL);
+    Press(IDC_PLAY_BUTTON);  // stops: the file can go
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+
 class WithoutTheLibrary : public SoundKindTest {
   protected:
     void SetUp() override {
