@@ -6,6 +6,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <olectl.h>
+#include <shlobj.h>
 
 #include <memory>
 #include <string>
@@ -396,6 +397,33 @@ TEST_F(DesignTimeTest, CancellingTheFolderPickerLeavesTheField) {
     EXPECT_EQ(prompt, L"初期ディレクトリの選択");
     EXPECT_EQ(ItemText(IDC_INIT_DIR_EDIT), L"");
     EXPECT_EQ(DirtyCount(), 0u);
+}
+
+// The picker's choice comes back whole, though its name leaves the ANSI code page. (Wine's
+// browser does not go to a path holding a character beyond the Basic Multilingual Plane when
+// told to: no emoji here.)
+TEST_F(DesignTimeTest, AFolderChosenInThePickerFillsTheFieldWithItsUnicodePath) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"qcd-Ελλάδα café " + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    SetFirstControl();
+    OpenPage(1);
+    const DWORD thread = GetCurrentThreadId();
+    {
+        DialogDriver driver([&] {
+            HWND browser = nullptr;
+            if (!WaitFor([&] { return (browser = DialogOfThread(thread)) != nullptr; })) return;
+            HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
+            WaitFor([&] { return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0; });
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            PostMessageW(browser, WM_COMMAND, IDOK, 0);
+        });
+        Click(IDC_INIT_DIR_BROWSE);
+    }
+    RemoveDirectoryW(folder.c_str());
+    EXPECT_EQ(ItemText(IDC_INIT_DIR_EDIT), folder);
+    EXPECT_EQ(DirtyCount(), 1u);
 }
 
 // A class object for the page, as the registry would give the system's frame.

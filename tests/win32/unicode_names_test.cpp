@@ -183,5 +183,23 @@ TEST_F(UnicodeNamesTest, SaveTakesAndReturnsAUnicodeName) {
     EXPECT_EQ(p.InitDir, unicodeFolder_.u16string());
 }
 
+// MaxFileSize counts UTF-16 units, the final NUL included: a character beyond the Basic
+// Multilingual Plane takes two. A path one unit too long fails as a cancel does.
+TEST_F(UnicodeNamesTest, MaxFileSizeCountsTheUtf16UnitsOfThePath) {
+    const fs::path file = unicodeFolder_ / L"😀😀.txt";
+    WriteFile(file, Bytes{'x'});
+    const std::u16string path = file.u16string();
+    for (const size_t room : {path.size() + 1, path.size()}) {
+        Object().MutableProps().InitDir = unicodeFolder_.u16string();
+        Object().MutableProps().MaxFileSize = static_cast<int16_t>(room);
+        Open([&](HWND dlg, HWND pnl) {
+            if (!Preview(dlg, pnl, L"😀😀.txt")) return;
+            PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+            WaitFor([&] { return !IsWindow(dlg); }, 3000);
+        });
+        EXPECT_EQ(Object().Props().FileName, room > path.size() ? path : u"") << room;
+    }
+}
+
 }  // namespace
 }  // namespace qcd::test
