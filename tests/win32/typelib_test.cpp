@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -143,6 +147,88 @@ TEST_F(TypeLibTest, DualInterfaceMembersInOrderWithHelpStrings) {
         vtbl->ReleaseFuncDesc(fd);
     }
     EXPECT_EQ(seen, order);
+}
+
+// docs/reference.md's member table, a line per member: "name|kind|type|id|help".
+std::vector<std::wstring> ReferenceMembers() {
+    std::string unix = QCD_REFERENCE_FILE;
+    for (auto& c : unix)
+        if (c == '/') c = '\\';
+    std::ifstream in("Z:" + unix, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                                        text.data(), static_cast<int>(text.size()))));
+    std::vector<std::wstring> rows;
+    std::wistringstream lines(text.substr(std::min(text.find(L"\n## Members"), text.size())));
+    std::wstring line;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with(L"| `")) {
+            if (!rows.empty()) break;  // the table's end
+            continue;
+        }
+        std::vector<std::wstring> cells;
+        std::wistringstream split(line.substr(1));
+        for (std::wstring cell; std::getline(split, cell, L'|');) {
+            const size_t first = cell.find_first_not_of(L" `"), last = cell.find_last_not_of(L" `\r");
+            cells.push_back(first == std::wstring::npos ? L"" : cell.substr(first, last - first + 1));
+        }
+        cells.resize(5);
+        for (size_t at; (at = cells[4].find(L"<br>")) != std::wstring::npos;) cells[4].replace(at, 4, L"\r\n");
+        rows.push_back(cells[0] + L"|" + cells[1] + L"|" + cells[2] + L"|" + cells[3] + L"|" + cells[4]);
+    }
+    return rows;
+}
+
+std::wstring TypeName(ITypeInfo* info, const TYPEDESC& t) {
+    switch (t.vt) {
+        case VT_BSTR: return L"String";
+        case VT_I2: return L"Integer";
+        case VT_I4: return L"Long";
+        case VT_BOOL: return L"Boolean";
+        case VT_USERDEFINED: {
+            com_ptr<ITypeInfo> e;
+            info->GetRefTypeInfo(t.hreftype, e.put());
+            BSTR name = nullptr;
+            if (e) e->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+            return Take(name);
+        }
+        default: return L"VT " + std::to_wstring(t.vt);
+    }
+}
+
+// The reference is written by hand: its table of members must say what the library says.
+TEST_F(TypeLibTest, TheReferenceListsEveryMemberAsTheLibraryHasIt) {
+    auto dispatch = Info(IID__QuorComDlg);
+    HREFTYPE ref = 0;
+    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref));
+    com_ptr<ITypeInfo> vtbl;
+    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeInfo(ref, vtbl.put()));
+    TYPEATTR* attr = nullptr;
+    vtbl->GetTypeAttr(&attr);
+    const UINT funcs = attr->cFuncs;
+    vtbl->ReleaseTypeAttr(attr);
+    std::vector<std::wstring> library;
+    for (UINT i = 0; i < funcs; ++i) {
+        FUNCDESC* fd = nullptr;
+        vtbl->GetFuncDesc(i, &fd);
+        BSTR name = nullptr, help = nullptr;
+        vtbl->GetDocumentation(fd->memid, &name, &help, nullptr, nullptr);
+        // A property is listed once, by its setter, which names its type.
+        if (fd->invkind != INVOKE_PROPERTYGET) {
+            const bool method = fd->invkind == INVOKE_FUNC;
+            library.push_back(Take(name) + L"|" + (method ? L"method|—" : L"property|" +
+                              TypeName(vtbl.get(), fd->lprgelemdescParam[0].tdesc)) +
+                              L"|" + std::to_wstring(fd->memid) + L"|" + Take(help));
+        } else {
+            SysFreeString(name);
+            SysFreeString(help);
+        }
+        vtbl->ReleaseFuncDesc(fd);
+    }
+    const std::vector<std::wstring> reference = ReferenceMembers();
+    ASSERT_EQ(reference.size(), library.size());
+    for (size_t i = 0; i < library.size(); ++i) EXPECT_EQ(reference[i], library[i]) << "row " << i;
 }
 
 TEST_F(TypeLibTest, CoclassIsAControlWithAnEmptyEventInterface) {
