@@ -20,6 +20,8 @@ packages=(
   libgdk-pixbuf2.0-bin
   lame
   ffmpeg
+  # The Windows Installer package and the zip of build/dist.
+  wixl zip
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
