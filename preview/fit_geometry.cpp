@@ -1,5 +1,8 @@
 #include "preview/fit_geometry.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "base/checked.h"
 
 namespace qcd {
@@ -40,6 +43,16 @@ std::optional<IconCellPlacement> IconCell(int32_t imageNumber, int32_t pictureWi
     const auto dy = CheckedSub(sh, c);
     if (!sourceX || !dx || !dy) return std::nullopt;
     return IconCellPlacement{*sourceX, *dx / 2, *dy / 2, c};
+}
+
+bool ThumbnailServes(int32_t w, int32_t h, int32_t tw, int32_t th, int32_t sw, int32_t sh) {
+    // Only a smaller copy saves decoding the picture.
+    if (tw <= 0 || th <= 0 || tw >= w || th >= h) return false;
+    const auto fit = FitIntoBox(w, h, sw, sh);
+    if (!fit || tw < fit->width || th < fit->height) return false;
+    // |tw * h / w - th| <= 1 or |th * w / h - tw| <= 1, without dividing.
+    const int64_t off = std::abs(int64_t{tw} * h - int64_t{th} * w);
+    return off <= std::max(w, h);
 }
 
 }  // namespace qcd

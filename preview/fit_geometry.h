@@ -22,6 +22,13 @@ struct FitPlacement {
 // has no area or 32-bit arithmetic overflows.
 std::optional<FitPlacement> FitIntoBox(int32_t w, int32_t h, int32_t sw, int32_t sh);
 
+// Whether a tw x th thumbnail can be shown for a w x h picture (both as shown) in an sw x sh
+// box: it has the picture's proportions, its height within one pixel of the picture's scaled
+// to its width (or its width of the width scaled to its height), and it is at least as large
+// as what FitIntoBox shows of the picture, and smaller than the picture. A stale thumbnail of another shape, or one too
+// small for the box, is not.
+bool ThumbnailServes(int32_t w, int32_t h, int32_t tw, int32_t th, int32_t sw, int32_t sh);
+
 // A c x c block from (sourceX, 0) of the icon strip, copied to (x, y) of the sw x sh box.
 struct IconCellPlacement {
     int32_t sourceX;

@@ -10,6 +10,8 @@
 #include "platform/com_ptr.h"
 #include "readers/exif_orientation.h"
 #include "readers/jpeg_dc.h"
+#include "readers/picture_headers.h"
+#include "preview/fit_geometry.h"
 #include "preview/picture_loader.h"
 
 namespace qcd {
@@ -327,15 +329,46 @@ std::optional<DecodedPicture> OrientDecoded(DecodedPicture picture, Orientation 
                           picture.naturalHeight, picture.naturalWidth};
 }
 
-std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, int32_t boxWidth,
-                                               int32_t boxHeight) noexcept {
-    if (file.empty() || file.size() > MAXDWORD) return std::nullopt;
-    // Turned as the camera says: the box is measured against the picture as it is shown.
-    const Orientation o = ReadExifOrientation(file);
+namespace {
+
+// `file` decoded for the box and turned as `o` says: the box is measured against the picture
+// as it is shown.
+std::optional<DecodedPicture> DecodeShown(std::span<const uint8_t> file, Orientation o, int32_t boxWidth,
+                                          int32_t boxHeight) noexcept {
     auto decoded = SwapsSides(o) ? DecodeStoredJpeg(file, boxHeight, boxWidth)
                                  : DecodeStoredJpeg(file, boxWidth, boxHeight);
     if (!decoded) return std::nullopt;
     return OrientDecoded(std::move(*decoded), o);
+}
+
+}  // namespace
+
+std::optional<DecodedPicture> DecodeJpegThumbnail(std::span<const uint8_t> head, int32_t boxWidth,
+                                                  int32_t boxHeight) noexcept {
+    const auto range = ReadExifThumbnail(head);
+    if (!range) return std::nullopt;
+    const auto thumbnail = head.subspan(range->offset, range->size);
+    // The thumbnail goes to the platform's decoder: held to what the loader may be given.
+    if (!LoaderMayTake(PictureHeaderKind::Jpeg, thumbnail, thumbnail.size())) return std::nullopt;
+    // The photo's frame header only: its coded data lies beyond the head.
+    const auto photo = ReadJpegFrameSize(head), small = ReadJpegFrameSize(thumbnail);
+    if (!photo || !small) return std::nullopt;
+    const Orientation o = ReadExifOrientation(head);
+    int32_t w = photo->width, h = photo->height;
+    int32_t tw = small->width, th = small->height;
+    if (SwapsSides(o)) std::swap(w, h), std::swap(tw, th);
+    if (!ThumbnailServes(w, h, tw, th, boxWidth, boxHeight)) return std::nullopt;
+    auto shown = DecodeShown(thumbnail, o, boxWidth, boxHeight);
+    if (!shown) return std::nullopt;
+    shown->naturalWidth = w;
+    shown->naturalHeight = h;
+    return shown;
+}
+
+std::optional<DecodedPicture> DecodeJpegScaled(std::span<const uint8_t> file, int32_t boxWidth,
+                                               int32_t boxHeight) noexcept {
+    if (file.empty() || file.size() > MAXDWORD) return std::nullopt;
+    return DecodeShown(file, ReadExifOrientation(file), boxWidth, boxHeight);
 }
 
 std::optional<DecodedPicture> DecodeStoredJpeg(std::span<const uint8_t> file, int32_t boxWidth,

@@ -45,14 +45,12 @@ std::optional<LoadedPicture> LoadPicture(const FileBytes& file, PictureHeaderKin
     return LoadedPicture::FromBytes(file);
 }
 
-// Loads the picture into the work picture, sized for the preview area, and takes its size and depth
-// from its header read as `kind`; false when either fails.
-bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
-    auto picture = LoadPicture(file, kind, canvas.AreaWidth(), canvas.AreaHeight(),
-                               canvas.Copy().BackColor());
+// Makes `picture` the work picture and takes its size and depth from the header in `bytes`
+// read as `kind`; false when there is no picture or the header fails.
+bool TakePicture(Canvas& canvas, std::optional<LoadedPicture> picture, std::span<const uint8_t> bytes,
+                 PictureHeaderKind kind) {
     if (!picture) return false;
-    const PictureInfo info =
-        ReadPictureInfo(kind, file.Bytes(), picture->Width(), picture->Height());
+    const PictureInfo info = ReadPictureInfo(kind, bytes, picture->Width(), picture->Height());
     if (info.result == PictureInfoResult::Failed) return false;
     PreviewState& state = canvas.State();
     if (info.result == PictureInfoResult::Measured) {
@@ -61,6 +59,30 @@ bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind ki
         state.pictureBits = info.bits;
     }
     canvas.Work() = std::move(picture);
+    return true;
+}
+
+// Loads the picture into the work picture, sized for the preview area, and takes its size and depth
+// from its header read as `kind`; false when either fails.
+bool LoadPictureInfo(Canvas& canvas, const FileBytes& file, PictureHeaderKind kind) {
+    return TakePicture(canvas,
+                       LoadPicture(file, kind, canvas.AreaWidth(), canvas.AreaHeight(), canvas.Copy().BackColor()),
+                       file.Bytes(), kind);
+}
+
+// What a camera photo's Exif segment and frame header take at most: the segment's 64 KB and
+// the segments before and after it.
+constexpr size_t kExifHeadSize = 128 << 10;
+
+// A camera photo shown from the thumbnail in its Exif segment, found in its first bytes: the
+// whole photo is then neither read nor checked. False when no thumbnail serves the area.
+bool ShowFromThumbnail(Canvas& canvas, std::span<const uint8_t> head) {
+    auto decoded = DecodeJpegThumbnail(head, canvas.AreaWidth(), canvas.AreaHeight());
+    if (!decoded) return false;
+    auto picture = LoadedPicture::FromBitmap(std::move(decoded->bitmap), decoded->naturalWidth,
+                                             decoded->naturalHeight);
+    if (!TakePicture(canvas, std::move(picture), head, PictureHeaderKind::Jpeg)) return false;
+    ShowWorkPicture(canvas);
     return true;
 }
 
@@ -120,13 +142,12 @@ std::optional<FileBytes> FirstFrameOnly(FileBytes file) {
     return FileBytes::Copy(first);
 }
 
-// The whole file when the platform's loader may be given it, judged from its first bytes and
-// its size before the rest is read.
-std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind) {
-    uint64_t size = 0;
-    auto head = FileBytes::Read(path, kPictureHeadSize, &size);
-    if (!head || !LoaderMayTake(kind, head->Bytes(), size)) return std::nullopt;
-    auto file = head->Bytes().size() == size ? std::move(head) : FileBytes::Read(path);
+// The whole file when the platform's loader may be given it, judged from its first bytes
+// (`head`) and its size before the rest is read.
+std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind,
+                                         FileBytes head, uint64_t size) {
+    if (!LoaderMayTake(kind, head.Bytes(), size)) return std::nullopt;
+    auto file = head.Bytes().size() == size ? std::optional<FileBytes>(std::move(head)) : FileBytes::Read(path);
     if (!file) return std::nullopt;
     // A JPEG's frame header may follow more than the first bytes' worth of metadata, a TIFF's
     // directory lie anywhere.
@@ -137,6 +158,13 @@ std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHead
     return file;
 }
 
+std::optional<FileBytes> ReadPictureFile(const std::u16string& path, PictureHeaderKind kind) {
+    uint64_t size = 0;
+    auto head = FileBytes::Read(path, kPictureHeadSize, &size);
+    if (!head) return std::nullopt;
+    return ReadPictureFile(path, kind, std::move(*head), size);
+}
+
 class PictureKind final : public Kind {
   public:
     explicit PictureKind(Canvas& canvas) : canvas_(canvas) {}
@@ -144,7 +172,12 @@ class PictureKind final : public Kind {
     StartResult Start(const std::u16string& path) override {
         const PictureHeaderKind kind = HeaderKindForPath(path);
         if (kind == PictureHeaderKind::Bitmap && ShowLargeBitmap(path)) return StartResult::Shown;
-        if (const auto file = ReadPictureFile(path, kind)) ShowPicture(canvas_, *file, kind);
+        uint64_t size = 0;
+        auto head = FileBytes::Read(path, kind == PictureHeaderKind::Jpeg ? kExifHeadSize : kPictureHeadSize,
+                                    &size);
+        if (!head) return StartResult::Shown;
+        if (kind == PictureHeaderKind::Jpeg && ShowFromThumbnail(canvas_, head->Bytes())) return StartResult::Shown;
+        if (const auto file = ReadPictureFile(path, kind, std::move(*head), size)) ShowPicture(canvas_, *file, kind);
         return StartResult::Shown;
     }
 

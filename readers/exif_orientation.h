@@ -2,7 +2,9 @@
 // and the pixel mapping it asks for. Portable code; every read is checked against the bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace qcd {
@@ -15,6 +17,15 @@ using Orientation = uint8_t;
 // The orientation in the first Exif segment before the picture's data: 1 when there is none,
 // or the segment, its directory or the tag is damaged or out of range.
 Orientation ReadExifOrientation(std::span<const uint8_t> jpeg);
+
+// Where a camera's thumbnail lies in the file: the JPEG that the Exif segment's second image
+// directory points at (tags 0x0201 and 0x0202), whole inside the segment and starting with a
+// JPEG's start marker. Nothing when there is none, or the directories, the offset or the
+// length are damaged.
+struct ByteRange {
+    size_t offset, size;
+};
+std::optional<ByteRange> ReadExifThumbnail(std::span<const uint8_t> jpeg);
 
 // Whether width and height trade places when shown (5 to 8).
 constexpr bool SwapsSides(Orientation o) { return o >= 5 && o <= 8; }

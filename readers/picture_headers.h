@@ -46,6 +46,13 @@ PictureInfo ReadPngInfo(std::span<const uint8_t> file);
 // The first image directory's width, length, and bits per sample times samples per pixel
 // (one sample of one bit when the tags are absent), in either byte order.
 PictureInfo ReadTiffInfo(std::span<const uint8_t> file);
+// The size in the frame header of a JPEG, found by walking its segments from the start (so not
+// a thumbnail's inside an Exif segment); nothing when a segment runs past the bytes, the scan
+// comes first, or the size is 0.
+struct JpegFrameSize {
+    int32_t width, height;
+};
+std::optional<JpegFrameSize> ReadJpegFrameSize(std::span<const uint8_t> file);
 // From offset 10, the first FF C0 whose FF is not the second byte of an earlier FF pair;
 // 8 bits when its component count is 1, otherwise (and without the marker) 24.
 int16_t JpegBits(std::span<const uint8_t> file);

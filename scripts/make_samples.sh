@@ -83,5 +83,10 @@ if [ "$bench" = 1 ]; then
     sample photo-$size.tif eval "convert '$dir/photo-$size.jpg' -compress lzw \"tiff:\$out\""
   done
   sample photo-4000x3000-turned.jpg eval 'py turned "$dir/photo-4000x3000.jpg" "$out" 6'
+  # Photos as cameras store them, with a 160 x 120 thumbnail in their Exif segment.
+  for size in 4000x3000 8000x6000; do
+    sample photo-$size-camera.jpg eval "convert '$dir/photo-$size.jpg' -resize 160x120! -quality 90 \"jpeg:\$out.thumb\" &&
+      py camera '$dir/photo-$size.jpg' \"\$out.thumb\" \"\$out\" && rm \"\$out.thumb\""
+  done
   written bench
 fi

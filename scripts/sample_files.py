@@ -13,6 +13,7 @@
   sample_files.py ani PATH FRAMES STEPS  an animated cursor: a turning pointer, back and forth
   sample_files.py midi PATH           a MIDI file: a scale up and down, 7.5 s
   sample_files.py turned SRC PATH O   the JPEG SRC with an Exif orientation O, as cameras write
+  sample_files.py camera SRC THUMB PATH  the JPEG SRC with the JPEG THUMB as its Exif thumbnail
 
 No Linux tool writes metafiles, and their records are simple: they are written here byte by
 byte, in the shapes GDI's own recorders give.
@@ -299,6 +300,25 @@ def write_turned(source, path, orientation):
         f.write(jpeg[:2] + app1 + jpeg[2:])
 
 
+def write_camera(source, thumbnail_path, path):
+    """Exif as cameras write it: a first directory (the orientation, 1), a second one naming
+    the thumbnail's JPEG, which follows inside the segment."""
+    with open(source, "rb") as f:
+        jpeg = f.read()
+    with open(thumbnail_path, "rb") as f:
+        thumbnail = f.read()
+    tiff = b"II*\x00" + struct.pack("<I", 8)
+    tiff += struct.pack("<H", 1) + struct.pack("<HHIHH", 0x0112, 3, 1, 1, 0) + struct.pack("<I", 26)
+    tiff += struct.pack("<H", 3)
+    tiff += struct.pack("<HHIHH", 0x0103, 3, 1, 6, 0)
+    tiff += struct.pack("<HHII", 0x0201, 4, 1, 68) + struct.pack("<HHII", 0x0202, 4, 1, len(thumbnail))
+    tiff += struct.pack("<I", 0) + thumbnail
+    body = b"Exif\x00\x00" + tiff
+    app1 = b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body
+    with open(path, "wb") as f:
+        f.write(jpeg[:2] + app1 + jpeg[2:])
+
+
 def main(argv):
     if len(argv) in (4, 5) and argv[1] == "text":
         write_text(argv[2], int(argv[3]), int(argv[4]) if len(argv) == 5 else 0)
@@ -318,6 +338,8 @@ def main(argv):
         write_midi(argv[2])
     elif len(argv) == 5 and argv[1] == "turned":
         write_turned(argv[2], argv[3], int(argv[4]))
+    elif len(argv) == 5 and argv[1] == "camera":
+        write_camera(argv[2], argv[3], argv[4])
     elif len(argv) == 3 and argv[1] == "binary":
         with open(argv[2], "wb") as f:
             f.write(bytes(range(256)) * 16)

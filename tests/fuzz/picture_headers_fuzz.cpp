@@ -1,4 +1,4 @@
-// Feeds arbitrary bytes to the picture header readers (the Exif orientation too) and the placeable-header builder: they
+// Feeds arbitrary bytes to the picture header readers (the Exif orientation and thumbnail too) and the placeable-header builder: they
 // must never read past the data, and what they report must hold for the bytes given.
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const qcd::Orientation orientation = qcd::ReadExifOrientation(bytes);
     Check(orientation >= 1 && orientation <= 8);
+    if (const auto thumbnail = qcd::ReadExifThumbnail(bytes))
+        Check(thumbnail->size <= size && thumbnail->offset <= size - thumbnail->size &&
+              data[thumbnail->offset] == 0xFF && data[thumbnail->offset + 1] == 0xD8);
+
+    if (const auto frame = qcd::ReadJpegFrameSize(bytes)) Check(frame->width > 0 && frame->height > 0);
 
     const int16_t jpegBits = qcd::JpegBits(bytes);
     Check(jpegBits == 8 || jpegBits == 24);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <vector>
 
 namespace qcd {
@@ -66,6 +68,73 @@ TEST(ExifOrientation, TheTagInEitherByteOrderAfterOtherSegments) {
     const Bytes late = {0xFF, 0xD8, 0xFF, 0xDA, 0, 2, 0xFF, 0xE1, 0, 8, 'E', 'x', 'i', 'f', 0, 0};
     EXPECT_EQ(ReadExifOrientation(late), 1);
     EXPECT_EQ(ReadExifOrientation(Bytes{'G', 'I', 'F'}), 1);
+}
+
+// A camera's layout: the first directory with the orientation, a second one pointing at the
+// thumbnail's JPEG, which follows inside the segment. `offset` and `length` replace the
+// pointer's values when set.
+Bytes CameraJpeg(bool big, const Bytes& thumbnail, uint32_t next = 26, std::optional<uint32_t> offset = {},
+                 std::optional<uint32_t> length = {}) {
+    Bytes tiff;
+    const auto put16 = [&](uint32_t v) {
+        if (big) tiff.insert(tiff.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else tiff.insert(tiff.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    };
+    const auto put32 = [&](uint32_t v) {
+        if (big) { put16(v >> 16); put16(v & 0xFFFF); }
+        else { put16(v & 0xFFFF); put16(v >> 16); }
+    };
+    const auto entry = [&](uint32_t tag, uint32_t type, uint32_t value) {
+        put16(tag), put16(type), put32(1);
+        if (type == 3) put16(value), put16(0);
+        else put32(value);
+    };
+    tiff.insert(tiff.end(), {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')});
+    put16(42);
+    put32(8);
+    put16(1);  // at 8: the first directory, 18 bytes with its link
+    entry(0x0112, 3, 6);
+    put32(next);
+    put16(3);  // at 26: the second, 42 bytes; the thumbnail at 68
+    entry(0x0103, 3, 6);
+    entry(0x0201, 4, offset.value_or(68));
+    entry(0x0202, 4, length.value_or(static_cast<uint32_t>(thumbnail.size())));
+    put32(0);
+    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
+    Bytes b = {0xFF, 0xD8};
+    const size_t segment = 2 + 6 + tiff.size();
+    b.insert(b.end(), {0xFF, 0xE1, static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment),
+                       'E', 'x', 'i', 'f', 0, 0});
+    b.insert(b.end(), tiff.begin(), tiff.end());
+    b.insert(b.end(), {0xFF, 0xDA, 0, 2, 0xFF, 0xD9});
+    return b;
+}
+
+TEST(ExifThumbnail, FoundInsideTheSegmentOrNotAtAll) {
+    const Bytes thumbnail = {0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
+    for (bool big : {false, true}) {
+        SCOPED_TRACE(big);
+        const Bytes file = CameraJpeg(big, thumbnail);
+        const auto range = ReadExifThumbnail(file);
+        ASSERT_TRUE(range);
+        EXPECT_EQ(Bytes(file.begin() + static_cast<ptrdiff_t>(range->offset),
+                        file.begin() + static_cast<ptrdiff_t>(range->offset + range->size)), thumbnail);
+        EXPECT_EQ(ReadExifOrientation(file), 6);
+        struct Damage {
+            const char* what;
+            Bytes file;
+        };
+        const Damage damaged[] = {
+            {"no second directory", CameraJpeg(big, thumbnail, 0)},
+            {"second directory past the segment", CameraJpeg(big, thumbnail, 5000)},
+            {"offset past the segment", CameraJpeg(big, thumbnail, 26, 5000)},
+            {"length past the segment", CameraJpeg(big, thumbnail, 26, 68, 5000)},
+            {"length wrapping round", CameraJpeg(big, thumbnail, 26, 68, 0xFFFFFFF0u)},
+            {"not a JPEG there", CameraJpeg(big, thumbnail, 26, 69, 5)},
+        };
+        for (const Damage& d : damaged) EXPECT_FALSE(ReadExifThumbnail(d.file)) << d.what;
+    }
+    EXPECT_FALSE(ReadExifThumbnail(ExifJpeg(false, {{0x0112, 3, 1, 6}})));
 }
 
 // A 3 x 2 picture of distinct pixels in every orientation: each is what turning or mirroring

@@ -58,3 +58,31 @@ TEST(FitGeometry, IconCell) {
 
 }  // namespace
 }  // namespace qcd
+
+namespace qcd {
+namespace {
+
+TEST(ThumbnailServes, OnlyAThumbnailOfThePicturesShapeThatCoversTheFit) {
+    struct Case {
+        int32_t w, h, tw, th;
+        bool serves;
+        const char* what;
+    };
+    const Case cases[] = {
+        {4000, 3000, 160, 120, true, "a camera's 4:3"},
+        {8000, 6000, 160, 120, true, "larger photo, same thumbnail"},
+        {3000, 4000, 120, 160, true, "turned"},
+        {4000, 2250, 160, 90, true, "16:9"},
+        {4000, 2250, 160, 91, true, "one pixel off"},
+        {4000, 3000, 160, 107, false, "a stale thumbnail of another shape"},
+        {4000, 3000, 160, 160, false, "square"},
+        {4000, 3000, 80, 60, false, "smaller than the fit"},
+        {80, 60, 80, 60, false, "no smaller than the picture itself"},
+        {4000, 3000, 0, 0, false, "no size"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ThumbnailServes(c.w, c.h, c.tw, c.th, 100, 120), c.serves) << c.what;
+}
+
+}  // namespace
+}  // namespace qcd

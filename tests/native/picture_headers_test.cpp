@@ -449,3 +449,30 @@ TEST(PictureHeaders, TiffDepthIsBitsPerSampleTimesSamplesInEitherByteOrder) {
 
 }  // namespace
 }  // namespace qcd
+
+namespace qcd {
+namespace {
+
+// The photo's own frame header, past an Exif segment that holds a thumbnail's.
+TEST(PictureHeaders, JpegFrameSizeWalksTheSegments) {
+    const std::vector<uint8_t> thumbnailFrame = {0xFF, 0xC0, 0, 11, 8, 0, 120, 0, 160, 1, 1, 0x11, 0};
+    std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, static_cast<uint8_t>(2 + thumbnailFrame.size())};
+    app1.insert(app1.end(), thumbnailFrame.begin(), thumbnailFrame.end());
+    const std::vector<uint8_t> frame = {0xFF, 0xC2, 0, 11, 8, 0x0B, 0xB8, 0x0F, 0xA0, 1, 1, 0x11, 0};
+    std::vector<uint8_t> file = {0xFF, 0xD8};
+    file.insert(file.end(), app1.begin(), app1.end());
+    file.insert(file.end(), frame.begin(), frame.end());
+    const auto size = ReadJpegFrameSize(file);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 4000);
+    EXPECT_EQ(size->height, 3000);
+    // Cut inside the frame header; a segment longer than the bytes; no frame before the scan.
+    EXPECT_FALSE(ReadJpegFrameSize(std::span(file).first(file.size() - 6)));
+    std::vector<uint8_t> overlong = file;
+    overlong[5] = 0xFF;
+    EXPECT_FALSE(ReadJpegFrameSize(overlong));
+    EXPECT_FALSE(ReadJpegFrameSize(std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xDA, 0, 2, 0xFF, 0xC0, 0, 11}));
+}
+
+}  // namespace
+}  // namespace qcd

@@ -355,6 +355,48 @@ TEST(JpegDecode, APictureSmallerThanTheBoxComesWhole) {
     ExpectGrid(*picture, 3);
 }
 
+// `photo` with an Exif segment after its start marker whose second directory points at
+// `thumbnail`, stored inside the segment as cameras store it.
+std::vector<uint8_t> WithThumbnail(const std::vector<uint8_t>& photo, const std::vector<uint8_t>& thumbnail) {
+    std::vector<uint8_t> tiff = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    const auto put16 = [&](uint32_t v) { tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    const auto put32 = [&](uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
+    put16(0), put32(14);  // the first directory, empty; the second at 14
+    put16(2);
+    put16(0x0201), put16(4), put32(1), put32(14 + 2 + 24 + 4);
+    put16(0x0202), put16(4), put32(1), put32(static_cast<uint32_t>(thumbnail.size()));
+    put32(0);
+    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
+    const size_t length = 2 + 6 + tiff.size();
+    std::vector<uint8_t> file(photo.begin(), photo.begin() + 2);
+    file.insert(file.end(), {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0});
+    file.insert(file.end(), tiff.begin(), tiff.end());
+    file.insert(file.end(), photo.begin() + 2, photo.end());
+    return file;
+}
+
+// A grey thumbnail tells which picture was decoded: the photo is in colour. A thumbnail of
+// another shape (stale, after an edit) does not stand in for it.
+TEST(JpegDecode, AThumbnailOfThePhotosShapeStandsInForItAndAStaleOneDoesNot) {
+    ComScope com;
+    const auto photo = EncodeJpeg(1600, 1200, GUID_WICPixelFormat24bppBGR);
+    const auto fresh = EncodeJpeg(160, 120, GUID_WICPixelFormat8bppGray);
+    const auto stale = EncodeJpeg(160, 160, GUID_WICPixelFormat8bppGray);
+    ASSERT_FALSE(photo.empty() || fresh.empty() || stale.empty());
+
+    const auto fromThumbnail = DecodeJpegThumbnail(WithThumbnail(photo, fresh), 119, 138);
+    ASSERT_TRUE(fromThumbnail);
+    EXPECT_EQ(fromThumbnail->naturalWidth, 1600);  // the caption stays the photo's
+    EXPECT_EQ(fromThumbnail->naturalHeight, 1200);
+    EXPECT_EQ(fromThumbnail->width, 160);
+    OnScreen screen(*fromThumbnail);
+    const COLORREF red = screen.At(CellCentre(0, 0, 160, 120));
+    EXPECT_TRUE(GetRValue(red) == GetGValue(red) && GetGValue(red) == GetBValue(red)) << "not the grey thumbnail";
+
+    EXPECT_FALSE(DecodeJpegThumbnail(WithThumbnail(photo, stale), 119, 138));
+    EXPECT_FALSE(DecodeJpegThumbnail(photo, 119, 138));
+}
+
 TEST(JpegDecode, NothingForWhatIsNotAJpeg) {
     ComScope com;
     EXPECT_FALSE(DecodeJpegScaled({}, 119, 138));
