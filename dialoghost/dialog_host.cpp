@@ -188,7 +188,15 @@ INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_INITDIALOG:
             return preview_.InitPanel(hdlg) ? -1 : 0;
         case WM_NOTIFY:
+            if (reinterpret_cast<const NMHDR*>(lp)->code == TTN_GETDISPINFOW &&
+                preview_.FillButtonTip(*reinterpret_cast<NMTTDISPINFOW*>(lp)))
+                return 0;
             return PreviewNotify(hdlg, *reinterpret_cast<const NMHDR*>(lp));
+        case kButtonActionQuery:
+            // A dialog procedure hands a result back through DWLP_MSGRESULT.
+            SetWindowLongPtrW(hdlg, DWLP_MSGRESULT,
+                              reinterpret_cast<LONG_PTR>(preview_.ButtonActionText(static_cast<int>(wp))));
+            return TRUE;
         case WM_COMMAND:
             return OnPanelCommand(canvas_, preview_.Shown(), wp);
         case WM_PAINT:

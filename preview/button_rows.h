@@ -36,6 +36,11 @@ constexpr std::optional<PanelButton> ButtonOf(int controlId) {
     return std::nullopt;
 }
 
+// What a press of `button` does in `kind`, in words for its tooltip and accessible name
+// ("Play", "Stop", "Pause", "Resume", "Next image", "Fast forward", ...). A button with nothing
+// to do in this state is named by what it does when it can. Static text, NUL-terminated.
+std::u16string_view ButtonAction(PreviewKind kind, PanelButton button);
+
 // What the panel can be told to do; the Win32 side implements it over the panel window, the
 // control's timers and its off-screen copy of the preview area.
 class PanelActions {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "media/media_session.h"
+#include "platform/accessible.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 
@@ -66,20 +67,30 @@ bool PreviewDispatcher::InitPanel(HWND panel) {
     view.SetText(kPauseButton, L"||");
     for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) view.Enable(id, false);
 
-    // The whole title as the label's tooltip, for when the label shows it shortened.
-    HWND label = view.Item(kTitleLabel);
-    titleTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr,
-                                nullptr, nullptr);
-    if (titleTip_ && label) {
+    // The whole title as the label's tooltip, for when the label shows it shortened; each
+    // button's action as its tooltip, asked for when it shows (LPSTR_TEXTCALLBACK).
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, panel, nullptr,
+                            nullptr, nullptr);
+    const auto addTip = [&](HWND control, wchar_t* text) {
+        if (!tips_ || !control) return;
         TOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = panel;
-        tool.uId = reinterpret_cast<UINT_PTR>(label);
-        tool.lpszText = const_cast<wchar_t*>(L"");
-        SendMessageW(titleTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        tool.uId = reinterpret_cast<UINT_PTR>(control);
+        tool.lpszText = text;
+        SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    };
+    addTip(view.Item(kTitleLabel), const_cast<wchar_t*>(L""));
+    for (int id : {kPlayButton, kForwardButton, kBackButton, kPauseButton}) {
+        HWND button = view.Item(id);
+        addTip(button, LPSTR_TEXTCALLBACKW);
+        // The captions are symbols: screen readers are told the action instead.
+        if (button) win::NameForAccessibility(button, [](HWND b) {
+            return reinterpret_cast<const wchar_t*>(
+                SendMessageW(GetParent(b), kButtonActionQuery, static_cast<WPARAM>(GetDlgCtrlID(b)), 0));
+        });
     }
 
     if (!canvas_.BlankArea()) return false;
@@ -90,9 +101,23 @@ bool PreviewDispatcher::InitPanel(HWND panel) {
     return true;
 }
 
+const wchar_t* PreviewDispatcher::ButtonActionText(int controlId) const {
+    const auto button = ButtonOf(controlId);
+    if (!button) return nullptr;
+    return reinterpret_cast<const wchar_t*>(ButtonAction(canvas_.State().kind, *button).data());
+}
+
+bool PreviewDispatcher::FillButtonTip(NMTTDISPINFOW& info) const {
+    if (!(info.uFlags & TTF_IDISHWND)) return false;
+    const wchar_t* text = ButtonActionText(GetDlgCtrlID(reinterpret_cast<HWND>(info.hdr.idFrom)));
+    if (!text) return false;
+    info.lpszText = const_cast<wchar_t*>(text);
+    return true;
+}
+
 void PreviewDispatcher::PanelDestroyed() {
     canvas_.DetachPanel();
-    titleTip_ = nullptr;
+    tips_ = nullptr;
 }
 
 void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
@@ -118,14 +143,14 @@ void PreviewDispatcher::DrawTitle(const DRAWITEMSTRUCT& item) const {
               DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     // Only a shortened name has a tooltip: one over a name shown whole would only cover the
     // picture below it.
-    if (titleTip_) {
+    if (tips_) {
         const std::u16string tip = shown == title ? std::u16string() : title;
         TOOLINFOW tool{};
         tool.cbSize = TTTOOLINFOW_V2_SIZE;
         tool.hwnd = canvas_.Panel();
         tool.uId = reinterpret_cast<UINT_PTR>(item.hwndItem);
         tool.lpszText = const_cast<wchar_t*>(win::Wide(tip));
-        SendMessageW(titleTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 

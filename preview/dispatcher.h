@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,6 +55,12 @@ class PreviewDispatcher {
     // The kind whose preview is shown, for the buttons; none before the first.
     ButtonTarget* Shown() { return shown_; }
 
+    // What a press of the panel button `controlId` does now, for its tooltip and accessible
+    // name (static text); null for another control.
+    const wchar_t* ButtonActionText(int controlId) const;
+    // A tooltip asks for its text: the button's action; false when it is no button's tooltip.
+    bool FillButtonTip(NMTTDISPINFOW& info) const;
+
   private:
     Kind* KindFor(PreviewRow row) const;
 
@@ -60,9 +68,13 @@ class PreviewDispatcher {
     MediaSession& media_;
     std::vector<std::pair<PreviewRow, std::unique_ptr<Kind>>> kinds_;
     Kind* shown_ = nullptr;
-    // The title label's tooltip, owned by the panel's top-level window (it goes with it).
-    HWND titleTip_ = nullptr;
+    // The tooltips of the title label and the buttons, owned by the panel (they go with it).
+    HWND tips_ = nullptr;
 };
+
+// Sent to the panel by a button's accessible object: the button's action text (static) as
+// the message's result, for the button whose id is wParam.
+inline constexpr UINT kButtonActionQuery = WM_APP + 0x51;
 
 // The kinds of the extension table's rows; a row without a kind (yet) only runs the frame.
 struct KindTableRow {

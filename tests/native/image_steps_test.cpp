@@ -253,3 +253,35 @@ TEST_F(PanelCommand, ShortOrWrongTablesNeverReachPastTheStrip) {
 
 }  // namespace
 }  // namespace qcd
+
+namespace qcd {
+namespace {
+
+// What each button's name says a press does, as the rows do it, state by state.
+TEST(ButtonAction, NamesWhatAPressDoesNow) {
+    using K = PreviewKind;
+    using B = PanelButton;
+    struct Case {
+        K kind;
+        B button;
+        std::u16string_view name;
+    };
+    const Case cases[] = {
+        {K::IconSet, B::Forward, u"Next image"},       {K::IconSet, B::Back, u"Previous image"},
+        {K::AnimatedCursor, B::Play, u"Play"},         {K::AnimatedCursorRunning, B::Play, u"Stop"},
+        {K::AnimatedCursorRunning, B::Pause, u"Pause"}, {K::AnimatedCursorPaused, B::Pause, u"Resume"},
+        {K::AnimatedCursorPaused, B::Forward, u"Next frame"},
+        {K::Video, B::Play, u"Play"},                  {K::Video, B::Back, u"Previous frame"},
+        {K::VideoPlaying, B::Play, u"Stop"},           {K::VideoPlaying, B::Forward, u"Fast forward"},
+        {K::VideoPlaying, B::Back, u"Rewind"},         {K::VideoPaused, B::Pause, u"Resume"},
+        {K::Mp3Sound, B::Play, u"Play"},               {K::Mp3Playing, B::Pause, u"Pause"},
+        {K::Mp3Paused, B::Play, u"Resume"},            {K::Mp3Paused, B::Forward, u"Fast forward"},
+        {K::MciPaused, B::Play, u"Resume"},            {K::MciPlaying, B::Play, u"Stop"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ButtonAction(c.kind, c.button), c.name)
+            << static_cast<int>(c.kind) << " " << static_cast<int>(c.button);
+}
+
+}  // namespace
+}  // namespace qcd

@@ -415,8 +415,19 @@ TEST_F(DesignTimeTest, AFolderChosenInThePickerFillsTheFieldWithItsUnicodePath) 
             HWND browser = nullptr;
             if (!WaitFor([&] { return (browser = DialogOfThread(thread)) != nullptr; })) return;
             HWND tree = FindWindowExW(browser, nullptr, L"SysTreeView32", nullptr);
-            WaitFor([&] { return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0; });
-            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            // Asked again until the tree shows it chosen: a request before the browser has
+            // filled its tree is lost.
+            const std::wstring leaf = folder.substr(folder.rfind(L'\\') + 1);
+            WaitFor([&] {
+                SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+                wchar_t text[MAX_PATH] = {};
+                TVITEMW item{};
+                item.mask = TVIF_TEXT;
+                item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+                item.pszText = text;
+                item.cchTextMax = MAX_PATH;
+                return item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && leaf == text;
+            });
             PostMessageW(browser, WM_COMMAND, IDOK, 0);
         });
         Click(IDC_INIT_DIR_BROWSE);

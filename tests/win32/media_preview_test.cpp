@@ -5,10 +5,12 @@
 #include <mmsystem.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "media_files.h"
 #include "preview/canvas.h"
@@ -78,6 +80,57 @@ TEST_F(PreviewTest, AVideoPlaysOnTheControlsTimerAndAMidiFileOnItsOwn) {
     EXPECT_EQ(pausedLater, paused);
     EXPECT_EQ(midiCaption, L"□");
     EXPECT_EQ(midiTime, L"00:00/01:01");  // no MIDI output here: the position stays at 0
+}
+
+// The accessible name of a panel button as a screen reader reads it, from this (another)
+// thread: through the platform's accessibility interface.
+std::wstring AccessibleName(HWND button) {
+    constexpr IID kIidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(button, static_cast<DWORD>(OBJID_CLIENT), kIidAccessible,
+                                          reinterpret_cast<void**>(&accessible))) || !accessible)
+        return L"(no object)";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    accessible->get_accName(self, &name);
+    std::wstring text = name ? name : L"(no name)";
+    SysFreeString(name);
+    accessible->Release();
+    return text;
+}
+
+// The four names, play first, as the buttons' captions stay symbols.
+std::vector<std::wstring> ButtonNames(HWND panel) {
+    std::vector<std::wstring> names;
+    for (int id : {1005, 1006, 1007, 1008}) names.push_back(AccessibleName(GetDlgItem(panel, id)));
+    return names;
+}
+
+TEST_F(PreviewTest, TheButtonsSayWhatAPressWillDoNow) {
+    fs::copy_file(VideoFixture("clip.avi"), folder_ / L"clip.avi");
+    std::vector<std::wstring> still, playing, paused;
+    std::wstring playCaption;
+    Open([&](HWND dlg, HWND pnl) {
+        CoInitialize(nullptr);
+        if (Preview(dlg, pnl, L"clip.avi")) {
+            still = ButtonNames(pnl);
+            Click(pnl, 1005);
+            WaitFor([&] { return WindowText(GetDlgItem(pnl, 1005)) == L"□"; });
+            playing = ButtonNames(pnl);
+            Click(pnl, 1008);
+            WaitFor([&] { return WindowText(GetDlgItem(pnl, 1005)) == L"＞"; });
+            paused = ButtonNames(pnl);
+            playCaption = WindowText(GetDlgItem(pnl, 1005));
+        }
+        CoUninitialize();
+    });
+    using Names = std::vector<std::wstring>;
+    EXPECT_EQ(still, (Names{L"Play", L"Next frame", L"Previous frame", L"Pause"}));
+    EXPECT_EQ(playing, (Names{L"Stop", L"Fast forward", L"Rewind", L"Pause"}));
+    EXPECT_EQ(paused, (Names{L"Play", L"Next frame", L"Previous frame", L"Resume"}));
+    EXPECT_EQ(playCaption, L"＞");  // the caption stays the symbol
 }
 
 // The name of the list's selected item; the list is in this process, so the text can be asked
