@@ -228,6 +228,9 @@ private:
     bool modified_ = false;
     int previewTicks_ = 0;
     std::wstring faceName_;
+    // The screen's DPI: the layout below is given at 96 and scaled to it, as the font is.
+    int dpi_ = 96;
+    int Px(int length) const { return MulDiv(length, dpi_, 96); }
     qcd::win::unique_hfont font_;
     qcd::win::unique_hfont boldFont_;
 
@@ -287,7 +290,7 @@ LRESULT CALLBACK DemoWindow::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 
 HWND DemoWindow::Add(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h, int id,
                      DWORD exStyle) {
-    HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+    HWND child = CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, Px(x), Px(y), Px(w), Px(h), hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                                  nullptr);
     if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -315,7 +318,8 @@ bool DemoWindow::CreateWindows() {
     LOGFONTW lf{};
     {
         qcd::win::window_dc screen(nullptr);
-        lf.lfHeight = -MulDiv(9, screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96, 72);
+        if (screen) dpi_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+        lf.lfHeight = -MulDiv(9, dpi_, 72);
     }
     lf.lfCharSet = faceName_.empty() ? DEFAULT_CHARSET : SHIFTJIS_CHARSET;
     lf.lfQuality = CLEARTYPE_QUALITY;
@@ -326,7 +330,7 @@ bool DemoWindow::CreateWindows() {
 
     // No WS_CLIPCHILDREN: group boxes leave their inside to the parent's background.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    RECT frame{0, 0, Px(kClientWidth), Px(kClientHeight)};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
@@ -336,8 +340,8 @@ bool DemoWindow::CreateWindows() {
     // Left: the form and its commands.
     Add(L"BUTTON", L"Form1", BS_GROUPBOX, 12, 6, 300, 196);
     form_ = CreateWindowExW(WS_EX_CLIENTEDGE, kFormClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                            kFormRect.left, kFormRect.top, kFormRect.right - kFormRect.left,
-                            kFormRect.bottom - kFormRect.top, hwnd_, nullptr, instance, this);
+                            Px(kFormRect.left), Px(kFormRect.top), Px(kFormRect.right - kFormRect.left),
+                            Px(kFormRect.bottom - kFormRect.top), hwnd_, nullptr, instance, this);
     designCheck_ = Add(L"BUTTON", L"デザイン モード (UserMode = False)", BS_AUTOCHECKBOX | WS_TABSTOP, 12, 210,
                        240, 20, kIdDesignMode);
     SendMessageW(designCheck_, BM_SETCHECK, userMode_ ? BST_UNCHECKED : BST_CHECKED, 0);

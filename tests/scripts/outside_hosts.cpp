@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -353,6 +354,111 @@ TEST_F(DemoHost, PropertiesButtonOpensTheSystemFrameOnTheControl) {
     EXPECT_EQ(Text(GetDlgItem(page, IDC_MAX_FILE_SIZE_EDIT)), L"260");
     PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
+}
+
+// The system DPI that programs started from now on read (Wine reads it once, when a process
+// starts), put back as it was when the scope ends.
+class SystemDpi {
+  public:
+    explicit SystemDpi(DWORD dpi) {
+        for (auto& [root, path, saved] : keys_) {
+            HKEY key = nullptr;
+            if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr))
+                continue;
+            DWORD value = 0, size = sizeof value;
+            if (RegQueryValueExW(key, L"LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) == 0)
+                saved = value;
+            RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+            RegCloseKey(key);
+        }
+    }
+    ~SystemDpi() {
+        for (auto& [root, path, saved] : keys_) {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(root, path, 0, KEY_SET_VALUE, &key)) continue;
+            if (saved)
+                RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*saved), sizeof(DWORD));
+            else
+                RegDeleteValueW(key, L"LogPixels");
+            RegCloseKey(key);
+        }
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+  private:
+    struct Key {
+        HKEY root;
+        const wchar_t* path;
+        std::optional<DWORD> saved;
+    };
+    Key keys_[2] = {{HKEY_CURRENT_USER, L"Control Panel\\Desktop", {}},
+                    {HKEY_CURRENT_CONFIG, L"Software\\Fonts", {}}};
+};
+
+struct CutLabel {
+    std::wstring text;
+    int width, inkRight;
+};
+BOOL CALLBACK CollectStatic(HWND w, LPARAM out) {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    const LONG style = GetWindowLongW(w, GWL_STYLE);
+    // Labels that clip their text at the edge (the ellipsis kinds shorten it on purpose).
+    if (lstrcmpiW(cls, L"Static") == 0 && IsWindowVisible(w) && (style & SS_TYPEMASK) == SS_LEFTNOWORDWRAP &&
+        !(style & SS_ELLIPSISMASK) && !Text(w).empty())
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(w);
+    return TRUE;
+}
+// The labels of the demo whose text runs to their right edge: cut. A whole text ends short of
+// it. Only labels wholly on the screen are looked at.
+std::vector<CutLabel> CutLabels(HWND main) {
+    std::vector<HWND> labels;
+    EnumChildWindows(main, CollectStatic, reinterpret_cast<LPARAM>(&labels));
+    std::vector<CutLabel> cut;
+    qcd::win::window_dc screen(nullptr);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    for (HWND label : labels) {
+        RECT r{};
+        GetWindowRect(label, &r);
+        if (r.left < 0 || r.top < 0 || r.right > GetSystemMetrics(SM_CXSCREEN) || r.bottom > GetSystemMetrics(SM_CYSCREEN))
+            continue;
+        int inkRight = -1;
+        for (int x = r.left; x < r.right; ++x)
+            for (int y = r.top; y < r.bottom; ++y)
+                if (GetPixel(screen.get(), x, y) != face) inkRight = x - r.left;
+        if (inkRight >= r.right - r.left - 2) cut.push_back({Text(label), r.right - r.left, inkRight});
+    }
+    return cut;
+}
+
+// The demo is laid out for the screen's DPI: at 144 its labels hold their texts as at 96.
+TEST(DemoAtHighDpi, NoLabelIsCut) {
+    for (DWORD dpi : {96u, 144u}) {
+        SCOPED_TRACE(dpi);
+        std::unique_ptr<Child> demo;
+        {
+            const SystemDpi scope(dpi);
+            demo = std::make_unique<Child>(L"\"" + WindowsPath(QCD_DEMO_EXE) + L"\" --quit-after 60000");
+            ASSERT_TRUE(demo->Started());
+            HWND found = nullptr;
+            ASSERT_TRUE(WaitFor([&] { return (found = TopWindowOf(demo->Id(), L"QuorDemoMain")) != nullptr; }));
+        }
+        HWND main = TopWindowOf(demo->Id(), L"QuorDemoMain");
+        // At 144 DPI the window is larger than this screen: its left part is what is checked.
+        SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+        RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        Sleep(500);
+        std::vector<CutLabel> cut = CutLabels(main);
+        std::vector<HWND> all;
+        EnumChildWindows(main, CollectStatic, reinterpret_cast<LPARAM>(&all));
+        EXPECT_GE(all.size(), 10u) << "the labels were not found";
+        for (const CutLabel& c : cut)
+            ADD_FAILURE() << "cut: " << testing::PrintToString(c.text) << " width " << c.width
+                          << ", ink to " << c.inkRight;
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        demo->Finish(10000);
+    }
 }
 
 }  // namespace
