@@ -133,7 +133,10 @@ class Wine:
     def export(self, scope):
         self.exports += 1
         path = os.path.join(self.workdir, "export%d.reg" % self.exports)
-        if self.run("reg", "export", ROOTS[scope], win_path(path), "/y") != 0:
+        # Once in a full run, Wine's reg failed to export a root that exists (seen for
+        # HKCU\Software\Classes, the next export found it): a root missing twice is missing.
+        if (self.run("reg", "export", ROOTS[scope], win_path(path), "/y") != 0 and
+                self.run("reg", "export", ROOTS[scope], win_path(path), "/y") != 0):
             return {}  # the root does not exist
         with open(path, "rb") as f:
             text = f.read().decode("utf-16")
