@@ -66,7 +66,10 @@ bool Vbmp3::Open(const std::u16string& path, Vbmp3Info& info) {
     // A library with only the ANSI open takes the name when the code page holds it, else
     // the short name (ASCII on volumes that keep short names).
     std::optional<std::string> name = win::ToAnsiExactly(path);
-    if (!name) name = win::ToAnsiExactly(win::ShortPathName(path));
+    if (!name) {
+        const std::u16string shortPath = win::ShortPathName(path);
+        if (!shortPath.empty()) name = win::ToAnsiExactly(shortPath);
+    }
     if (!name) {
         win::Trace("sound preview", "the name has no form the library's ANSI open can take");
         return false;

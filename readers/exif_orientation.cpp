@@ -3,6 +3,8 @@
 #include <cstring>
 #include <optional>
 
+#include "readers/jpeg_segments.h"
+
 namespace qcd {
 
 namespace {
@@ -67,26 +69,15 @@ struct ExifTiff {
     std::span<const uint8_t> bytes;
 };
 std::optional<ExifTiff> FindExif(std::span<const uint8_t> jpeg) {
-    if (jpeg.size() < 4 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) return std::nullopt;
-    size_t at = 2;
-    while (jpeg.size() - at >= 4 && jpeg[at] == 0xFF) {
-        const uint8_t marker = jpeg[at + 1];
-        if (marker == 0xFF) {  // a fill byte
-            ++at;
-            continue;
-        }
-        // The picture's data, or the end: no Exif segment before it.
-        if (marker == 0xDA || marker == 0xD9) return std::nullopt;
-        const size_t length = Be16(jpeg, at + 2);
-        if (length < 2 || length > jpeg.size() - at - 2) return std::nullopt;
-        const auto segment = jpeg.subspan(at + 4, length - 2);
+    std::optional<ExifTiff> found;
+    WalkJpegSegments(jpeg, [&](uint8_t marker, size_t offset, std::span<const uint8_t> body) {
         constexpr uint8_t kExif[] = {'E', 'x', 'i', 'f', 0, 0};
-        if (marker == 0xE1 && segment.size() >= sizeof kExif &&
-            std::memcmp(segment.data(), kExif, sizeof kExif) == 0)
-            return ExifTiff{at + 4 + sizeof kExif, segment.subspan(sizeof kExif)};
-        at += 2 + length;
-    }
-    return std::nullopt;
+        if (marker != 0xE1 || body.size() < sizeof kExif || std::memcmp(body.data(), kExif, sizeof kExif) != 0)
+            return false;
+        found = ExifTiff{offset + sizeof kExif, body.subspan(sizeof kExif)};
+        return true;
+    });
+    return found;
 }
 
 }  // namespace

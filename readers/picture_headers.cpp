@@ -6,6 +6,7 @@
 
 #include "readers/bitmap_header.h"
 #include "readers/icon_file.h"
+#include "readers/jpeg_segments.h"
 
 namespace qcd {
 
@@ -336,27 +337,18 @@ bool LoaderMayTake(PictureHeaderKind kind, std::span<const uint8_t> head, uint64
 }
 
 std::optional<JpegFrameSize> ReadJpegFrameSize(std::span<const uint8_t> file) {
-    if (file.size() < 4 || file[0] != 0xFF || file[1] != 0xD8) return std::nullopt;
-    size_t at = 2;
-    while (file.size() - at >= 4 && file[at] == 0xFF) {
-        const uint8_t marker = file[at + 1];
-        if (marker == 0xFF) {  // a fill byte
-            ++at;
-            continue;
-        }
-        if (marker == 0xDA || marker == 0xD9) return std::nullopt;  // data before any frame
-        const size_t length = Be16(file, at + 2);
-        if (length < 2 || length > file.size() - at - 2) return std::nullopt;
+    std::optional<JpegFrameSize> size;
+    WalkJpegSegments(file, [&](uint8_t marker, size_t, std::span<const uint8_t> body) {
         // SOF0 to SOF15, less DHT (C4), JPG (C8) and DAC (CC).
-        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
-            if (length < 8) return std::nullopt;
-            const int32_t height = Be16(file, at + 5), width = Be16(file, at + 7);
-            if (width == 0 || height == 0) return std::nullopt;
-            return JpegFrameSize{width, height};
+        if (marker < 0xC0 || marker > 0xCF || marker == 0xC4 || marker == 0xC8 || marker == 0xCC) return false;
+        // Precision, then height and width.
+        if (body.size() >= 6) {
+            const int32_t height = Be16(body, 1), width = Be16(body, 3);
+            if (width > 0 && height > 0) size = JpegFrameSize{width, height};
         }
-        at += 2 + length;
-    }
-    return std::nullopt;
+        return true;
+    });
+    return size;
 }
 
 int16_t JpegBits(std::span<const uint8_t> file) {

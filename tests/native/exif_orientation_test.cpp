@@ -11,31 +11,32 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// A JPEG start: SOI, `before` segments, an APP1 Exif segment whose TIFF directory holds
-// `entries` (tag, type, count, value), then the scan.
-Bytes ExifJpeg(bool big, std::vector<std::array<uint32_t, 4>> entries, Bytes before = {},
-               uint32_t directory = 8) {
-    Bytes tiff;
-    const auto put16 = [&](uint32_t v) {
-        if (big) tiff.insert(tiff.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
-        else tiff.insert(tiff.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-    };
-    const auto put32 = [&](uint32_t v) {
-        if (big) { put16(v >> 16); put16(v & 0xFFFF); }
-        else { put16(v & 0xFFFF); put16(v >> 16); }
-    };
-    tiff.insert(tiff.end(), {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')});
-    put16(42);
-    put32(directory);
-    put16(static_cast<uint32_t>(entries.size()));
-    for (const auto& e : entries) {
-        put16(e[0]);
-        put16(e[1]);
-        put32(e[2]);
-        put16(e[3]);
-        put16(0);
+// A TIFF structure written in either byte order, from its header on.
+struct TiffWriter {
+    explicit TiffWriter(bool big) : big(big) {
+        bytes = {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')};
+        U16(42);
     }
-    put32(0);
+    void U16(uint32_t v) {
+        if (big) bytes.insert(bytes.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
+        else bytes.insert(bytes.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+    }
+    void U32(uint32_t v) {
+        if (big) U16(v >> 16), U16(v & 0xFFFF);
+        else U16(v & 0xFFFF), U16(v >> 16);
+    }
+    // One directory entry of one value: a SHORT left-aligned in its field, a LONG filling it.
+    void Entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
+        U16(tag), U16(type), U32(count);
+        if (type == 3) U16(value), U16(0);
+        else U32(value);
+    }
+    bool big;
+    Bytes bytes;
+};
+
+// SOI, `before` segments, an APP1 Exif segment holding `tiff`, then the scan.
+Bytes WithExif(const Bytes& tiff, const Bytes& before = {}) {
     Bytes b = {0xFF, 0xD8};
     b.insert(b.end(), before.begin(), before.end());
     const size_t length = 2 + 6 + tiff.size();
@@ -44,6 +45,17 @@ Bytes ExifJpeg(bool big, std::vector<std::array<uint32_t, 4>> entries, Bytes bef
     b.insert(b.end(), tiff.begin(), tiff.end());
     b.insert(b.end(), {0xFF, 0xDA, 0, 2, 0xFF, 0xD9});
     return b;
+}
+
+// A JPEG whose Exif directory at `directory` holds `entries` (tag, type, count, value).
+Bytes ExifJpeg(bool big, std::vector<std::array<uint32_t, 4>> entries, Bytes before = {},
+               uint32_t directory = 8) {
+    TiffWriter tiff(big);
+    tiff.U32(directory);
+    tiff.U16(static_cast<uint32_t>(entries.size()));
+    for (const auto& e : entries) tiff.Entry(e[0], e[1], e[2], e[3]);
+    tiff.U32(0);
+    return WithExif(tiff.bytes, before);
 }
 
 TEST(ExifOrientation, TheTagInEitherByteOrderAfterOtherSegments) {
@@ -75,39 +87,18 @@ TEST(ExifOrientation, TheTagInEitherByteOrderAfterOtherSegments) {
 // pointer's values when set.
 Bytes CameraJpeg(bool big, const Bytes& thumbnail, uint32_t next = 26, std::optional<uint32_t> offset = {},
                  std::optional<uint32_t> length = {}) {
-    Bytes tiff;
-    const auto put16 = [&](uint32_t v) {
-        if (big) tiff.insert(tiff.end(), {static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)});
-        else tiff.insert(tiff.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
-    };
-    const auto put32 = [&](uint32_t v) {
-        if (big) { put16(v >> 16); put16(v & 0xFFFF); }
-        else { put16(v & 0xFFFF); put16(v >> 16); }
-    };
-    const auto entry = [&](uint32_t tag, uint32_t type, uint32_t value) {
-        put16(tag), put16(type), put32(1);
-        if (type == 3) put16(value), put16(0);
-        else put32(value);
-    };
-    tiff.insert(tiff.end(), {static_cast<uint8_t>(big ? 'M' : 'I'), static_cast<uint8_t>(big ? 'M' : 'I')});
-    put16(42);
-    put32(8);
-    put16(1);  // at 8: the first directory, 18 bytes with its link
-    entry(0x0112, 3, 6);
-    put32(next);
-    put16(3);  // at 26: the second, 42 bytes; the thumbnail at 68
-    entry(0x0103, 3, 6);
-    entry(0x0201, 4, offset.value_or(68));
-    entry(0x0202, 4, length.value_or(static_cast<uint32_t>(thumbnail.size())));
-    put32(0);
-    tiff.insert(tiff.end(), thumbnail.begin(), thumbnail.end());
-    Bytes b = {0xFF, 0xD8};
-    const size_t segment = 2 + 6 + tiff.size();
-    b.insert(b.end(), {0xFF, 0xE1, static_cast<uint8_t>(segment >> 8), static_cast<uint8_t>(segment),
-                       'E', 'x', 'i', 'f', 0, 0});
-    b.insert(b.end(), tiff.begin(), tiff.end());
-    b.insert(b.end(), {0xFF, 0xDA, 0, 2, 0xFF, 0xD9});
-    return b;
+    TiffWriter tiff(big);
+    tiff.U32(8);
+    tiff.U16(1);  // at 8: the first directory, 18 bytes with its link
+    tiff.Entry(0x0112, 3, 1, 6);
+    tiff.U32(next);
+    tiff.U16(3);  // at 26: the second, 42 bytes; the thumbnail at 68
+    tiff.Entry(0x0103, 3, 1, 6);
+    tiff.Entry(0x0201, 4, 1, offset.value_or(68));
+    tiff.Entry(0x0202, 4, 1, length.value_or(static_cast<uint32_t>(thumbnail.size())));
+    tiff.U32(0);
+    tiff.bytes.insert(tiff.bytes.end(), thumbnail.begin(), thumbnail.end());
+    return WithExif(tiff.bytes);
 }
 
 TEST(ExifThumbnail, FoundInsideTheSegmentOrNotAtAll) {

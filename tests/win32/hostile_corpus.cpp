@@ -946,6 +946,44 @@ void Jpegs(Corpus& c, const fs::path& fixtures) {
     }
 }
 
+// A camera photo: the baseline fixture with an Exif segment whose second directory points at
+// a 160 x 120 thumbnail, which the preview shows instead of the photo; its pointers and the
+// thumbnail's own frame and data damaged.
+void CameraJpegs(Corpus& c, const fs::path& fixtures) {
+    const Bytes photo = ReadAll(fixtures / "baseline.jpg"), thumbnail = ReadAll(fixtures / "thumb.jpg");
+    if (photo.size() < 4 || thumbnail.empty()) return;
+    Bytes tiff = {'I', 'I', 42, 0};
+    const auto put16 = [&](uint32_t v) { tiff.insert(tiff.end(), {uint8_t(v), uint8_t(v >> 8)}); };
+    const auto put32 = [&](uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
+    put32(8);
+    put16(1), put16(0x0112), put16(3), put32(1), put16(1), put16(0), put32(26);  // the first directory
+    put16(3);                                                                    // the second, at 26
+    put16(0x0103), put16(3), put32(1), put16(6), put16(0);
+    put16(0x0201), put16(4), put32(1), put32(68);
+    put16(0x0202), put16(4), put32(1), put32(static_cast<uint32_t>(thumbnail.size()));
+    put32(0);
+    Append(tiff, thumbnail);
+    const size_t length = 2 + 6 + tiff.size();
+    Bytes b = Slice(photo, 0, 2);
+    Append(b, {0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0});
+    Append(b, tiff);
+    Append(b, Slice(photo, 2, photo.size()));
+    // The TIFF structure starts at 12 in the file.
+    constexpr size_t kTiff = 12, kThumbnail = kTiff + 68;
+    c.Seed("jpg", "camera", b, "the baseline with a 160x120 Exif thumbnail");
+    c.Fields("jpg", "camera", b,
+             {{"ifd1", kTiff + 22, 4, {0, 8, 0xFFFF, 0xFFFFFFFF}},
+              {"thumb-offset", kTiff + 48, 4, {0, 8, 69, 0x7FFFFFFF, 0xFFFFFFFF}},
+              {"thumb-length", kTiff + 60, 4, {0, 4, 100, 0xFFFF, 0xFFFFFFFF}}});
+    for (const Segment& s : JpegSegments(thumbnail)) {
+        if (s.marker != 0xC0) continue;
+        c.Fields("jpg", "camera", b,
+                 {{"thumb-height", kThumbnail + s.at + 5, 2, {0, 1, 450, 0xFFFF}, true},
+                  {"thumb-width", kThumbnail + s.at + 7, 2, {0, 1, 600, 0xFFFF}, true}});
+    }
+    c.Flips("jpg", "camera", b, 6, 1 + static_cast<int>(c.Next() % 4), kThumbnail, kThumbnail + thumbnail.size());
+}
+
 }  // namespace
 
 namespace {
@@ -2587,6 +2625,8 @@ std::vector<HostileFile> MakeHostileCorpus(const HostileSources& sources) {
     Waves(c);
     Midis(c);
     Mpegs(c, sources.fixtures);
+    // Last, so that the random flips of the others stay the ones they were.
+    CameraJpegs(c, sources.fixtures);
     return std::move(c.files);
 }
 

@@ -45,11 +45,6 @@ inline Bytes MidiFile(uint32_t milliseconds) {
 
 // The videos the build made (Microsoft Video 1: Wine's player draws it, not plain RGB):
 // clip.avi 160 x 120 with 250 frames, tall.avi 100 x 200 with 30, small.avi 64 x 48 with 30.
-inline std::filesystem::path VideoFixture(const char* name) {
-    std::string unix = QCD_FIXTURE_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return std::filesystem::path("Z:" + unix) / name;
-}
+inline std::filesystem::path VideoFixture(const char* name) { return OnDriveZ(QCD_FIXTURE_DIR) / name; }
 
 }  // namespace qcd::test

@@ -28,6 +28,14 @@ inline void Put32(Bytes& b, uint32_t v) {
     Put16(b, v >> 16);
 }
 
+// A Unix path of the build (a fixture folder, a file) as Wine's Z: drive shows it.
+inline std::filesystem::path OnDriveZ(const char* unixPath) {
+    std::string path = unixPath;
+    for (auto& c : path)
+        if (c == '/') c = '\\';
+    return std::filesystem::path("Z:" + path);
+}
+
 inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),

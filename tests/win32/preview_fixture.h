@@ -26,12 +26,7 @@ using win::com_ptr;
 inline constexpr COLORREF kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
 
 // JPEGs made by the build with ImageMagick: 640 x 480, top half red, bottom half blue.
-inline fs::path Fixture(const char* name) {
-    std::string unix = QCD_FIXTURE_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + unix) / name;
-}
+inline fs::path Fixture(const char* name) { return OnDriveZ(QCD_FIXTURE_DIR) / name; }
 
 struct Area {
     HWND window = nullptr;

@@ -34,12 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-fs::path SoundFolder() {
-    std::string unix = QCD_SOUND_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + unix);
-}
+fs::path SoundFolder() { return OnDriveZ(QCD_SOUND_DIR); }
 
 class SoundKindTest : public HiddenPanelTest {
   protected:

@@ -19,12 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Sounds() {
-    std::string unix = QCD_SOUND_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + unix);
-}
+fs::path Sounds() { return OnDriveZ(QCD_SOUND_DIR); }
 
 // The preview area as the screen shows it.
 std::vector<COLORREF> Screen(const Area& a) {

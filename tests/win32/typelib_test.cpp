@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "control/ids.h"
+#include "picture_files.h"
 #include "platform/com_ptr.h"
 
 namespace qcd::test {
@@ -44,6 +45,25 @@ protected:
             }
         }
         return {};
+    }
+    // The vtable side of the dual interface: what Invoke calls and what early-binding hosts
+    // compile against.
+    com_ptr<ITypeInfo> Vtable(UINT& funcs, WORD& flags) {
+        auto dispatch = Info(IID__QuorComDlg);
+        HREFTYPE ref = 0;
+        com_ptr<ITypeInfo> vtbl;
+        funcs = 0;
+        flags = 0;
+        if (!dispatch || FAILED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
+            FAILED(dispatch->GetRefTypeInfo(ref, vtbl.put())))
+            return {};
+        TYPEATTR* attr = nullptr;
+        if (SUCCEEDED(vtbl->GetTypeAttr(&attr))) {
+            funcs = attr->cFuncs;
+            flags = attr->wTypeFlags;
+            vtbl->ReleaseTypeAttr(attr);
+        }
+        return vtbl;
     }
     com_ptr<ITypeLib> lib_;
 };
@@ -95,17 +115,11 @@ TEST_F(TypeLibTest, LibraryAndEnumsKeepTheirNames) {
 }
 
 TEST_F(TypeLibTest, DualInterfaceMembersInOrderWithHelpStrings) {
-    // The vtable side: what Invoke calls and what early-binding hosts compile against.
-    auto dispatch = Info(IID__QuorComDlg);
-    HREFTYPE ref = 0;
-    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref));
-    com_ptr<ITypeInfo> vtbl;
-    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeInfo(ref, vtbl.put()));
-    TYPEATTR* attr = nullptr;
-    vtbl->GetTypeAttr(&attr);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-    const UINT funcs = attr->cFuncs;
-    vtbl->ReleaseTypeAttr(attr);
+    UINT funcs = 0;
+    WORD flags = 0;
+    const auto vtbl = Vtable(funcs, flags);
+    ASSERT_TRUE(vtbl);
+    EXPECT_TRUE(flags & TYPEFLAG_FDUAL);
 
     const std::vector<std::wstring> order = {
         L"Show_AboutBox", L"DefaultExt",  L"FileName",  L"InitDir",    L"MaxFileSize", L"DialogTitle",
@@ -151,10 +165,7 @@ TEST_F(TypeLibTest, DualInterfaceMembersInOrderWithHelpStrings) {
 
 // docs/reference.md's member table, a line per member: "name|kind|type|id|help".
 std::vector<std::wstring> ReferenceMembers() {
-    std::string unix = QCD_REFERENCE_FILE;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    std::ifstream in("Z:" + unix, std::ios::binary);
+    std::ifstream in(OnDriveZ(QCD_REFERENCE_FILE), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::wstring text(bytes.size(), L'\0');
     text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
@@ -199,15 +210,10 @@ std::wstring TypeName(ITypeInfo* info, const TYPEDESC& t) {
 
 // The reference is written by hand: its table of members must say what the library says.
 TEST_F(TypeLibTest, TheReferenceListsEveryMemberAsTheLibraryHasIt) {
-    auto dispatch = Info(IID__QuorComDlg);
-    HREFTYPE ref = 0;
-    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref));
-    com_ptr<ITypeInfo> vtbl;
-    ASSERT_HRESULT_SUCCEEDED(dispatch->GetRefTypeInfo(ref, vtbl.put()));
-    TYPEATTR* attr = nullptr;
-    vtbl->GetTypeAttr(&attr);
-    const UINT funcs = attr->cFuncs;
-    vtbl->ReleaseTypeAttr(attr);
+    UINT funcs = 0;
+    WORD flags = 0;
+    const auto vtbl = Vtable(funcs, flags);
+    ASSERT_TRUE(vtbl);
     std::vector<std::wstring> library;
     for (UINT i = 0; i < funcs; ++i) {
         FUNCDESC* fd = nullptr;

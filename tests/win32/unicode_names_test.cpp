@@ -18,12 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path SoundFixture(const char* name) {
-    std::string unix = QCD_SOUND_DIR;
-    for (auto& c : unix)
-        if (c == '/') c = '\\';
-    return fs::path("Z:" + unix) / name;
-}
+fs::path SoundFixture(const char* name) { return OnDriveZ(QCD_SOUND_DIR) / name; }
 
 // What the panel showed of one file.
 struct Seen {
