@@ -82,6 +82,32 @@ std::optional<IconImageInfo> MeasurePng(std::span<const uint8_t> image) {
                          static_cast<int16_t>(image[24] * channels)};
 }
 
+// Whether a bitmap image holds what its header says: the platform's icon loader reads the
+// colour table, the colour rows and the mask rows at the header's width, height and depth
+// without asking how many bytes it was given.
+bool BitmapRowsFit(std::span<const uint8_t> image) {
+    const uint64_t headerSize = U32(image, 0);
+    const auto width = static_cast<int32_t>(U32(image, 4));
+    const auto height = static_cast<int32_t>(U32(image, 8));  // the colour rows and the mask's
+    const uint16_t planes = U16(image, 12);
+    const uint16_t bits = U16(image, 14);
+    const uint32_t compression = U32(image, 16);
+    const uint32_t coloursUsed = U32(image, 32);
+    if (headerSize < kBitmapInfoSize || planes != 1 || width <= 0 || height <= 0) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
+    constexpr uint32_t kBitFields = 3;
+    uint64_t colours = std::min<uint32_t>(coloursUsed, 256);
+    if (colours == 0 && bits <= 8) colours = uint64_t{1} << bits;
+    const uint64_t masks = compression == kBitFields && headerSize == kBitmapInfoSize ? 12 : 0;
+    const auto stride = [width](uint64_t depth) {
+        return (static_cast<uint64_t>(width) * depth + 31) / 32 * 4;
+    };
+    const uint64_t rows = static_cast<uint64_t>(height) / 2;
+    const uint64_t need = headerSize + masks + colours * 4 + (stride(bits) + stride(1)) * rows;
+    return need <= image.size();
+}
+
 void Put16(std::vector<uint8_t>& out, size_t at, uint16_t v) {
     out[at] = static_cast<uint8_t>(v);
     out[at + 1] = static_cast<uint8_t>(v >> 8);
@@ -102,7 +128,9 @@ std::optional<IconImageInfo> MeasureIconImage(std::span<const uint8_t> image) {
         return MeasurePng(image);
     if (image.size() < kBitmapInfoSize) return std::nullopt;
     const auto width = static_cast<int32_t>(U32(image, 4));
-    return IconImageInfo{width, width, static_cast<int16_t>(U16(image, 14))};
+    const auto bits = static_cast<int16_t>(U16(image, 14));
+    if (!BitmapRowsFit(image)) return std::nullopt;
+    return IconImageInfo{width, width, bits};
 }
 
 IconFileInfo ReadIconFile(std::span<const uint8_t> file) {

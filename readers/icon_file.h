@@ -43,7 +43,8 @@ struct IconFileInfo {
 // An icon or cursor image's size and depth from its own header: a bitmap header (at least 40
 // bytes) gives the width at +4 for both width and height (its own height counts the mask too)
 // and the bits at +14; a PNG image gives the size and depth of its IHDR. Nothing for anything
-// else.
+// else, nor for a bitmap whose planes are not 1, whose depth is not one a bitmap has, or whose
+// colour table, colour rows and mask rows do not fit in the image's bytes.
 std::optional<IconImageInfo> MeasureIconImage(std::span<const uint8_t> image);
 
 // The header's image count (int16, at least 1), then for each directory entry its image at the

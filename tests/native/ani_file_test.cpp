@@ -33,9 +33,12 @@ Bytes Values(std::initializer_list<int32_t> values) {
     return b;
 }
 
-// A one-image cursor file whose bitmap header says `side` wide at `bits`; `extra` pads it.
+// A one-image cursor file whose bitmap header says `side` wide at `bits`, with the colour
+// table and rows that says; `extra` pads it.
 Bytes Cursor(int32_t side, uint16_t bits, size_t extra = 0) {
-    const size_t imageSize = 40 + extra;
+    const auto stride = [side](int depth) { return static_cast<size_t>((side * depth + 31) / 32 * 4); };
+    const size_t colours = bits <= 8 ? size_t{1} << bits : 0;
+    const size_t imageSize = 40 + colours * 4 + (stride(bits) + stride(1)) * static_cast<size_t>(side) + extra;
     Bytes b = {0, 0, 2, 0, 1, 0, static_cast<uint8_t>(side), static_cast<uint8_t>(side), 0, 0};
     Append32(b, 0);  // hot spot
     Append32(b, static_cast<uint32_t>(imageSize));

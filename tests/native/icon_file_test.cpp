@@ -4,6 +4,7 @@
 
 #include "test_bytes.h"
 
+#include <algorithm>
 #include <string>
 
 namespace qcd {
@@ -17,9 +18,13 @@ uint32_t Get32(const Bytes& b, size_t at) {
     return static_cast<uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24);
 }
 
-// A bitmap-header image: the header counts the mask in its height; `fill` marks the pixels.
+// A bitmap-header image: the header counts the mask in its height; `fill` marks the pixels
+// (and the colour table), which are as many as the header says.
 Bytes DibImage(int32_t side, uint16_t bits, uint8_t fill) {
-    Bytes b(40 + 64, fill);
+    const auto stride = [side](int depth) { return static_cast<size_t>((side * depth + 31) / 32 * 4); };
+    const size_t colours = bits <= 8 ? size_t{1} << bits : 0;
+    Bytes b(40 + colours * 4 + (stride(bits) + stride(1)) * static_cast<size_t>(side), fill);
+    std::fill(b.begin(), b.begin() + 40, 0);
     Put32(b, 0, 40);
     Put32(b, 4, static_cast<uint32_t>(side));
     Put32(b, 8, static_cast<uint32_t>(side * 2));
@@ -100,6 +105,28 @@ TEST(IconFile, PngImagesAreMeasuredFromTheirImageHeader) {
     Bytes noIhdr = PngImage(64, 64, 8, 6);
     noIhdr[12] = 'X';
     EXPECT_EQ(ReadIconFile(IconFile(1, {noIhdr})).count, kIconInvalid);
+}
+
+TEST(IconFile, BitmapImagesThatDoNotHoldWhatTheirHeaderSaysAreInvalid) {
+    struct Case {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        int width;
+    };
+    for (const Case& c : {Case{"planes 0", 12, 0, 2}, Case{"planes 0x4001", 12, 0x4001, 2},
+                          Case{"depth 3", 14, 3, 2}, Case{"depth 64", 14, 64, 2},
+                          Case{"height for more rows", 8, 66, 4}, Case{"negative height", 8, 0xFFFFFFE0, 4},
+                          Case{"wider", 4, 33, 4}, Case{"header of 12", 0, 12, 4},
+                          Case{"a table of 300 colours", 32, 300, 4}}) {
+        Bytes image = DibImage(32, 4, 0);
+        if (c.width == 2) Put16(image, c.at, static_cast<uint16_t>(c.value));
+        else Put32(image, c.at, c.value);
+        EXPECT_FALSE(MeasureIconImage(image)) << c.what;
+    }
+    const Bytes whole = DibImage(32, 8, 0);
+    EXPECT_TRUE(MeasureIconImage(whole));
+    EXPECT_FALSE(MeasureIconImage(std::span(whole).first(whole.size() - 1))) << "last mask byte";
 }
 
 TEST(IconFile, BitmapUnderAnIconNameIsNotThisFormat) {

@@ -1487,6 +1487,7 @@ void Icons(Corpus& c) {
               {"e2bytes", 46, 4}, {"e2offset", 50, 4},
               {"biSize", img0, 4, {0, 1, 0xFFFFFFFF, 0x7FFFFFFF, 0xFFFF, 0x8000, 12, 124}},
               {"biWidth", img0 + 4, 4}, {"biHeight", img0 + 8, 4},
+              {"biPlanes", img0 + 12, 2, {0, 2, 0x4001, 0xFFFF}},
               {"biBitCount", img0 + 14, 2, {0, 3, 0xFFFF, 0x8000, 64}},
               {"biCompression", img0 + 16, 4, {1, 2, 3, 4, 0xFFFF}},
               {"biSizeImage", img0 + 20, 4, {0xFFFFFFFF, 0x7FFFFFFF}},
@@ -1670,7 +1671,8 @@ void Anis(Corpus& c) {
               {"icon0Size", f.icons[0] + 4, 4}, {"icon3Size", f.icons[3] + 4, 4},
               {"icon0count", f.icons[0] + 8 + 4, 2, {0, 0xFFFF}}, {"icon0bytes", f.icons[0] + 8 + 14, 4},
               {"icon0offset", f.icons[0] + 8 + 18, 4}, {"icon0biSize", f.icons[0] + 8 + 22, 4, {0, 0xFFFFFFFF}},
-              {"icon0biHeight", f.icons[0] + 8 + 30, 4, {0x7FFFFFFF}}});
+              {"icon0biHeight", f.icons[0] + 8 + 30, 4, {0x7FFFFFFF}},
+              {"icon0biPlanes", f.icons[0] + 8 + 34, 2, {0, 2, 0x4001, 0xFFFF}}});
     const AniChunks s = FindAniChunks(seqrate);
     if (s.rate && s.seq)
         c.Fields("ani", "seqrate", seqrate,
