@@ -17,9 +17,10 @@ namespace qcd {
 
 // The portable code spells the platform's flags and notification codes as numbers.
 static_assert(kOpenFlags == (OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE |
-                             OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
+                             OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER |
+                             OFN_ENABLESIZING));
 static_assert(kSaveFlags == (OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK |
-                             OFN_PATHMUSTEXIST | OFN_EXPLORER));
+                             OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING));
 // A Save As dialog must accept the name of a file that does not exist yet.
 static_assert((kSaveFlags & OFN_FILEMUSTEXIST) == 0);
 
@@ -69,16 +70,16 @@ bool PlaceDialog(HWND hookWindow, const Properties& props) {
 
 namespace {
 
-ScreenRect RectInPanel(HWND window, HWND panel) {
+ScreenRect RectIn(HWND window, HWND parent) {
     RECT r{};
     GetWindowRect(window, &r);
-    MapWindowPoints(nullptr, panel, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right, r.bottom};
 }
 
 // Moves a panel control right by `move` and its left edge further by `trim`.
 void Shift(HWND control, HWND panel, int32_t move, int32_t trim) {
-    const ScreenRect r = RectInPanel(control, panel);
+    const ScreenRect r = RectIn(control, panel);
     SetWindowPos(control, nullptr, r.left + move + trim, r.top, r.right - r.left - trim,
                  r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -92,9 +93,9 @@ void KeepPreviewColumnClear(HWND panel) {
     auto shown = [](HWND w) { return (GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0; };
     std::vector<ScreenRect> others;
     for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
-        if (w != panel && shown(w)) others.push_back(RectInPanel(w, panel));
+        if (w != panel && shown(w)) others.push_back(RectIn(w, panel));
     if (HWND placeholder = GetDlgItem(panel, IDC_DIALOG_CONTROLS)) {
-        others.push_back(RectInPanel(placeholder, panel));
+        others.push_back(RectIn(placeholder, panel));
     }
     // The column: the area with the labels above and below it; the buttons ride along.
     constexpr int kSpanning[] = {IDC_PREVIEW_AREA, IDC_TITLE_LABEL, IDC_SIZE_LABEL,
@@ -105,7 +106,7 @@ void KeepPreviewColumnClear(HWND panel) {
     for (int id : kSpanning) {
         HWND item = GetDlgItem(panel, id);
         if (!item) continue;
-        const ScreenRect r = RectInPanel(item, panel);
+        const ScreenRect r = RectIn(item, panel);
         if (!column) column = r;
         column->left = std::min(column->left, r.left);
         column->top = std::min(column->top, r.top);
@@ -121,6 +122,105 @@ void KeepPreviewColumnClear(HWND panel) {
         if (HWND item = GetDlgItem(panel, id)) Shift(item, panel, c.move, c.trim);
     for (int id : kButtons)
         if (HWND item = GetDlgItem(panel, id)) Shift(item, panel, c.move + c.trim / 2, 0);
+}
+
+namespace {
+
+bool operator==(const ScreenRect& a, const ScreenRect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+void MoveTo(HWND window, const ScreenRect& r) {
+    SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+SIZE ClientSize(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    return {r.right, r.bottom};
+}
+
+// The size grip stays in the dialog's corner wherever the platform puts it.
+bool IsSizeGrip(HWND window) {
+    wchar_t name[16]{};
+    GetClassNameW(window, name, 16);
+    return _wcsicmp(name, L"ScrollBar") == 0;
+}
+
+}  // namespace
+
+void FirstDialogSize::Remember(HWND dialog) {
+    RECT r{};
+    GetWindowRect(dialog, &r);
+    size_ = {r.right - r.left, r.bottom - r.top};
+}
+
+void FirstDialogSize::Restore(HWND dialog) const {
+    if (!dialog || IsWindowVisible(dialog) || size_.cx <= 0 || size_.cy <= 0) return;
+    RECT r{};
+    GetWindowRect(dialog, &r);
+    if (r.right - r.left != size_.cx || r.bottom - r.top != size_.cy)
+        SetWindowPos(dialog, nullptr, 0, 0, size_.cx, size_.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PreviewColumnSizer::Remember(HWND panel) {
+    Forget();
+    HWND dialog = GetParent(panel);
+    if (!dialog) return;
+    panel_ = panel;
+    firstPanel_ = ClientSize(panel);
+    const std::pair<int, ColumnPart> parts[] = {
+        {IDC_PREVIEW_AREA, ColumnPart::Area},   {IDC_TITLE_LABEL, ColumnPart::Above},
+        {IDC_SIZE_LABEL, ColumnPart::Below},    {IDC_INDEX_LABEL, ColumnPart::Below},
+        {IDC_STATUS_LABEL, ColumnPart::Below},  {IDC_PLAY_BUTTON, ColumnPart::Button},
+        {IDC_FORWARD_BUTTON, ColumnPart::Button}, {IDC_BACK_BUTTON, ColumnPart::Button},
+        {IDC_PAUSE_BUTTON, ColumnPart::Button}};
+    for (const auto& [id, part] : parts)
+        if (HWND item = GetDlgItem(panel, id)) column_.push_back({item, RectIn(item, panel), part});
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+        if (w != panel && !IsSizeGrip(w))
+            dialogControls_.push_back({w, RectIn(w, dialog), Follows::Unknown});
+}
+
+void PreviewColumnSizer::Forget() {
+    panel_ = nullptr;
+    column_.clear();
+    dialogControls_.clear();
+}
+
+bool PreviewColumnSizer::Follow() {
+    if (!panel_ || !IsWindow(panel_)) return false;
+    HWND dialog = GetParent(panel_);
+    const SIZE now = ClientSize(panel_);
+    const int32_t dw = now.cx - firstPanel_.cx, dh = now.cy - firstPanel_.cy;
+    // What the list side keeps of the extra width; it gives the rest to the preview.
+    const int32_t keeps = dw - PreviewShare(dw);
+    for (DialogControl& c : dialogControls_) {
+        if (!IsWindow(c.window)) continue;
+        const ScreenRect at = RectIn(c.window, dialog);
+        if (c.follows == Follows::Unknown && dw != 0) {
+            // Nothing of ours has moved it yet: this is the platform's own layout at width dw.
+            const bool followsEdge = at.right - c.first.right == dw;
+            c.follows = !followsEdge ? Follows::Nothing
+                        : at.left - c.first.left == dw ? Follows::Moves
+                                                       : Follows::Widens;
+        }
+        if (c.follows != Follows::Moves && c.follows != Follows::Widens) continue;
+        ScreenRect to = at;
+        to.left = c.first.left + (c.follows == Follows::Moves ? keeps : 0);
+        to.right = c.first.right + keeps;
+        if (!(to == at)) MoveTo(c.window, to);
+    }
+    HWND area = GetDlgItem(panel_, IDC_PREVIEW_AREA);
+    const SIZE areaBefore = ClientSize(area);
+    for (const ColumnControl& c : column_) {
+        const ScreenRect to = GrowColumn(c.first, c.part, dw, dh);
+        if (!(to == RectIn(c.window, panel_))) MoveTo(c.window, to);
+    }
+    const SIZE areaAfter = ClientSize(area);
+    return areaAfter.cx != areaBefore.cx || areaAfter.cy != areaBefore.cy;
 }
 
 }  // namespace qcd

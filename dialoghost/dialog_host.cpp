@@ -14,6 +14,9 @@ namespace qcd {
 
 namespace {
 
+// Posted to the panel by its WM_SIZE: the column follows the dialog's new size.
+constexpr UINT kFollowDialogSize = WM_APP + 0x52;
+
 // One dialog per process: the platform's dialogs are modal to the host's thread, and a second
 // one would run inside the first one's loop.
 bool g_dialogOpen = false;
@@ -146,9 +149,13 @@ void DialogHost::StoreResult(HWND sender) {
 }
 
 INT_PTR DialogHost::PreviewNotify(HWND panel, const NMHDR& header) {
-    switch (ActionForNotification(static_cast<int32_t>(header.code))) {
+    const NotifyAction action = ActionForNotification(static_cast<int32_t>(header.code));
+    if (action != NotifyAction::PlaceDialog) firstSize_.Restore(GetParent(panel));
+    switch (action) {
         case NotifyAction::PlaceDialog:
             KeepPreviewColumnClear(panel);
+            firstSize_.Remember(GetParent(panel));
+            sizer_.Remember(panel);
             if (!PlaceDialog(panel, props_)) return 0;  // overflow ends the handler
             canvas_.View().HideButtons();
             break;
@@ -197,6 +204,16 @@ INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
             SetWindowLongPtrW(hdlg, DWLP_MSGRESULT,
                               reinterpret_cast<LONG_PTR>(preview_.ButtonActionText(static_cast<int>(wp))));
             return TRUE;
+        case WM_SIZE:
+            // The dialog resizes the panel before it lays out its own controls: the column
+            // follows once it has.
+            if (sizer_.Remembered() && !followPosted_)
+                followPosted_ = PostMessageW(hdlg, kFollowDialogSize, 0, 0) != FALSE;
+            return 0;
+        case kFollowDialogSize:
+            followPosted_ = false;
+            if (sizer_.Follow()) preview_.AreaResized();
+            return TRUE;
         case WM_COMMAND:
             return OnPanelCommand(canvas_, preview_.Shown(), wp);
         case WM_PAINT:
@@ -207,6 +224,8 @@ INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
             preview_.DrawTitle(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
             return TRUE;
         case WM_DESTROY:
+            sizer_.Forget();
+            followPosted_ = false;
             preview_.PanelDestroyed();
             RemovePropW(hdlg, kHostProperty);
             return 0;
@@ -215,11 +234,13 @@ INT_PTR DialogHost::OpenHookMessage(HWND hdlg, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 INT_PTR DialogHost::SaveHookNotify(HWND hookWindow, const NMHDR& header) {
-    if (header.code == CDN_FILEOK) {
-        StoreResult(header.hwndFrom);
-    } else if (header.code == CDN_INITDONE) {
+    if (header.code == CDN_INITDONE) {
+        firstSize_.Remember(GetParent(hookWindow));
         if (!PlaceDialog(hookWindow, props_)) return 0;
+        return -1;
     }
+    firstSize_.Restore(GetParent(hookWindow));
+    if (header.code == CDN_FILEOK) StoreResult(header.hwndFrom);
     return -1;
 }
 

@@ -14,6 +14,7 @@
 #include "media/media_session.h"
 #include "preview/canvas.h"
 #include "preview/dispatcher.h"
+#include "dialoghost/common_dialog.h"
 #include "preview/slideshow.h"
 
 namespace qcd {
@@ -64,6 +65,10 @@ class DialogHost {
     PreviewDispatcher preview_;
     // What plays behind a sound; attached to the canvas.
     Slideshow slideshow_;
+    // The preview column following the dialog's size, and whether a relayout is on its way.
+    FirstDialogSize firstSize_;
+    PreviewColumnSizer sizer_;
+    bool followPosted_ = false;
 };
 
 }  // namespace qcd

@@ -69,4 +69,23 @@ ColumnClearance ClearPreviewColumn(const ScreenRect& column, std::span<const Scr
     return {static_cast<int32_t>(move), static_cast<int32_t>(need - move)};
 }
 
+int32_t PreviewShare(int32_t extraWidth) { return std::max(extraWidth, 0) / 2; }
+
+ScreenRect GrowColumn(const ScreenRect& first, ColumnPart part, int32_t extraWidth,
+                      int32_t extraHeight) {
+    // Narrower than at first (a platform that lets it): the column follows the panel's edge.
+    const int32_t dw = extraWidth, dh = std::max(extraHeight, 0);
+    const int32_t share = PreviewShare(dw), shift = dw - share;
+    ScreenRect r = first;
+    if (part == ColumnPart::Button) {
+        const int32_t x = shift + share / 2;
+        return {r.left + x, r.top + dh, r.right + x, r.bottom + dh};
+    }
+    r.left += shift;
+    r.right += dw;
+    if (part == ColumnPart::Area) r.bottom += dh;
+    if (part == ColumnPart::Below) r.top += dh, r.bottom += dh;
+    return r;
+}
+
 }  // namespace qcd

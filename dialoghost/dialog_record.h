@@ -13,11 +13,13 @@
 namespace qcd {
 
 // OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_ENABLETEMPLATE | OFN_PATHMUSTEXIST |
-// OFN_FILEMUSTEXIST | OFN_EXPLORER.
-inline constexpr uint32_t kOpenFlags = 0x81864;
-// OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_PATHMUSTEXIST | OFN_EXPLORER.
-// No OFN_FILEMUSTEXIST: a Save As dialog must accept the name of a file that does not exist yet.
-inline constexpr uint32_t kSaveFlags = 0x80826;
+// OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING: a hooked dialog is resizable only when
+// asked to be.
+inline constexpr uint32_t kOpenFlags = 0x881864;
+// OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLEHOOK | OFN_PATHMUSTEXIST | OFN_EXPLORER |
+// OFN_ENABLESIZING. No OFN_FILEMUSTEXIST: a Save As dialog must accept the name of a file that
+// does not exist yet.
+inline constexpr uint32_t kSaveFlags = 0x880826;
 inline constexpr int32_t kFileTitleBufferLength = 260;
 
 // N: MaxFileSize when it is 1 or more, else 260.
@@ -58,5 +60,17 @@ struct ColumnClearance {
 };
 ColumnClearance ClearPreviewColumn(const ScreenRect& column, std::span<const ScreenRect> others,
                                    int32_t panelWidth, int32_t gap);
+
+// A dialog made larger than its first size: the platform widens the file list by all of the
+// extra width and moves the preview column right by as much; the column takes half of it back.
+// `PreviewShare` is the width the list side gives up, `GrowColumn` where a column control that
+// stood at `first` (panel coordinates at the first size) stands now: the area keeps its right
+// margin and grows by the share and by all of the extra height, the title stays above it, the
+// labels below move down and span it, the buttons stay centred under it. Lower than at first
+// counts as the first height; narrower moves the column with the panel's right edge.
+enum class ColumnPart { Area, Above, Below, Button };
+int32_t PreviewShare(int32_t extraWidth);
+ScreenRect GrowColumn(const ScreenRect& first, ColumnPart part, int32_t extraWidth,
+                      int32_t extraHeight);
 
 }  // namespace qcd

@@ -319,6 +319,12 @@ VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWind
                                                    : VideoOpenResult::Overtaken;
 }
 
+void MciLayer::VideoFit(std::u16string_view a, int32_t areaWidth, int32_t areaHeight) {
+    std::u16string reply;
+    MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
+               reply);
+}
+
 bool MciLayer::IsAviPlayer(std::u16string_view a) {
     std::u16string type;
     MciSendBuf(Concat({u"capability ", a, u" device type"}), type);

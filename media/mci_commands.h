@@ -158,6 +158,8 @@ class MciLayer {
                               int32_t areaHeight, VideoPicture& picture, std::u16string_view a,
                               MessagePump& pump);
     PumpResult VideoClose(std::u16string_view a, MessagePump& pump);
+    // The open video's window fitted again into an area of a new size.
+    void VideoFit(std::u16string_view a, int32_t areaWidth, int32_t areaHeight);
     // The position in frames; 0 when the reply starts with no number.
     int32_t VideoFrame(std::u16string_view a);
     PumpResult VideoSeekShow(std::u16string_view a, int32_t frame, MessagePump& pump);

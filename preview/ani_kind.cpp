@@ -52,6 +52,10 @@ class AniKind final : public Kind {
     // The file is let go: the next preview is another's, and the file may be deleted.
     void Stop() override { file_.reset(); }
 
+    void Refit() override {
+        if (!strip_.DrawAgain()) canvas_.DrawWorkFit();
+    }
+
     void Press(PanelButton button) override { PressAnimatedCursor(Context(), button); }
 
   private:

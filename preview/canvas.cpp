@@ -91,6 +91,12 @@ void Canvas::PlaceTextView() {
     SetWindowPos(box, HWND_TOP, 0, 0, areaWidth_, areaHeight_, SWP_SHOWWINDOW | SWP_NOACTIVATE);
 }
 
+void Canvas::FitTextView() {
+    if (textViewMoved_)
+        SetWindowPos(textView_.get(), nullptr, 0, 0, areaWidth_, areaHeight_,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void Canvas::SwapInFillView() {
     HWND shown = textView_.get(), filled = fillView_.get();
     DWORD selStart = 0, selEnd = 0;

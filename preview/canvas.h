@@ -86,6 +86,8 @@ class Canvas final : public PanelActions, public MessagePump {
     void RememberTextViewHome();
     // The text box over the whole preview area, shown.
     void PlaceTextView();
+    // The text box, where it is shown, over the whole area at its present size.
+    void FitTextView();
     void GiveTextViewBack();
 
     // What the preview area shows: the copy, the wave surface behind a sound with the spectrum,

@@ -190,6 +190,14 @@ bool PreviewDispatcher::ClearPreviewPanel() {
     return true;
 }
 
+void PreviewDispatcher::AreaResized() {
+    if (!canvas_.Panel()) return;
+    canvas_.ClearCopy();
+    if (shown_) shown_->Refit();
+    canvas_.FitTextView();
+    RedrawWindow(canvas_.Area(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
 bool PreviewDispatcher::PreviewFile(const std::u16string& path, const std::u16string& title) {
     canvas_.Overtake();
     if (!ClearPreviewPanel()) return false;

@@ -52,6 +52,10 @@ class PreviewDispatcher {
     // could not be cleared or a newer event took it while the kind let messages run.
     bool PreviewFile(const std::u16string& path, const std::u16string& title);
 
+    // The preview area has a new size: the copy follows it and the shown preview is drawn
+    // again to fit, where it stood.
+    void AreaResized();
+
     // The kind whose preview is shown, for the buttons; none before the first.
     ButtonTarget* Shown() { return shown_; }
 

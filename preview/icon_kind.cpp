@@ -41,6 +41,10 @@ class IconKind final : public Kind {
     // The file is let go: the next preview is another's, and the file may be deleted.
     void Stop() override { file_.reset(); }
 
+    void Refit() override {
+        if (!strip_.DrawAgain()) canvas_.DrawWorkFit();
+    }
+
     void Press(PanelButton button) override {
         PressIconSet({canvas_, strip_, canvas_.State(), {}}, button);
     }

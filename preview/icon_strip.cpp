@@ -20,6 +20,7 @@ bool IconStrip::Prepare(std::vector<StripImage> images, Render render) {
     images_ = std::move(images);
     render_ = std::move(render);
     cellImages_.assign(static_cast<size_t>(cells), 0);
+    shown_ = 0;
     return true;
 }
 
@@ -42,6 +43,7 @@ void IconStrip::RenderCell(int32_t n, size_t cell) {
 StripImage IconStrip::DrawImage(int32_t n) {
     if (n < 1 || n > Count() || cellImages_.empty()) return {};
     const StripImage image = images_[static_cast<size_t>(n - 1)];
+    shown_ = n;
     PreviewState& state = canvas_.State();
     state.pictureWidth = image.width;
     state.pictureHeight = image.height;
@@ -55,6 +57,12 @@ StripImage IconStrip::DrawImage(int32_t n) {
         BitBlt(copy.Dc(), place->x, place->y, place->size, place->size, canvas_.IconStrip().Dc(),
                static_cast<int>(cell) * kCell, 0, SRCCOPY);
     return image;
+}
+
+bool IconStrip::DrawAgain() {
+    if (shown_ < 1) return false;
+    DrawImage(shown_);
+    return true;
 }
 
 void IconStrip::ShowFirstImage(PreviewKind kind) {

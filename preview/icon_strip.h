@@ -39,6 +39,9 @@ class IconStrip final : public ImageStrip {
     // Image n's cell centred into the copy, rendered first if the cell holds another image;
     // the shown size and depth become image n's.
     StripImage DrawImage(int32_t n) override;
+    // The image drawn last, drawn again into the copy (which has a new size); false when none
+    // was drawn since Prepare.
+    bool DrawAgain();
 
     // Image 1 of the strip shown as `kind`, with its size caption and image line.
     void ShowFirstImage(PreviewKind kind);
@@ -53,6 +56,7 @@ class IconStrip final : public ImageStrip {
     Render render_;
     // The image each cell holds, 0 for none.
     std::vector<int32_t> cellImages_;
+    int32_t shown_ = 0;
 };
 
 // Image n of an icon or cursor file drawn at its own size at (x, 0) of `dc` by the platform's

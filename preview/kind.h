@@ -25,6 +25,9 @@ class Kind : public ButtonTarget {
     virtual StartResult Start(const std::u16string& path) = 0;
     // Ends whatever the kind started (devices, animation); the timers are already off.
     virtual void Stop() {}
+    // The preview area has a new size and the copy is blank at it: what the kind shows is drawn
+    // again to fit it, as it stands (image, frame, play state). Lets no messages run.
+    virtual void Refit() {}
     // Kinds without buttons ignore presses.
     void Press(PanelButton) override {}
 };

@@ -42,6 +42,13 @@ class MciSoundKind final : public MediaKind {
         if (canvas_.Media()) PressMciSound(Context(), button);
     }
 
+    // Behind a sound that plays or is paused: its pictures.
+    void Refit() override {
+        const PreviewKind kind = canvas_.State().kind;
+        if ((kind == PreviewKind::MciPlaying || kind == PreviewKind::MciPaused) && canvas_.Background())
+            canvas_.Background()->Refit(SoundSource::Mci);
+    }
+
   private:
     static bool MayOpen(const std::u16string& path) {
         if (ExtensionKey(path) != u".mid") return true;

@@ -51,6 +51,12 @@ class MetafileKind final : public Kind {
         return StartResult::Shown;
     }
 
+    void Refit() override {
+        Surface& copy = canvas_.Copy();
+        if (canvas_.State().kind == PreviewKind::Picture && canvas_.Work())
+            canvas_.Work()->Draw(copy.Dc(), 0, 0, copy.Width(), copy.Height());
+    }
+
   private:
     // Loads a metafile into the work picture and stretches it over the copy; false (the copy blank)
     // when the platform cannot load it.

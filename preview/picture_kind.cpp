@@ -170,6 +170,7 @@ class PictureKind final : public Kind {
     explicit PictureKind(Canvas& canvas) : canvas_(canvas) {}
 
     StartResult Start(const std::u16string& path) override {
+        path_ = path;
         const PictureHeaderKind kind = HeaderKindForPath(path);
         if (kind == PictureHeaderKind::Bitmap && ShowLargeBitmap(path)) return StartResult::Shown;
         uint64_t size = 0;
@@ -179,6 +180,11 @@ class PictureKind final : public Kind {
         if (kind == PictureHeaderKind::Jpeg && ShowFromThumbnail(canvas_, head->Bytes())) return StartResult::Shown;
         if (const auto file = ReadPictureFile(path, kind, std::move(*head), size)) ShowPicture(canvas_, *file, kind);
         return StartResult::Shown;
+    }
+
+    // Loaded again for the new size: a picture decoded for the old one would only be stretched.
+    void Refit() override {
+        if (canvas_.State().kind == PreviewKind::Picture) Start(path_);
     }
 
   private:
@@ -193,6 +199,7 @@ class PictureKind final : public Kind {
     }
 
     Canvas& canvas_;
+    std::u16string path_;
 };
 
 }  // namespace

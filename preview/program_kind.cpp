@@ -35,6 +35,8 @@ class ProgramKind final : public Kind {
     // The file is let go: the next preview is another's, and the file may be deleted.
     void Stop() override { file_.reset(); }
 
+    void Refit() override { strip_.DrawAgain(); }
+
     void Press(PanelButton button) override {
         PressIconSet({canvas_, strip_, canvas_.State(), {}}, button);
     }

@@ -205,6 +205,15 @@ void Slideshow::Snapshot(SoundSource source) {
     }
 }
 
+void Slideshow::Refit(SoundSource source) {
+    if (Builtin() && source == SoundSource::Mci) {
+        DrawBuiltin(shown_);
+    } else if (Folder() && !slideFiles_.empty() &&
+               LoadPictureFit(canvas_, slideFiles_.at(static_cast<size_t>(slideIndex_)))) {
+        CopyNextSlide();
+    }
+}
+
 void Slideshow::Resume(SoundSource source) {
     if (Builtin() && source == SoundSource::Mci)
         canvas_.StartTimer(TimerId::PictureSlides);

@@ -36,6 +36,7 @@ class Slideshow final : public SoundBackground {
     void Snapshot(SoundSource source) override;
     void Resume(SoundSource source) override;
     void Clear() override {}
+    void Refit(SoundSource source) override;
 
     // The least time a transition frame stays; the leak check and the benchmark take 0.
     void SetFramePeriod(double milliseconds) { framePeriodMs_ = milliseconds; }

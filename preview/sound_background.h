@@ -15,6 +15,8 @@ class SoundBackground {
     virtual void Resume(SoundSource source) = 0;
     // The sound was stopped: nothing of it may come back with the next repaint.
     virtual void Clear() = 0;
+    // The area has a new size: what shows is drawn again at it.
+    virtual void Refit(SoundSource) {}
 };
 
 }  // namespace qcd

@@ -87,6 +87,13 @@ class SpectrumBackground final : public SoundBackground {
         if (SoundBackground* other = Other()) return other->Resume(source);
         if (Builtin()) canvas_.StartTimer(TimerId::Spectrum);
     }
+    // The spectrum starts again on a blank surface of the new size at the next tick.
+    void Refit(SoundSource source) override {
+        if (SoundBackground* other = Other()) return other->Refit(source);
+        if (!Builtin()) return;
+        canvas_.Wave().Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
+        canvas_.Wave().Clear();
+    }
     void Clear() override {
         if (SoundBackground* other = Other()) return other->Clear();
         if (!Builtin()) return;
@@ -150,6 +157,11 @@ class SoundKind final : public Kind {
     }
 
     void Press(PanelButton button) override { PressSound(Context(), button); }
+
+    void Refit() override {
+        if (canvas_.State().kind != PreviewKind::Mp3Sound && IsVbmp3Sound(canvas_.State().kind))
+            background_.Refit(SoundSource::Vbmp3);
+    }
 
   private:
     bool Builtin() const { return IsBuiltinBackground(canvas_); }

@@ -77,6 +77,12 @@ class VideoKind final : public MediaKind {
         RepaintVideo();
     }
 
+    void Refit() override {
+        if (canvas_.Media() && IsVideo(canvas_.State().kind))
+            canvas_.Media()->Mci().VideoFit(canvas_.Media()->VideoAlias(), canvas_.AreaWidth(),
+                                            canvas_.AreaHeight());
+    }
+
   private:
     static bool MayOpen(const std::u16string& path) {
         const std::u16string key = ExtensionKey(path);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cstdint>
 
 namespace qcd {
@@ -128,6 +130,36 @@ TEST(PreviewColumn, ClearsTheDialogsControlsThatReachIntoIt) {
     const ScreenRect far[] = {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}};
     c = ClearPreviewColumn(column, far, INT32_MAX, INT32_MAX);
     EXPECT_EQ(c.move + c.trim, 0);
+}
+
+// The column as Wine lays it out at 96 DPI, in a panel grown by 200 x 150 pixels: the list
+// side keeps 100 of the width, the area takes the other 100 and all of the height.
+TEST(PreviewColumn, GrowsWithTheDialogAndComesBackWhole) {
+    struct Case {
+        ColumnPart part;
+        ScreenRect first, grown;
+    };
+    const Case cases[] = {
+        {ColumnPart::Area, {436, 20, 538, 148}, {536, 20, 738, 298}},
+        {ColumnPart::Above, {437, 2, 535, 15}, {537, 2, 735, 15}},
+        {ColumnPart::Below, {437, 151, 535, 164}, {537, 301, 735, 314}},
+        {ColumnPart::Button, {458, 164, 476, 187}, {608, 314, 626, 337}},
+    };
+    for (const Case& c : cases) {
+        const ScreenRect r = GrowColumn(c.first, c.part, 200, 150);
+        EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}),
+                  (std::array{c.grown.left, c.grown.top, c.grown.right, c.grown.bottom}));
+        // At the first size everything is where it was; narrower and lower, only moved left.
+        const ScreenRect same = GrowColumn(c.first, c.part, 0, 0);
+        EXPECT_EQ((std::array{same.left, same.top, same.right, same.bottom}),
+                  (std::array{c.first.left, c.first.top, c.first.right, c.first.bottom}));
+        const ScreenRect less = GrowColumn(c.first, c.part, -40, -10);
+        EXPECT_EQ((std::array{less.left, less.top, less.right, less.bottom}),
+                  (std::array{c.first.left - 40, c.first.top, c.first.right - 40, c.first.bottom}));
+    }
+    EXPECT_EQ(PreviewShare(200), 100);
+    EXPECT_EQ(PreviewShare(201), 100);
+    EXPECT_EQ(PreviewShare(-5), 0);
 }
 
 }  // namespace

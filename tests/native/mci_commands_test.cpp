@@ -394,6 +394,11 @@ TEST_F(MciLayerTest, VideoOpenSendsTheSequenceAndFitsTheWindow) {
     EXPECT_EQ(layer.VideoHeight, 120);
     EXPECT_EQ(layer.VideoBits, 24);
     EXPECT_EQ(layer.VideoLength, 250);
+
+    // A larger area: the video fits at its own size, centred.
+    mci.calls.clear();
+    layer.VideoFit(u"msfile", 302, 269);
+    EXPECT_EQ(mci.calls, (Calls{"MciSendBuf put msfile window at 71 74 160 120"}));
 }
 
 // A volume without short names gives the long path back, and a name may have no short form at

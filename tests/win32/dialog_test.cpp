@@ -227,7 +227,7 @@ TEST(DialogRecordTest, RecordsOfBothDialogs) {
     RecordStrings s;
     OPENFILENAMEW open = MakeRecord(p, nullptr, s, true);
     EXPECT_EQ(open.lStructSize, sizeof(void*) == 8 ? 136u : 76u);  // without the later three members
-    EXPECT_EQ(open.Flags, 0x81864u);
+    EXPECT_EQ(open.Flags, 0x881864u);
     EXPECT_EQ(open.nMaxFile, 260u);
     EXPECT_EQ(open.nMaxFileTitle, 260u);
     EXPECT_EQ(open.nFilterIndex, 2u);
@@ -240,7 +240,7 @@ TEST(DialogRecordTest, RecordsOfBothDialogs) {
 
     RecordStrings t;
     OPENFILENAMEW save = MakeRecord(p, nullptr, t, false);
-    EXPECT_EQ(save.Flags, 0x80826u);  // no OFN_FILEMUSTEXIST
+    EXPECT_EQ(save.Flags, 0x880826u);  // no OFN_FILEMUSTEXIST
     EXPECT_EQ(save.lpTemplateName, nullptr);
     EXPECT_STREQ(save.lpstrDefExt, L"txt");
     EXPECT_STREQ(save.lpstrFile, L"Ελλάδα 😀 café.txt");

@@ -171,6 +171,32 @@ inline Span ColouredSpan(const Area& a, bool horizontal, int at, COLORREF blank)
     return s;
 }
 
+inline BOOL CALLBACK CollectWindow(HWND w, LPARAM windows) {
+    reinterpret_cast<std::vector<HWND>*>(windows)->push_back(w);
+    return TRUE;
+}
+
+// The dialog's windows that cover part of `area` on the screen: any visible one outside the
+// area itself, its ancestors and what it holds.
+inline std::vector<std::wstring> WindowsOver(HWND dlg, HWND area) {
+    RECT rect{};
+    GetWindowRect(area, &rect);
+    std::vector<std::wstring> found;
+    std::vector<HWND> all;
+    EnumChildWindows(dlg, CollectWindow, reinterpret_cast<LPARAM>(&all));
+    for (HWND w : all) {
+        RECT r{}, both{};
+        GetWindowRect(w, &r);
+        if (w == area || IsChild(w, area) || IsChild(area, w) || !IsWindowVisible(w) ||
+            !IntersectRect(&both, &r, &rect))
+            continue;
+        wchar_t name[64] = {};
+        GetClassNameW(w, name, 64);
+        found.push_back(std::wstring(name) + L" " + std::to_wstring(GetDlgCtrlID(w)));
+    }
+    return found;
+}
+
 // The dialog thread's keyboard focus, seen from another thread.
 inline HWND FocusOf(HWND dialog) {
     GUITHREADINFO info{};
