@@ -109,7 +109,8 @@ TEST_F(PreviewTest, ALargerDialogGrowsThePreviewAndTheFirstSizeGivesTheFirstLayo
 }
 
 // What each kind shows follows the area: the text box covers it, the video's window is
-// centred in it at the clip's own size (it fitted smaller before), the icon stays centred.
+// centred in it at the clip's own size (it fitted smaller before), the icon stays centred,
+// the pictures behind a sound fill it.
 TEST_F(PreviewTest, AResizeFitsThePreviewShownAgain) {
     std::ofstream(folder_ / L"notes.txt") << "some text\r\n";
     fs::copy_file(VideoFixture("clip.avi"), folder_ / L"clip.avi");  // 160 x 120
@@ -119,6 +120,8 @@ TEST_F(PreviewTest, AResizeFitsThePreviewShownAgain) {
         COLORREF centre = 0, beside = 0;
     };
     std::map<std::wstring, Seen> seen;
+    WriteFile(folder_ / L"tune.mid", MidiFile(30000));
+    COLORREF blank = 0, pictureCorner = 0;
     Open([&](HWND dlg, HWND pnl) {
         for (const wchar_t* name : {L"notes.txt", L"clip.avi", L"red.ico"}) {
             if (!Preview(dlg, pnl, name) || !Resize(dlg, pnl, 200, 150)) return;
@@ -131,7 +134,18 @@ TEST_F(PreviewTest, AResizeFitsThePreviewShownAgain) {
             s.beside = PixelAt(a.window, a.width / 2 + 20, a.height / 2);
             if (!Resize(dlg, pnl, -200, -150)) return;
         }
+        // A playing MIDI file's built-in picture is stretched over the whole area again.
+        if (!Preview(dlg, pnl, L"tune.mid")) return;
+        const auto corner = [&] {
+            const Area a = PreviewArea(pnl);
+            return PixelAt(a.window, a.width - 2, a.height - 2);
+        };
+        blank = corner();
+        Click(pnl, 1005);
+        if (!WaitFor([&] { return corner() != blank; }) || !Resize(dlg, pnl, 200, 150)) return;
+        pictureCorner = corner();
     });
+    EXPECT_NE(pictureCorner, blank) << "the built-in picture covers the larger area";
     ASSERT_EQ(seen.size(), 3u);
     const Seen& text = seen[L"notes.txt"];
     EXPECT_TRUE(EqualRect(&text.shown, &text.area)) << "the text box covers the area";
