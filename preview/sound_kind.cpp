@@ -54,6 +54,18 @@ class SpectrumPainter {
         wave.CopyToWindow(canvas.Area(), w, h);
     }
 
+    // The levels as they stand, drawn again at the area's new size (a paused sound keeps its
+    // last spectrum on the area).
+    void Redraw(Canvas& canvas) const {
+        if (!canvas.Panel() || !canvas.MeasureArea()) return;
+        const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
+        Surface& wave = canvas.Wave();
+        if (!wave.Resize(w, h) || !wave.Pixels()) return;
+        GdiFlush();
+        std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
+        display_.Draw({wave.Pixels(), w, h, w}, h * 15);
+    }
+
   private:
     // Kept from one sound to the next: the old bars fall away under the new ones.
     SpectrumDisplay display_;
@@ -87,12 +99,9 @@ class SpectrumBackground final : public SoundBackground {
         if (SoundBackground* other = Other()) return other->Resume(source);
         if (Builtin()) canvas_.StartTimer(TimerId::Spectrum);
     }
-    // The spectrum starts again on a blank surface of the new size at the next tick.
+    // The spectrum itself is the sound kind's to draw again.
     void Refit(SoundSource source) override {
-        if (SoundBackground* other = Other()) return other->Refit(source);
-        if (!Builtin()) return;
-        canvas_.Wave().Resize(canvas_.AreaWidth(), canvas_.AreaHeight());
-        canvas_.Wave().Clear();
+        if (SoundBackground* other = Other()) other->Refit(source);
     }
     void Clear() override {
         if (SoundBackground* other = Other()) return other->Clear();
@@ -159,7 +168,11 @@ class SoundKind final : public Kind {
     void Press(PanelButton button) override { PressSound(Context(), button); }
 
     void Refit() override {
-        if (canvas_.State().kind != PreviewKind::Mp3Sound && IsVbmp3Sound(canvas_.State().kind))
+        const PreviewKind kind = canvas_.State().kind;
+        if (kind == PreviewKind::Mp3Sound || !IsVbmp3Sound(kind)) return;
+        if (Builtin())
+            spectrum_.Redraw(canvas_);
+        else
             background_.Refit(SoundSource::Vbmp3);
     }
 

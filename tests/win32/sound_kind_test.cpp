@@ -195,6 +195,15 @@ TEST_F(SoundKindTest, TheSpectrumMovesWhilePlayingAndHoldsWhilePaused) {
     timers_.Tick(static_cast<int>(TimerId::Spectrum));  // a tick queued before the pause
     EXPECT_TRUE(std::equal(frozen.begin(), frozen.end(), wave.Pixels()));
 
+    // A larger area while paused: the same bars, drawn at its size.
+    HWND area = GetDlgItem(panel_, IDC_PREVIEW_AREA);
+    SetWindowPos(area, nullptr, 0, 0, wave.Width() + 100, wave.Height() + 150,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    preview_.AreaResized();
+    EXPECT_EQ(wave.Width(), canvas_.AreaWidth());
+    EXPECT_EQ(wave.Height(), canvas_.AreaHeight());
+    EXPECT_GT(LitRows(wave, 12), 0);
+
     Press(IDC_PLAY_BUTTON);  // resume
     EXPECT_TRUE(timers_.Enabled(TimerId::Spectrum));
     Press(IDC_PLAY_BUTTON);  // stop: the old bars would come back with the next paint
