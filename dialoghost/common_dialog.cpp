@@ -126,10 +126,6 @@ void KeepPreviewColumnClear(HWND panel) {
 
 namespace {
 
-bool operator==(const ScreenRect& a, const ScreenRect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 void MoveTo(HWND window, const ScreenRect& r) {
     SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -211,13 +207,13 @@ bool PreviewColumnSizer::Follow() {
         ScreenRect to = at;
         to.left = c.first.left + (c.follows == Follows::Moves ? keeps : 0);
         to.right = c.first.right + keeps;
-        if (!(to == at)) MoveTo(c.window, to);
+        if (to != at) MoveTo(c.window, to);
     }
     HWND area = GetDlgItem(panel_, IDC_PREVIEW_AREA);
     const SIZE areaBefore = ClientSize(area);
     for (const ColumnControl& c : column_) {
         const ScreenRect to = GrowColumn(c.first, c.part, dw, dh);
-        if (!(to == RectIn(c.window, panel_))) MoveTo(c.window, to);
+        if (to != RectIn(c.window, panel_)) MoveTo(c.window, to);
     }
     const SIZE areaAfter = ClientSize(area);
     return areaAfter.cx != areaBefore.cx || areaAfter.cy != areaBefore.cy;

@@ -45,6 +45,7 @@ struct ScreenPoint {
 };
 struct ScreenRect {
     int32_t left, top, right, bottom;
+    bool operator==(const ScreenRect&) const = default;
 };
 // Where a dialog goes when it is up: centred for any non-zero Position, else at
 // (DialogLeft, DialogTop). Nothing when 32-bit arithmetic would overflow.

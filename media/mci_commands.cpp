@@ -312,8 +312,7 @@ VideoOpenResult MciLayer::VideoOpen(std::u16string_view file, int32_t parentWind
     reply.clear();
     MciSendBuf(Concat({u"status ", a, u" length"}), reply);
     VideoLength = LeadingNumber(reply);
-    MciSendBuf(VideoPutCommand(a, PlaceVideoWindow(VideoWidth, VideoHeight, areaWidth, areaHeight)),
-               reply);
+    VideoFit(a, areaWidth, areaHeight);
     platform_.ShowDeviceWindow(std::u16string(a), true);
     return PumpTwice(pump) == PumpResult::Continue ? VideoOpenResult::Opened
                                                    : VideoOpenResult::Overtaken;

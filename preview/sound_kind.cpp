@@ -39,34 +39,37 @@ class SpectrumPainter {
   public:
     // One tick: the wave surface black at the area's size, the spectrum drawn, the area updated.
     void Tick(Canvas& canvas, Vbmp3& library) {
-        if (!canvas.Panel() || !canvas.MeasureArea()) return;
-        const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
-        Surface& wave = canvas.Wave();
-        if (!wave.Resize(w, h) || !wave.Pixels()) return;
-        GdiFlush();  // nothing GDI drew may still be on its way into the pixels
-        std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
+        Surface* wave = BlankWave(canvas);
+        if (!wave) return;
         SpectrumBins a{}, b{};
         library.GetSpectrum(a, b);
         // The wave surface's height in twips, 15 to the pixel.
-        const int32_t sh = h * 15;
-        display_.Update(a, b, sh);
-        display_.Draw({wave.Pixels(), w, h, w}, sh);
-        wave.CopyToWindow(canvas.Area(), w, h);
+        display_.Update(a, b, wave->Height() * 15);
+        DrawLevels(*wave);
+        wave->CopyToWindow(canvas.Area(), wave->Width(), wave->Height());
     }
 
     // The levels as they stand, drawn again at the area's new size (a paused sound keeps its
     // last spectrum on the area).
     void Redraw(Canvas& canvas) const {
-        if (!canvas.Panel() || !canvas.MeasureArea()) return;
-        const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
-        Surface& wave = canvas.Wave();
-        if (!wave.Resize(w, h) || !wave.Pixels()) return;
-        GdiFlush();
-        std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
-        display_.Draw({wave.Pixels(), w, h, w}, h * 15);
+        if (Surface* wave = BlankWave(canvas)) DrawLevels(*wave);
     }
 
   private:
+    // The wave surface at the area's size, all black; null when it cannot be had.
+    static Surface* BlankWave(Canvas& canvas) {
+        if (!canvas.Panel() || !canvas.MeasureArea()) return nullptr;
+        const int w = canvas.AreaWidth(), h = canvas.AreaHeight();
+        Surface& wave = canvas.Wave();
+        if (!wave.Resize(w, h) || !wave.Pixels()) return nullptr;
+        GdiFlush();  // nothing GDI drew may still be on its way into the pixels
+        std::fill_n(wave.Pixels(), static_cast<size_t>(w) * static_cast<size_t>(h), 0u);
+        return &wave;
+    }
+    void DrawLevels(Surface& wave) const {
+        display_.Draw({wave.Pixels(), wave.Width(), wave.Height(), wave.Width()}, wave.Height() * 15);
+    }
+
     // Kept from one sound to the next: the old bars fall away under the new ones.
     SpectrumDisplay display_;
 };
